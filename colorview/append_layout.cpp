@@ -1,0 +1,558 @@
+// Appending text with in-band codes to the colour text view, the line-count
+// and size limits that drop whole lines from the front, wrapping into
+// display lines by pixel width, and the scroll bar that follows the layout.
+// Every datagram passes through AppendText ten to twenty times, so an append
+// re-measures only the last display line and the new text.
+#include "colorview/append_layout.h"
+
+#include <climits>
+#include <cstring>
+
+#include "colorview/color_codes.h"
+#include "colorview/fonts.h"
+
+long long g_layoutBytesWalked = 0;
+
+// A single append larger than this is refused rather than risking overflow
+// of the 32-bit sizes.
+static const size_t kMaxAppend = 0x10000000;
+
+static bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+static int CountLineFeeds(const char* s, int n) {
+    int count = 0;
+    for (int i = 0; i < n; i++) count += s[i] == '\n';
+    return count;
+}
+
+// Offset just after the `nth` line feed of s[0..end) and the run of CR and LF
+// bytes that follows it; `end` when there are fewer line feeds.
+static int OffsetAfterLineFeed(const char* s, int end, int nth) {
+    int i = 0;
+    for (int seen = 0; i < end; i++) {
+        if (s[i] == '\n' && ++seen == nth) break;
+    }
+    if (i >= end) return end;
+    for (i++; i < end && IsLineBreak(s[i]); i++) {
+    }
+    return i;
+}
+
+// Offset just after the first line feed at or after `from` and the run of CR
+// and LF bytes behind it; `end` when there is none.
+static int SkipPastNextLineFeed(const char* s, int from, int end) {
+    while (from < end && s[from] != '\n') from++;
+    if (from >= end) return end;
+    for (from++; from < end && IsLineBreak(s[from]); from++) {
+    }
+    return from;
+}
+
+// Start of the newest `keep` logical lines of s[0..n), which holds at least
+// `keep` line feeds: just after the keep-th line feed counted from the end.
+static int StartOfNewestLines(const char* s, int n, int keep) {
+    int i = n - 1;
+    for (int seen = 0; i >= 0; i--) {
+        if (s[i] == '\n' && ++seen == keep) break;
+    }
+    for (i++; i < n && IsLineBreak(s[i]); i++) {
+    }
+    return i;
+}
+
+void DropLeadingLines(ViewState* vs, int k) {
+    if (k <= 0) return;
+    int base = vs->lineStart[k];
+    for (int i = k; i < vs->lineCount; i++) {
+        vs->lineStart[i - k] = vs->lineStart[i] - base;
+        vs->lineLength[i - k] = vs->lineLength[i];
+    }
+    vs->lineCount -= k;
+    vs->maxTopLine = vs->maxTopLine > k ? vs->maxTopLine - k : 0;
+}
+
+// Removes text[0..cut) and the display lines before the one holding `cut`;
+// returns the number of display lines dropped.
+static int FrontCut(ViewState* vs, int cut, bool inAppend) {
+    int k = LineFromOffset(vs, cut);
+    int kStart = vs->lineStart[k];
+    DropLeadingLines(vs, k);
+    // The cut may lie inside line k (behind CR bytes, or at the end of the
+    // text): keep the remaining starts and the first line's count on their bytes.
+    int inside = cut - kStart;
+    if (inside > 0) {
+        for (int i = 1; i < vs->lineCount; i++) vs->lineStart[i] -= inside;
+        int counted = 0;
+        for (int i = kStart; i < cut; i++) counted += !IsLineBreak(vs->text[i]);
+        vs->lineLength[0] = vs->lineLength[0] > counted ? vs->lineLength[0] - counted : 0;
+    }
+    if (vs->maxLines > 0) vs->logicalLineCount -= CountLineFeeds(vs->text, cut);
+
+    int caret = Offset(vs, vs->caret), anchor = Offset(vs, vs->anchor);
+    vs->caret = vs->text + (caret >= cut ? caret - cut : 0);
+    vs->anchor = vs->text + (anchor >= cut ? anchor - cut : 0);
+
+    // The attributes move as whole buffers so that pending ones at the end go along.
+    memmove(vs->attrFlags, vs->attrFlags + cut, vs->capacity - cut);
+    memset(vs->attrFlags + vs->capacity - cut, 0, cut);
+    memmove(vs->attrColors, vs->attrColors + cut, vs->capacity - cut);
+    memset(vs->attrColors + vs->capacity - cut, 0, cut);
+    vs->length -= cut;
+    memmove(vs->text, vs->text + cut, vs->length + 1);
+
+    if (inAppend && vs->scrollLock) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
+    return k;
+}
+
+// Empties the text in its present buffers: one empty display line at the top.
+static void EmptyText(ViewState* vs) {
+    memset(vs->attrFlags, 0, vs->capacity);
+    memset(vs->attrColors, 0, vs->capacity);
+    vs->text[0] = 0;
+    vs->length = 0;
+    vs->lineStart[0] = 0;
+    vs->lineLength[0] = 0;
+    vs->lineCount = 1;
+    vs->logicalLineCount = 1;
+    vs->topLine = 0;
+    vs->maxTopLine = 0;
+    vs->caret = vs->anchor = vs->text;
+}
+
+// Replaces the three byte buffers by new empty ones of `capacity` bytes.
+// The old ones are freed only once all new ones exist, so a failure leaves
+// the view as it was.
+static bool ReplaceByteBuffers(ViewState* vs, int capacity) {
+    char* text = static_cast<char*>(ViewAlloc(capacity));
+    unsigned char* colors = text ? static_cast<unsigned char*>(ViewAlloc(capacity)) : nullptr;
+    unsigned char* flags = colors ? static_cast<unsigned char*>(ViewAlloc(capacity)) : nullptr;
+    if (!flags) {
+        ViewFree(colors);
+        ViewFree(text);
+        return false;
+    }
+    ViewFree(vs->text);
+    ViewFree(vs->attrColors);
+    ViewFree(vs->attrFlags);
+    vs->text = text;
+    vs->attrColors = colors;
+    vs->attrFlags = flags;
+    vs->capacity = capacity;
+    EmptyText(vs);
+    return true;
+}
+
+// Grows the byte buffers to `capacity`; `capacity` changes only when all
+// three grew. Zero-filling keeps the pending attributes at the old end.
+static bool GrowByteBuffers(ViewState* vs, int capacity) {
+    void* colors = ViewReAlloc(vs->attrColors, vs->capacity, capacity);
+    if (!colors) return false;
+    vs->attrColors = static_cast<unsigned char*>(colors);
+    void* flags = ViewReAlloc(vs->attrFlags, vs->capacity, capacity);
+    if (!flags) return false;
+    vs->attrFlags = static_cast<unsigned char*>(flags);
+    int caret = Offset(vs, vs->caret), anchor = Offset(vs, vs->anchor);
+    void* text = ViewReAlloc(vs->text, vs->capacity, capacity);
+    if (!text) return false;
+    vs->text = static_cast<char*>(text);
+    vs->caret = vs->text + caret;
+    vs->anchor = vs->text + anchor;
+    vs->capacity = capacity;
+    return true;
+}
+
+// Copies `in` to the end of the text, turning in-band codes into attribute
+// bits at the write position; returns the line feeds copied.
+static int CopyWithCodes(ViewState* vs, const unsigned char* in) {
+    char* text = vs->text;
+    unsigned char* flags = vs->attrFlags;
+    unsigned char* colors = vs->attrColors;
+    int w = vs->length;
+    int lineFeeds = 0;
+    int colorInForce = -1;  // colour byte a hot region returns to; -1: the defaults
+    bool reverseOn = false, underlineOn = false, inHot = false, plain = false;
+
+    while (*in) {
+        unsigned char b = *in;
+        if (b == kCodeBold || b == kCodeItalic || b == kCodeReverse) {
+            if (b == kCodeReverse) reverseOn = !reverseOn;
+            flags[w] ^= b == kCodeBold ? kAttrBold : b == kCodeItalic ? kAttrItalic : kAttrReverse;
+            in++;
+            continue;
+        }
+        if (b == kCodeUnderline) {
+            underlineOn = !underlineOn;
+            in++;
+            if (!inHot || plain) {
+                flags[w] ^= kAttrUnderline;
+                continue;
+            }
+            // Inside a styled hot region the byte after the code is plain text.
+            if (!*in) break;
+            b = *in;
+        } else if (b == kCodeColor) {
+            in = reinterpret_cast<const unsigned char*>(
+                ParseColorCommand(reinterpret_cast<const char*>(in + 1), &flags[w], &colors[w]));
+            if (flags[w] & kAttrReset) {
+                if (inHot && !plain && !reverseOn) {
+                    flags[w] |= kAttrFore;  // the hot colour stays in force
+                    colors[w] = kHotColorIndex;
+                }
+                colorInForce = -1;
+            } else {
+                colorInForce = colors[w];
+            }
+            continue;
+        } else if (b == kCodeHot && !inHot && in[1] == kCodeHot) {
+            in++;  // a doubled marker stands for one literal 0xFF byte
+        } else if (b == kCodeHot && !inHot) {
+            inHot = true;
+            in++;
+            plain = *in == kCodeColor;
+            if (plain) {
+                in++;
+            } else {
+                if (!underlineOn) flags[w] ^= kAttrUnderline;
+                if (!reverseOn) {
+                    flags[w] |= kAttrFore;
+                    colors[w] = kHotColorIndex;
+                }
+            }
+            continue;
+        } else if (b == kCodeHot) {
+            inHot = false;
+            in++;
+            if (!plain) {
+                if (!underlineOn) flags[w] |= kAttrUnderline;
+                if (!reverseOn) {
+                    if (colorInForce < 0) {
+                        flags[w] |= kAttrReset;
+                    } else {
+                        flags[w] |= kAttrFore;
+                        colors[w] = static_cast<unsigned char>(colorInForce);
+                    }
+                }
+            }
+            plain = false;
+            continue;
+        }
+
+        // A text byte.
+        if (inHot) flags[w] |= kAttrHot;
+        if (b == '\r' || b == '\n') {
+            colorInForce = -1;
+            reverseOn = underlineOn = false;
+            lineFeeds += b == '\n';
+        }
+        text[w++] = static_cast<char>(b);
+        if (IsDBCSLeadByte(b) && in[1] != 0) {
+            text[w++] = static_cast<char>(in[1]);
+            in++;
+        }
+        in++;
+    }
+    text[w] = 0;
+    vs->length = w;
+    return lineFeeds;
+}
+
+int AppendText(HWND hwnd, ViewState* vs, const char* in) {
+    size_t inLength = strlen(in);
+    if (inLength > kMaxAppend) return 0;
+    int n = static_cast<int>(inLength);
+    bool caretAtEnd = vs->caret == vs->text + vs->length;
+    bool atBottom = vs->maxTopLine == 0 || vs->topLine == vs->maxTopLine;
+    int oldTopLine = vs->topLine;
+    int linesDropped = 0;
+    bool fullRepaint = false, threwAway = false;
+
+    if (vs->maxLines > 0) {
+        int f = CountLineFeeds(in, n);
+        if (f >= vs->maxLines) {
+            // The incoming text alone fills the limit: keep its newest lines only.
+            int from = StartOfNewestLines(in, n, vs->maxLines);
+            int capacity = vs->textLimit > 0 ? vs->textLimit : n - from + kCapacityStep;
+            if (!ReplaceByteBuffers(vs, capacity)) return 0;
+            in += from;
+            n -= from;
+            threwAway = fullRepaint = true;
+        } else if (vs->logicalLineCount + f > vs->maxLines) {
+            // Drop just enough of the oldest lines (one at least); counting
+            // what the cut removes keeps logicalLineCount exact.
+            int surplus = vs->logicalLineCount + f - vs->maxLines;
+            linesDropped += FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, surplus), true);
+            fullRepaint = true;
+        }
+    }
+
+    if (vs->textLimit > 0 && vs->length + n >= vs->textLimit) {
+        fullRepaint = true;
+        if (n >= vs->textLimit) {
+            in += SkipPastNextLineFeed(in, n - vs->textLimit + 1, n);
+            n = static_cast<int>(strlen(in));
+            EmptyText(vs);
+            threwAway = true;
+        } else {
+            int cut = SkipPastNextLineFeed(vs->text, vs->length + n - vs->textLimit + 1, vs->length);
+            linesDropped += FrontCut(vs, cut, true);
+        }
+    }
+
+    // With a text limit the buffers already hold it (capacity == textLimit),
+    // so this only grows an unlimited view.
+    if (vs->length + n + 1 > vs->capacity) {
+        long long wanted = static_cast<long long>(vs->length) + n + kCapacityStep;
+        if (wanted > INT_MAX || !GrowByteBuffers(vs, static_cast<int>(wanted))) return 0;
+    }
+
+    int lineFeeds = CopyWithCodes(vs, reinterpret_cast<const unsigned char*>(in));
+    if (vs->maxLines > 0) vs->logicalLineCount += lineFeeds;
+
+    int oldLineCount = vs->lineCount;
+    if (!LayoutLines(hwnd, vs, vs->lineStart[vs->lineCount - 1])) return 0;
+    int rowsAdded = vs->lineCount - oldLineCount;
+
+    if ((caretAtEnd && vs->anchor == vs->caret) || threwAway) {
+        vs->caret = vs->anchor = vs->text + vs->length;
+        vs->goalX = 0;
+    }
+
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    if (atBottom) {
+        if (vs->scrollLock) {
+            InvalidateRect(hwnd, nullptr, FALSE);
+        } else if (vs->maxTopLine > 0 && !threwAway) {
+            // Move the picture by the rows that came in (counting the rows
+            // dropped at the front) and paint only the new band.
+            int rowsIn = vs->maxTopLine - (oldTopLine - linesDropped);
+            if (rowsIn > 0)
+                ScrollWindowEx(hwnd, 0, -rowsIn * vs->lineHeight, nullptr, &rc, nullptr, nullptr,
+                               SW_INVALIDATE);
+            RECT band = rc;
+            band.top = (rc.bottom / vs->lineHeight - rowsAdded - 1) * vs->lineHeight;
+            InvalidateRect(hwnd, &band, FALSE);
+        } else {
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+        if (!vs->scrollLock) {
+            vs->topLine = vs->maxTopLine;
+            SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+        }
+        UpdateWindow(hwnd);
+    } else if (fullRepaint) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        UpdateWindow(hwnd);
+    }
+    // Dropped lines can leave a scrolled-back view past the new end.
+    if (vs->topLine > vs->maxTopLine) {
+        vs->topLine = vs->maxTopLine;
+        SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+    }
+    return 1;
+}
+
+// Bold state in force at `pos`: the bold toggles from the start of its
+// logical line, so a re-layout from a wrapped continuation line measures as
+// a full layout does.
+static int BoldAt(const ViewState* vs, int pos) {
+    int start = pos;
+    while (start > 0 && vs->text[start - 1] != '\n') start--;
+    int bold = 0;
+    for (int i = start; i < pos; i++) bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
+    return bold;
+}
+
+int GrowLineTables(ViewState* vs) {
+    size_t oldBytes = vs->lineCapacity * sizeof(int);
+    size_t newBytes = (vs->lineCapacity + kLineCapacityStep) * sizeof(int);
+    void* starts = ViewReAlloc(vs->lineStart, oldBytes, newBytes);
+    if (!starts) return 0;
+    vs->lineStart = static_cast<int*>(starts);
+    void* lengths = ViewReAlloc(vs->lineLength, oldBytes, newBytes);
+    if (!lengths) return 0;
+    vs->lineLength = static_cast<int*>(lengths);
+    vs->lineCapacity += kLineCapacityStep;
+    return 1;
+}
+
+// Closes the current display line with `count` bytes and opens the next one
+// at `next`. On failure the table keeps lineCount below lineCapacity.
+static bool BreakLine(ViewState* vs, int count, int next) {
+    vs->lineLength[vs->lineCount - 1] = count;
+    vs->lineStart[vs->lineCount] = next;
+    vs->lineLength[vs->lineCount] = 0;
+    vs->lineCount++;
+    if (vs->lineCount == vs->lineCapacity && !GrowLineTables(vs)) {
+        vs->lineCount--;
+        return false;
+    }
+    return true;
+}
+
+int LayoutLines(HWND hwnd, ViewState* vs, int start) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    const int right = rc.right - vs->rightMargin;
+    const char* text = vs->text;
+
+    FontSwap fs;
+    BeginFontSwap(&fs, vs->memDC);
+    int bold = BoldAt(vs, start);
+    SwapViewFont(&fs, vs, bold, 0, 0);
+    int count = 0, column = 0, x = vs->leftMargin;
+    int c = start;
+    bool ok = true;
+    while (text[c] && ok) {
+        unsigned char b = static_cast<unsigned char>(text[c]);
+        if (vs->attrFlags[c] & kAttrBold) {
+            bold = !bold;
+            SwapViewFont(&fs, vs, bold, 0, 0);
+        }
+        if (b == '\r') {
+            c++;
+        } else if (b == '\n') {
+            ok = BreakLine(vs, count, c + 1);
+            if (bold) {
+                bold = 0;
+                SwapViewFont(&fs, vs, 0, 0, 0);
+            }
+            count = column = 0;
+            x = vs->leftMargin;
+            c++;
+        } else if (b == '\t') {
+            int columns = vs->tabWidth - column % vs->tabWidth;
+            x += columns * vs->avgCharWidth;
+            column += columns;
+            count++;
+            c++;
+            if (x > right) {
+                ok = BreakLine(vs, count, c);
+                count = column = 0;
+                x = vs->leftMargin;
+            }
+        } else {
+            int bytes = CharBytes(text, c);
+            int width = RunWidth(vs, text + c, bytes, bold);
+            if (x + width < right) {
+                count += bytes;
+                column += bytes;
+                x += width;
+            } else {
+                // Even a character too wide for an empty line gets a line of its own.
+                ok = BreakLine(vs, count, c);
+                count = column = bytes;
+                x = vs->leftMargin + width;
+            }
+            c += bytes;
+        }
+    }
+    g_layoutBytesWalked += c - start;
+    if (ok) vs->lineLength[vs->lineCount - 1] = count;
+    EndFontSwap(&fs);
+    if (!ok) return 0;
+    UpdateScrollBar(hwnd, vs, rc.bottom);
+    return 1;
+}
+
+void UpdateScrollBar(HWND hwnd, ViewState* vs, int clientHeight) {
+    int visible = clientHeight / vs->lineHeight;
+    if (visible < vs->lineCount) {
+        vs->maxTopLine = vs->lineCount - visible;
+        EnableScrollBar(hwnd, SB_VERT, ESB_ENABLE_BOTH);
+        SCROLLINFO si = {};
+        si.cbSize = sizeof(si);
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        si.nMax = vs->lineCount - 1;
+        si.nPage = visible;
+        si.nPos = vs->topLine;
+        SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    } else {
+        vs->maxTopLine = 0;
+        SetScrollRange(hwnd, SB_VERT, 0, visible + 1, TRUE);
+        EnableScrollBar(hwnd, SB_VERT, ESB_DISABLE_BOTH);
+    }
+}
+
+LRESULT OnAppendText(HWND hwnd, const char* text) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs || !text) return 0;
+    return AppendText(hwnd, vs, text);
+}
+
+LRESULT OnSetText(HWND hwnd, const char* text) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    if (vs->textLimit == 0) {
+        // Back to the initial sizes; the old buffers stay until all new ones exist.
+        int* starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
+        int* lengths = starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
+        if (!lengths || !ReplaceByteBuffers(vs, kInitialCapacity)) {
+            ViewFree(starts);
+            ViewFree(lengths);
+            return 0;
+        }
+        ViewFree(vs->lineStart);
+        ViewFree(vs->lineLength);
+        vs->lineStart = starts;
+        vs->lineLength = lengths;
+        vs->lineCapacity = kInitialLineCapacity;
+    }
+    EmptyText(vs);
+    vs->goalX = 0;
+    return AppendText(hwnd, vs, text ? text : "");
+}
+
+LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    vs->maxLines = maxLines > 0 ? maxLines : 0;
+    if (vs->maxLines == 0) return 0;
+    int lineFeeds = CountLineFeeds(vs->text, vs->length);
+    vs->logicalLineCount = lineFeeds + 1;
+    if (lineFeeds > maxLines) {
+        FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - maxLines), false);
+        // Nothing is repainted here; only keep the view inside the shorter text.
+        if (vs->topLine > vs->maxTopLine) vs->topLine = vs->maxTopLine;
+    }
+    return 0;
+}
+
+LRESULT OnSize(HWND hwnd) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    bool atBottom = vs->maxTopLine == 0 || vs->topLine == vs->maxTopLine;
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    if (rc.right != vs->layoutWidth) {
+        int* starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
+        int* lengths = starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
+        if (!lengths) {
+            ViewFree(starts);
+            return 0;
+        }
+        ViewFree(vs->lineStart);
+        ViewFree(vs->lineLength);
+        vs->lineStart = starts;
+        vs->lineLength = lengths;
+        vs->lineCapacity = kInitialLineCapacity;
+        vs->lineCount = 1;
+        vs->layoutWidth = rc.right;
+        if (!LayoutLines(hwnd, vs, 0)) {
+            vs->layoutWidth = 0;  // try again at the next size change
+            return 0;
+        }
+    } else {
+        UpdateScrollBar(hwnd, vs, rc.bottom);
+    }
+    if (atBottom || vs->topLine > vs->maxTopLine) {
+        vs->topLine = vs->maxTopLine;
+        SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+    }
+    RecreateBackBitmap(hwnd, vs);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
+}

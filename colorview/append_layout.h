@@ -1,0 +1,28 @@
+// How text gets into the colour text view and how it is cut into display
+// lines: appending pieces with in-band codes under the line-count and size
+// limits, wrapping by pixel width, and the scroll bar that follows the layout.
+#pragma once
+
+#include "colorview/view_state.h"
+
+// Appends `text` (NUL-terminated, may hold in-band codes); 1, or 0 when
+// memory ran out.
+int AppendText(HWND hwnd, ViewState* vs, const char* text);
+
+// Re-wraps from offset `start`, the start of display line lineCount - 1;
+// 1, or 0 when the line tables cannot grow.
+int LayoutLines(HWND hwnd, ViewState* vs, int start);
+
+void UpdateScrollBar(HWND hwnd, ViewState* vs, int clientHeight);
+int GrowLineTables(ViewState* vs);
+void DropLeadingLines(ViewState* vs, int k);
+
+LRESULT OnAppendText(HWND hwnd, const char* text);
+LRESULT OnSetText(HWND hwnd, const char* text);
+LRESULT OnSetMaxLines(HWND hwnd, int maxLines);
+LRESULT OnSize(HWND hwnd);
+
+// Bytes walked by LayoutLines since the process started: a figure for tests
+// and benchmarks (an append re-measures only the last display line and the
+// new text, never the whole text).
+extern long long g_layoutBytesWalked;

@@ -1,0 +1,167 @@
+// Fonts, metrics, colours and the back buffer of the colour text view.
+#include "colorview/fonts.h"
+
+HFONT MakeViewFont(HDC dc, const ViewState* vs, int bold, int underline, int italic) {
+    LOGFONTA lf = {};
+    // Truncating division, then negated: a character height in points.
+    lf.lfHeight = -((GetDeviceCaps(dc, LOGPIXELSY) * vs->pointSize) / 72);
+    lf.lfWeight = bold ? FW_BOLD : FW_DONTCARE;
+    lf.lfItalic = static_cast<BYTE>(italic);
+    lf.lfUnderline = static_cast<BYTE>(underline);
+    lf.lfCharSet = vs->charSet;
+    // An empty face asks for any fixed-pitch face; a named face says nothing about pitch.
+    lf.lfPitchAndFamily = vs->faceName[0] ? DEFAULT_PITCH : FIXED_PITCH;
+    lstrcpynA(lf.lfFaceName, vs->faceName, LF_FACESIZE);
+    return CreateFontIndirectA(&lf);
+}
+
+int RunWidth(const ViewState* vs, const char* p, int n, int bold) {
+    if (n <= 0) return 0;
+    if (vs->fixedPitch && !bold) return n * vs->avgCharWidth;
+    SIZE size = {};
+    GetTextExtentPoint32A(vs->memDC, p, n, &size);
+    return size.cx;
+}
+
+void BeginFontSwap(FontSwap* fs, HDC dc) {
+    fs->dc = dc;
+    fs->kept = nullptr;
+}
+
+void SwapFont(FontSwap* fs, HFONT font) {
+    // A font that could not be made, or not selected, changes nothing: the
+    // context keeps measuring with what it holds.
+    HGDIOBJ displaced = font ? SelectObject(fs->dc, font) : nullptr;
+    if (!displaced) {
+        if (font) DeleteObject(font);
+        return;
+    }
+    if (!fs->kept)
+        fs->kept = displaced;
+    else
+        DeleteObject(displaced);
+}
+
+void SwapViewFont(FontSwap* fs, const ViewState* vs, int bold, int underline, int italic) {
+    SwapFont(fs, MakeViewFont(fs->dc, vs, bold, underline, italic));
+}
+
+void EndFontSwap(FontSwap* fs) {
+    if (!fs->kept) return;
+    DeleteObject(SelectObject(fs->dc, fs->kept));
+    fs->kept = nullptr;
+}
+
+bool CreateBackBuffer(HWND hwnd, ViewState* vs) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    HDC windowDC = GetDC(hwnd);
+    vs->memDC = CreateCompatibleDC(windowDC);
+    vs->backBitmap = vs->memDC ? CreateCompatibleBitmap(windowDC, rc.right, rc.bottom) : nullptr;
+    ReleaseDC(hwnd, windowDC);
+    if (!vs->backBitmap) {
+        if (vs->memDC) DeleteDC(vs->memDC);
+        vs->memDC = nullptr;
+        return false;
+    }
+    vs->oldBitmap = static_cast<HBITMAP>(SelectObject(vs->memDC, vs->backBitmap));
+    SetMapMode(vs->memDC, MM_TEXT);
+    SetTextCharacterExtra(vs->memDC, 0);
+    SetTextJustification(vs->memDC, 0, 0);
+    SetTextAlign(vs->memDC, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    SetBkMode(vs->memDC, TRANSPARENT);
+    return true;
+}
+
+void RecreateBackBitmap(HWND hwnd, ViewState* vs) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    HDC windowDC = GetDC(hwnd);
+    SelectObject(vs->memDC, vs->oldBitmap);
+    DeleteObject(vs->backBitmap);
+    vs->backBitmap = CreateCompatibleBitmap(windowDC, rc.right, rc.bottom);
+    vs->oldBitmap = static_cast<HBITMAP>(SelectObject(vs->memDC, vs->backBitmap));
+    ReleaseDC(hwnd, windowDC);
+}
+
+void ReleaseBackBuffer(ViewState* vs) {
+    if (!vs->memDC) return;
+    SelectObject(vs->memDC, vs->oldBitmap);
+    DeleteObject(vs->backBitmap);
+    DeleteDC(vs->memDC);
+    vs->memDC = nullptr;
+    vs->backBitmap = nullptr;
+}
+
+LRESULT OnRecalcFont(HWND hwnd) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    FontSwap fs;
+    BeginFontSwap(&fs, vs->memDC);
+    SwapViewFont(&fs, vs, 0, 0, 0);
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(vs->memDC, &tm);
+    EndFontSwap(&fs);
+
+    // Every row and column computation divides by these: never let a font
+    // or a negative spacing make them zero or less.
+    vs->lineHeight = tm.tmHeight + vs->lineSpacing;
+    if (vs->lineHeight < 1) vs->lineHeight = 1;
+    vs->avgCharWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 1;
+    // The platform sets this bit for variable-pitch fonts.
+    vs->fixedPitch = (tm.tmPitchAndFamily & TMPF_FIXED_PITCH) ? 0 : 1;
+
+    if (GetFocus() == hwnd) {
+        DestroyCaret();
+        CreateCaret(hwnd, nullptr, 0, vs->lineHeight);
+        ShowCaret(hwnd);
+    }
+    vs->layoutWidth = 0;
+    SendMessageA(hwnd, WM_SIZE, 0, 0);
+    return 0;
+}
+
+LRESULT OnSetFont(HWND hwnd, HFONT font) {
+    ViewState* vs = GetViewState(hwnd);
+    LOGFONTA lf;
+    if (!vs || !font || GetObjectA(font, sizeof(lf), &lf) == 0) return 0;
+    lstrcpynA(vs->faceName, lf.lfFaceName, sizeof(vs->faceName));
+    vs->pointSize = -((lf.lfHeight * 72) / GetDeviceCaps(vs->memDC, LOGPIXELSY));
+    return OnRecalcFont(hwnd);
+}
+
+LRESULT OnSetFontFace(HWND hwnd, int pointSize, const char* face) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    // lstrcpynA stops at 31 characters and the terminator: a longer name is cut.
+    lstrcpynA(vs->faceName, face ? face : "", sizeof(vs->faceName));
+    vs->pointSize = pointSize;
+    return OnRecalcFont(hwnd);
+}
+
+LRESULT OnSetLineSpacing(HWND hwnd, int spacing) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    vs->lineSpacing = spacing;
+    return OnRecalcFont(hwnd);
+}
+
+// -1 in the low 32 bits stands for the current system colour.
+static bool IsSystemColor(ULONG_PTR value) {
+    return static_cast<DWORD>(value) == 0xFFFFFFFFu;
+}
+
+LRESULT OnSetColors(HWND hwnd, WPARAM text, LPARAM back) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    vs->textColor = IsSystemColor(text) ? GetSysColor(COLOR_WINDOWTEXT) : static_cast<COLORREF>(text);
+    vs->backColor = IsSystemColor(back) ? GetSysColor(COLOR_WINDOW) : static_cast<COLORREF>(back);
+    HBRUSH brush = CreateSolidBrush(vs->backColor);
+    if (brush) {
+        DeleteObject(vs->backBrush);
+        vs->backBrush = brush;
+    }
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    return 0;
+}

@@ -1,0 +1,93 @@
+// The per-window record of the colour text view and the helpers every unit of
+// the view shares. Positions are byte offsets into `text` in the system's
+// ANSI (possibly double-byte) code page; a lead byte followed by a non-NUL
+// byte is one character and is never split.
+#pragma once
+
+#include <windows.h>
+
+#include "colorview/colorview.h"
+
+struct ViewState {
+    char* text;                 // NUL-terminated text without in-band codes
+    unsigned char* attrFlags;   // per text byte: style changes taking effect there
+    unsigned char* attrColors;  // per text byte: fg index low nibble, bg index high
+    int capacity;               // bytes in each of the three buffers above
+    int length;                 // bytes of text before the NUL
+    char* caret;                // moving end of the selection
+    char* anchor;               // fixed end of the selection
+    int goalX;                  // x kept across vertical caret moves; 0 = none
+    int* lineStart;             // offset of the first byte of each display line
+    int* lineLength;            // counted bytes of each display line (no CR, LF)
+    int lineCapacity;           // entries in each line table
+    int lineCount;              // display lines in use: 1 <= lineCount < lineCapacity
+    int logicalLineCount;       // line feeds + 1, kept while maxLines > 0
+    int layoutWidth;            // client width of the current layout; 0 forces a full one
+    int topLine;                // first display line shown
+    int maxTopLine;             // largest useful topLine
+    int scrollLock;             // non-zero: appends never scroll the view
+    int textLimit;              // 0, or the buffer size imposed by EM_LIMITTEXT
+    int maxLines;               // 0, or the most logical lines kept
+    int tabWidth;               // tab stop distance in columns
+    int leftMargin;             // x at which every display line starts
+    int rightMargin;            // pixels kept free at the right when wrapping
+    int lineSpacing;            // extra pixels per line above the font height
+    HDC memDC;                  // back buffer: all measuring and drawing
+    HBITMAP backBitmap;         // client-sized image selected into memDC
+    HBITMAP oldBitmap;          // what memDC held before backBitmap
+    char faceName[32];          // empty: any fixed-pitch face
+    int pointSize;
+    int lineHeight;
+    int avgCharWidth;
+    int fixedPitch;
+    BYTE charSet;
+    COLORREF textColor;
+    COLORREF backColor;
+    HBRUSH backBrush;   // solid brush of backColor
+    HCURSOR hotCursor;  // not owned by the view
+    int dragging;
+};
+
+// Initial sizes and growth steps of the buffers.
+enum {
+    kInitialCapacity = 4096,
+    kCapacityStep = 4096,
+    kInitialLineCapacity = 256,
+    kLineCapacityStep = 256,
+};
+
+// The view's heap memory (the process's local heap). ViewAlloc zero-fills;
+// ViewReAlloc may move the block, zero-fills what it adds and leaves the old
+// block valid when it fails.
+void* ViewAlloc(size_t bytes);
+void* ViewReAlloc(void* block, size_t oldBytes, size_t newBytes);
+void ViewFree(void* block);
+
+// Fault injection for tests: when set to n > 0, the n-th allocation or
+// re-allocation from now fails. 0 (the default) never fails one.
+extern int g_viewAllocFailCountdown;
+
+// The record in the window's user-data slot, or nullptr before creation has
+// finished and once destruction has begun.
+inline ViewState* GetViewState(HWND hwnd) {
+    return reinterpret_cast<ViewState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+// Bytes of the character at offset `pos`: 2 for a lead byte followed by a
+// non-NUL byte, else 1.
+inline int CharBytes(const char* text, int pos) {
+    return (IsDBCSLeadByte(static_cast<BYTE>(text[pos])) && text[pos + 1] != 0) ? 2 : 1;
+}
+
+// The display line holding offset `pos`: the last line starting at or before it.
+int LineFromOffset(const ViewState* vs, int pos);
+
+// Whole rows that fit the client area.
+int VisibleRows(HWND hwnd, const ViewState* vs);
+
+// Offset of a position pointer.
+inline int Offset(const ViewState* vs, const char* p) {
+    return static_cast<int>(p - vs->text);
+}
+
+LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

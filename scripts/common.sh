@@ -1,0 +1,74 @@
+# Shared by scripts/test and scripts/run: installs what is missing, builds,
+# and prepares Wine (Japanese locale, persistent server) on an Xvfb display.
+# Sourced, not run.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD="$ROOT/build"
+PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
+          locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick)
+
+say() { printf '%s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+ensure_packages() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    say "installing: ${missing[*]} (a few minutes on a fresh machine)"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+  fi
+  if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    say "generating the ja_JP.UTF-8 locale"
+    as_root sed -i 's/^# *ja_JP.UTF-8/ja_JP.UTF-8/' /etc/locale.gen
+    as_root locale-gen >/dev/null
+  fi
+}
+
+build_all() {
+  cmake --preset default >/dev/null
+  cmake --build "$BUILD" -j"$(nproc)"
+}
+
+# Wine's state stays inside the build tree; code page 932 makes the
+# double-byte paths real.
+wine_env() {
+  export WINEPREFIX="$BUILD/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LANG=ja_JP.UTF-8
+  export LC_ALL=ja_JP.UTF-8
+}
+
+XVFB_PID=""
+# Starts Xvfb on the first free display and exports DISPLAY.
+start_xvfb() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$n"
+}
+
+# A persistent wineserver lets every test process start in well under a second.
+start_wine() {
+  mkdir -p "$WINEPREFIX"
+  wineserver -p
+  wine cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
+}
+
+stop_all() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+  XVFB_PID=""
+}

@@ -1,0 +1,435 @@
+// Tests of the entry formatter and log file with a real window that records
+// every appended piece and a real log file in a scratch directory: piece order
+// and colour commands, block rules, status lines, the clock and difference
+// label for odd timestamps, and the exact bytes the log file receives.
+#include "syslog/formatter.h"
+
+#include "colorview/colorview.h"
+#include "syslog/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_pieces;  // every CVM_APPENDTEXT the sink received
+
+LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == CVM_APPENDTEXT) {
+        g_pieces.push_back(reinterpret_cast<const char*>(lParam));
+        return 1;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+struct SenderImage {
+    alignas(8) unsigned char bytes[16];
+};
+
+SenderImage MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
+    SenderImage s = {{2, 0, static_cast<unsigned char>(port >> 8), static_cast<unsigned char>(port),
+                      static_cast<unsigned char>(a), static_cast<unsigned char>(b),
+                      static_cast<unsigned char>(c), static_cast<unsigned char>(d)}};
+    return s;
+}
+
+const SenderImage kSenderA = MakeSender(192, 0, 2, 7, 40123);
+
+time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    struct tm t = {};
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
+    t.tm_hour = hour, t.tm_min = minute, t.tm_sec = second, t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+// The message time of the reference entry; it arrives 3 s after it.
+const time_t kExampleTime = LocalTime(2024, 10, 11, 22, 14, 15);
+
+std::string Command(int fore) {
+    return "\x03" + std::to_string(fore) + ",0";
+}
+bool IsCommand(const std::string& piece) {
+    return !piece.empty() && piece[0] == '\x03';
+}
+
+std::string JoinText(const std::vector<std::string>& pieces) {
+    std::string all;
+    for (const std::string& piece : pieces)
+        if (!IsCommand(piece)) all += piece;
+    return all;
+}
+
+// The colour command in force at the first piece equal to `text`.
+std::string CommandAt(const std::vector<std::string>& pieces, const std::string& text) {
+    std::string last = "none";
+    for (const std::string& piece : pieces) {
+        if (piece == text) return last;
+        if (IsCommand(piece)) last = piece;
+    }
+    return "piece not found";
+}
+
+bool Has(const std::vector<std::string>& pieces, const std::string& text) {
+    for (const std::string& piece : pieces)
+        if (piece == text) return true;
+    return false;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+const std::string kSeparator = std::string(50, '-') + "\r\n";
+
+class Formatter : public ::testing::Test {
+   protected:
+    HWND view = nullptr;
+    std::string dir, logPath;
+
+    void SetUp() override {
+        static ATOM atom = 0;
+        if (atom == 0) {
+            WNDCLASSA wc = {};
+            wc.lpfnWndProc = SinkProc;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = "FormatterTestSink";
+            atom = RegisterClassA(&wc);
+        }
+        ASSERT_NE(0, atom);
+        view = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, view);
+        g_pieces.clear();
+
+        memset(g_lastSender, 0, sizeof g_lastSender);
+        g_lastHost[0] = '\0';
+        g_hostCounter = 1;
+        g_logFile = INVALID_HANDLE_VALUE;
+
+        char temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+        static int serial = 0;
+        dir = std::string(temp) + "formatter_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+              std::to_string(++serial);
+        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+        logPath = dir + "\\messages";
+        OpenLog();
+    }
+
+    void TearDown() override {
+        CloseLog();
+        DeleteFileA(logPath.c_str());
+        RemoveDirectoryA(dir.c_str());
+        DestroyWindow(view);
+    }
+
+    // As the main window opens it: appending, readable by others.
+    void OpenLog() {
+        g_logFile = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, g_logFile);
+        SetFilePointer(g_logFile, 0, nullptr, FILE_END);
+    }
+
+    void CloseLog() {
+        if (g_logFile != INVALID_HANDLE_VALUE) CloseHandle(g_logFile);
+        g_logFile = INVALID_HANDLE_VALUE;
+    }
+
+    std::string ReadLog() {
+        HANDLE file = CreateFileA(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return "<no file>";
+        std::string bytes;
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    void Entry(const std::string& text, time_t receive, const SenderImage& sender = kSenderA) {
+        EXPECT_EQ(
+            0, FormatEntry(view, &receive, reinterpret_cast<const sockaddr_in*>(sender.bytes), text.c_str()));
+    }
+};
+
+TEST_F(Formatter, FirstEntryPiecesAndLogLines) {
+    Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
+    const std::vector<std::string> expected = {Command(1),
+                                               "<<",
+                                               "192.0.2.7:40123",
+                                               ">> ",
+                                               Command(7),
+                                               kSeparator,
+                                               Command(15),
+                                               "22:14:15(3)",
+                                               " ",
+                                               Command(12),
+                                               "<",
+                                               "gateway",
+                                               " ",
+                                               "user",
+                                               ".",
+                                               "notice",
+                                               "> ",
+                                               Command(6),
+                                               "kernel: link up",
+                                               "\r\n"};
+    EXPECT_EQ(expected, g_pieces);
+    EXPECT_EQ("<<192.0.2.7:40123>> " + kSeparator + "22:14:15(3) <gateway user.notice> kernel: link up\r\n",
+              ReadLog());
+    EXPECT_EQ(2, g_hostCounter);
+    EXPECT_STREQ("gateway", g_lastHost);
+    EXPECT_EQ(0, memcmp(g_lastSender, kSenderA.bytes, 16));
+}
+
+TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
+    SenderImage padded = kSenderA;
+    padded.bytes[15] = 1;  // the whole record counts, padding included
+    const struct {
+        SenderImage sender;
+        const char* host;
+        const char* header;  // source text, or nullptr for no header
+        bool separator;
+        int hostColor;
+    } steps[] = {
+        {kSenderA, "gateway", "192.0.2.7:40123", true, 12},
+        {kSenderA, "gateway", nullptr, false, 12},
+        {kSenderA, "nas", nullptr, true, 13},
+        {MakeSender(192, 0, 2, 7, 40124), "nas", "192.0.2.7:40124", true, 14},
+        {MakeSender(192, 0, 2, 7, 40124), "Nas", nullptr, true, 10},  // case counts
+        {MakeSender(198, 51, 100, 1, 514), "Nas", "198.51.100.1:514", true, 11},
+        {MakeSender(198, 51, 100, 1, 514), "Nas", nullptr, false, 11},
+        {MakeSender(198, 51, 100, 1, 514), "gateway", nullptr, true, 12},
+        {padded, "gateway", "192.0.2.7:40123", true, 13},
+    };
+    int step = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE("step " + std::to_string(++step));
+        g_pieces.clear();
+        Entry(std::string("<13>Oct 11 22:14:15 ") + s.host + " up", kExampleTime, s.sender);
+        std::string header = s.header ? std::string("<<") + s.header + ">> " : "";
+        std::string separator = s.separator ? kSeparator : "";
+        EXPECT_EQ(header + separator + "22:14:15(0) <" + s.host + " user.notice> up\r\n", JoinText(g_pieces));
+        EXPECT_EQ(Command(s.hostColor), CommandAt(g_pieces, "<"));
+        EXPECT_STREQ(s.host, g_lastHost);
+    }
+}
+
+TEST_F(Formatter, SeverityPicksTheTextColour) {
+    // Severities 0 and 6 are the same grey; the command names entry 7 for both.
+    const int expected[8] = {7, 2, 3, 4, 5, 6, 7, 8};
+    for (int severity = 0; severity < 8; ++severity) {
+        g_pieces.clear();
+        Entry("<" + std::to_string(8 + severity) + ">Oct 11 22:14:15 h text", kExampleTime);
+        EXPECT_EQ(Command(expected[severity]), CommandAt(g_pieces, "text")) << severity;
+    }
+    g_pieces.clear();
+    Entry("Oct 11 22:14:15 h text", kExampleTime);  // no PRI: severity 0
+    EXPECT_EQ(Command(7), CommandAt(g_pieces, "text"));
+}
+
+TEST_F(Formatter, NamesOnlyWhenFacilityAndSeverityAreNonZero) {
+    const struct {
+        const char* pri;
+        const char* label;
+    } cases[] = {
+        {"<13>", "<h user.notice> "},
+        {"<3>", "<h> "},  // kern.err: facility 0
+        {"<8>", "<h> "},  // user.emerg: severity 0
+        {"<0>", "<h> "},
+        {"", "<h> "},
+        {"<191>", "<h local7.debug> "},
+        {"<34>", "<h auth.crit> "},
+        {"<99>", "<h .err> "},  // facility 96 has no name
+        {"<203>", "<h .err> "},
+        {"<81>", "<h authpriv.alert> "},
+    };
+    for (const auto& c : cases) {
+        g_pieces.clear();
+        Entry(std::string(c.pri) + "Oct 11 22:14:15 h text", kExampleTime);
+        EXPECT_TRUE(EndsWith(JoinText(g_pieces), std::string("22:14:15(0) ") + c.label + "text\r\n"))
+            << c.pri << " gave " << JoinText(g_pieces);
+    }
+}
+
+TEST_F(Formatter, DifferenceIsArrivalMinusMessageTime) {
+    Entry("<13>Oct 11 22:14:15 h future", kExampleTime - 5);
+    EXPECT_TRUE(Has(g_pieces, "22:14:15(-5)"));
+    // Without a timestamp the arrival is the message time and the sender the host.
+    g_pieces.clear();
+    Entry("hello world", LocalTime(2024, 3, 14, 9, 41, 30));
+    EXPECT_TRUE(EndsWith(JoinText(g_pieces), "09:41:30(0) <192.0.2.7:40123> hello world\r\n"))
+        << JoinText(g_pieces);
+}
+
+// The clock text as documented: 0..99 two digits, anything else as sent.
+TEST(FormatClock, FieldsInAndOutOfRange) {
+    const struct {
+        int h, m, s;
+        const char* text;
+    } cases[] = {
+        {0, 0, 0, "00:00:00"},
+        {9, 5, 7, "09:05:07"},
+        {99, 99, 99, "99:99:99"},
+        {100, -1, 5, "100:-1:05"},
+        {-5, 7, INT_MAX, "-5:07:2147483647"},
+        {INT_MIN, 0, 123, "-2147483648:00:123"},
+    };
+    for (const auto& c : cases) {
+        char out[64];
+        FormatClock(c.h, c.m, c.s, out, sizeof out);
+        EXPECT_STREQ(c.text, out);
+    }
+    char small[5];
+    FormatClock(12, 34, 56, small, sizeof small);
+    EXPECT_STREQ("12:3", small);
+}
+
+TEST(FormatLabel, DifferenceOrQuestionMark) {
+    const struct {
+        time_t receive, message;
+        const char* label;
+    } cases[] = {
+        {1000, 997, "t(3)"}, {1000, 1005, "t(-5)"}, {1000, 1000, "t(0)"},
+        {1000, -1, "t(?)"},  {-1, -1, "t(?)"},      {4102444800LL, 0, "t(4102444800)"},
+    };
+    for (const auto& c : cases) {
+        char out[64];
+        FormatLabel(out, sizeof out, "t", c.receive, c.message);
+        EXPECT_STREQ(c.label, out);
+    }
+}
+
+TEST_F(Formatter, MalformedTimestampsPrintAsSentWithoutCrashing) {
+    const struct {
+        const char* stamp;
+        int day, h, m, s;
+        const char* clock;
+    } cases[] = {
+        {"Oct 11 99:75:123", 11, 99, 75, 123, "99:75:123"},
+        {"Oct 11 -5:7:2147483647", 11, -5, 7, INT_MAX, "-5:07:2147483647"},
+        {"Oct 11 22:-1:60", 11, 22, -1, 60, "22:-1:60"},
+        {"Oct 11 100:00:05", 11, 100, 0, 5, "100:00:05"},
+        {"Oct 11 7:8:9", 11, 7, 8, 9, "07:08:09"},
+        {"Oct 11 -2147483648:0:0", 11, INT_MIN, 0, 0, "-2147483648:00:00"},
+        {"Oct 2147483647 10:00:00", INT_MAX, 10, 0, 0, "10:00:00"},
+    };
+    const struct tm* local = localtime(&kExampleTime);
+    ASSERT_NE(nullptr, local);
+    const int isdst = local->tm_isdst;
+    for (const auto& c : cases) {
+        // Whatever the run-time's mktime makes of the fields is what the label shows.
+        struct tm t = {};
+        t.tm_year = 124, t.tm_mon = 9, t.tm_mday = c.day, t.tm_isdst = isdst;
+        t.tm_hour = c.h, t.tm_min = c.m, t.tm_sec = c.s;
+        time_t message = mktime(&t);
+        std::string difference = message == -1 ? "?" : std::to_string(kExampleTime - message);
+        g_pieces.clear();
+        Entry(std::string("<13>") + c.stamp + " h x", kExampleTime);
+        EXPECT_TRUE(Has(g_pieces, std::string(c.clock) + "(" + difference + ")")) << c.stamp;
+        EXPECT_TRUE(EndsWith(JoinText(g_pieces), " <h user.notice> x\r\n")) << c.stamp;
+    }
+}
+
+TEST_F(Formatter, UnrepresentableMessageTimeShowsQuestionMark) {
+    // 2^31 seconds before 11 October 2024 lies before 1970.
+    Entry("<13>Oct 11 10:00:-2147483648 h x", kExampleTime);
+    EXPECT_TRUE(Has(g_pieces, "10:00:-2147483648(?)"));
+    // 400 days before October 1970 is in 1969.
+    g_pieces.clear();
+    Entry("<13>Oct -400 10:00:00 h x", LocalTime(1970, 6, 1, 12, 0, 0));
+    EXPECT_TRUE(Has(g_pieces, "10:00:00(?)"));
+    // localtime has no answer for a negative arrival: zero fields, year 1900.
+    g_pieces.clear();
+    Entry("hello", -100);
+    EXPECT_TRUE(EndsWith(JoinText(g_pieces), "00:00:00(?) <192.0.2.7:40123> hello\r\n"))
+        << JoinText(g_pieces);
+}
+
+// The clock texts that time(NULL) can have given between `before` and now.
+std::vector<std::string> ClocksSince(time_t before) {
+    std::vector<std::string> clocks;
+    for (time_t t = before; t <= time(nullptr); ++t) {
+        char text[16];
+        strftime(text, sizeof text, "%H:%M:%S", localtime(&t));
+        clocks.push_back(text);
+    }
+    return clocks;
+}
+
+TEST_F(Formatter, StatusLinePiecesAndLogBytes) {
+    time_t before = time(nullptr);
+    EXPECT_EQ(0, WriteStatusLine(view, kTextSyslogStart));
+    std::vector<std::string> clocks = ClocksSince(before);
+    ASSERT_EQ(6u, g_pieces.size());
+    EXPECT_NE(clocks.end(), std::find(clocks.begin(), clocks.end(), g_pieces[1])) << g_pieces[1];
+    const std::vector<std::string> rest = {Command(15), g_pieces[1],      " ",
+                                           Command(1),  kTextSyslogStart, "\r\n"};
+    EXPECT_EQ(rest, g_pieces);
+    // しすろぐすたーと in code page 932.
+    EXPECT_EQ(g_pieces[1] + " \x82\xb5\x82\xb7\x82\xeb\x82\xae\x82\xb7\x82\xbd\x81\x5b\x82\xc6\r\n",
+              ReadLog());
+}
+
+TEST_F(Formatter, StatusLineInsideABlockKeepsTheBlock) {
+    Entry("<13>Oct 11 22:14:15 gateway one", kExampleTime);
+    WriteStatusLine(view, kTextReceiveFailed);
+    g_pieces.clear();
+    Entry("<13>Oct 11 22:14:16 gateway two", kExampleTime);
+    EXPECT_FALSE(Has(g_pieces, kSeparator));
+    EXPECT_EQ(Command(12), CommandAt(g_pieces, "<"));
+    EXPECT_EQ(2, g_hostCounter);
+}
+
+TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
+    Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
+    WriteStatusLine(view, kTextReceiveFailed);
+    std::string first = ReadLog();
+    const std::string failed =
+        "\x8e\xf3\x90\x4d\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42";
+    ASSERT_GE(first.size(), failed.size() + 2);
+    EXPECT_EQ(failed + "\r\n", first.substr(first.size() - failed.size() - 2));
+
+    CloseLog();
+    OpenLog();
+    Entry("<11>Oct 11 22:14:20 gateway disk full", kExampleTime + 3);
+    const std::string all = ReadLog();
+    EXPECT_EQ(first + "22:14:20(-2) <gateway user.err> disk full\r\n", all);
+    EXPECT_EQ(std::string::npos, all.find('\x03'));
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i] == '\n') {
+            EXPECT_TRUE(i > 0 && all[i - 1] == '\r') << i;
+        }
+        if (all[i] == '\r') {
+            EXPECT_TRUE(i + 1 < all.size() && all[i + 1] == '\n') << i;
+        }
+    }
+}
+
+TEST_F(Formatter, WithoutLogFileTheViewGetsEveryPiece) {
+    CloseLog();
+    Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
+    EXPECT_EQ(20u, g_pieces.size());
+    EXPECT_EQ("<<192.0.2.7:40123>> " + kSeparator + "22:14:15(3) <gateway user.notice> kernel: link up\r\n",
+              JoinText(g_pieces));
+    WriteStatusLine(view, "x");
+    EXPECT_EQ(26u, g_pieces.size());
+    EXPECT_EQ("", ReadLog());
+}
+
+TEST_F(Formatter, SendColorSendsOnlyPaletteColours) {
+    EXPECT_EQ(1, SendColor(view, 0xFF0000, 0xFFFFFF));
+    EXPECT_EQ(0, SendColor(view, 0x123456, 0xFFFFFF));
+    EXPECT_EQ(0, SendColor(view, 0xFF0000, 0x010101));
+    EXPECT_EQ(std::vector<std::string>{Command(15)}, g_pieces);
+    EXPECT_EQ("", ReadLog());
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Tests of the syslog datagram parser: whole datagrams against the expected
+// entry values, time completion from the arrival, the name tables' first-match
+// rows, PRI wrap-around, trimming and the sender text.
+#include "syslog/parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A sockaddr_in as the socket layer lays it out: family, port and address in
+// network order, zero padding.
+struct SenderImage {
+    alignas(8) unsigned char bytes[16];
+    const sockaddr_in* Get() const { return reinterpret_cast<const sockaddr_in*>(bytes); }
+};
+
+SenderImage MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
+    return {{2, 0, static_cast<unsigned char>(port >> 8), static_cast<unsigned char>(port),
+             static_cast<unsigned char>(a), static_cast<unsigned char>(b), static_cast<unsigned char>(c),
+             static_cast<unsigned char>(d)}};
+}
+
+// 14 March 09:41:30 local time, whatever the zone the test runs in.
+time_t Arrival(struct tm* local) {
+    struct tm t = {};
+    t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 14;
+    t.tm_hour = 9, t.tm_min = 41, t.tm_sec = 30, t.tm_isdst = -1;
+    time_t when = mktime(&t);
+    *local = *localtime(&when);
+    return when;
+}
+
+struct DatagramCase {
+    std::string input;
+    unsigned facility, severity;
+    const char* time;  // month 1-12, day, hour, minute, second
+    const char* host;
+    const char* text;
+};
+
+const char* const kSender = "192.0.2.7:40123";
+const char* const kArrival = "03-14 09:41:30";
+
+TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
+    const std::string cutHost(255, 'h');
+    const DatagramCase cases[] = {
+        {"<13>Oct 11 22:14:15 gateway kernel: link up", 8, 5, "10-11 22:14:15", "gateway", "kernel: link up"},
+        {"<30>Mar  5 01:02:03 nas dhcpd: lease renewed", 24, 6, "03-05 01:02:03", "nas",
+         "dhcpd: lease renewed"},
+        {"hello world", 0, 0, kArrival, kSender, "hello world"},
+        {"<13>", 8, 5, kArrival, kSender, ""},
+        {"<13", 0, 0, kArrival, kSender, "<13"},
+        {"<abc>x", 0, 0, kArrival, kSender, "<abc>x"},
+        {"<>Oct 11 22:14:15 h t", 0, 0, "10-11 22:14:15", "h", "t"},
+        {"<13>99>rest", 8, 5, kArrival, kSender, "99>rest"},
+        {"<191>", 184, 7, kArrival, kSender, ""},
+        {"<264>", 8, 0, kArrival, kSender, ""},
+        // 10^k is 0 modulo 256 for k >= 8, so only the low digits count.
+        {"<1000000000000000000000000000000013>", 8, 5, kArrival, kSender, ""},
+        {"<" + std::string(60, '9') + ">x", 248, 7, kArrival, kSender, "x"},
+        {" <13>Oct 11 22:14:15 h t", 0, 0, kArrival, kSender, " <13>Oct 11 22:14:15 h t"},
+        {"<13>mar 15 11:22:33 h t", 8, 5, "03-15 11:22:33", "h", "t"},
+        {"<13>Ma 15 11:22:33 h t", 8, 5, kArrival, kSender, "Ma 15 11:22:33 h t"},
+        {"<13>MAR 15 11:22:33\t\th\t t", 8, 5, "03-15 11:22:33", "h", "\t t"},
+        {"<13>Jan  5 00:00:07 h t", 8, 5, "03-05 09:41:07", "h", "t"},
+        {"<13>Mar 15 00:00:00 h t", 8, 5, "03-15 00:00:00", "h", "t"},
+        {"<13>Jan 31 23:00:00 h t", 8, 5, "03-31 23:00:00", "h", "t"},
+        {"<13>Jan  0 00:07:00 h t", 8, 5, "03-14 09:07:00", "h", "t"},
+        {"<13>Oct 11 22:14:15 h  t \t \r\n \r\n", 8, 5, "10-11 22:14:15", "h", "t \t"},
+        {"  \r\n \r\n", 0, 0, kArrival, kSender, ""},
+        {"\r\nhel\t", 0, 0, kArrival, kSender, "\r\nhel\t"},
+        {"<13>Mar 15 11:22:33", 8, 5, "03-15 11:22:33", "", ""},
+        // A known month with fewer fields: the host is the timestamp's first word.
+        {"Marvin: hi", 0, 0, "03-00 00:00:00", "Marvin:", "hi"},
+        {"Mar 5 x", 0, 0, "03-05 00:00:00", "Mar", "5 x"},
+        {"<13>Mar 15 11:22 h t", 8, 5, "03-15 11:22:00", "Mar", "15 11:22 h t"},
+        {"Mar\t\tx y", 0, 0, "03-00 00:00:00", "Mar", "\t\tx y"},
+        {"jan 5 x", 0, 0, "03-05 09:41:30", "jan", "5 x"},
+        {"<13>Oct 11 22:14:15 " + std::string(300, 'h') + "  msg", 8, 5, "10-11 22:14:15", cutHost.c_str(),
+         "msg"},
+    };
+    struct tm local;
+    time_t arrival = Arrival(&local);
+    const SenderImage sender = MakeSender(192, 0, 2, 7, 40123);
+    static SyslogMessage msg;
+    for (const DatagramCase& c : cases) {
+        SCOPED_TRACE(c.input);
+        ParseMessage(c.input.c_str(), sender.Get(), arrival, &msg);
+        EXPECT_EQ(c.facility, msg.facility);
+        EXPECT_EQ(c.severity, msg.severity);
+        char time[64];
+        snprintf(time, sizeof time, "%02d-%02d %02d:%02d:%02d", msg.time.tm_mon + 1, msg.time.tm_mday,
+                 msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec);
+        EXPECT_STREQ(c.time, time);
+        EXPECT_EQ(local.tm_year, msg.time.tm_year);
+        EXPECT_EQ(local.tm_isdst, msg.time.tm_isdst);
+        if (c.time == kArrival) {  // no timestamp: every field is the arrival's
+            EXPECT_EQ(local.tm_wday, msg.time.tm_wday);
+            EXPECT_EQ(local.tm_yday, msg.time.tm_yday);
+        }
+        EXPECT_STREQ(c.host, msg.host);
+        EXPECT_STREQ(c.text, msg.message);
+    }
+}
+
+TEST(ParseMessage, CopiesAtMostOneDatagram) {
+    const std::string huge = "<13>" + std::string(5000, 'a');
+    static SyslogMessage msg;
+    struct tm local;
+    const SenderImage sender = MakeSender(10, 0, 0, 1, 514);
+    ParseMessage(huge.c_str(), sender.Get(), Arrival(&local), &msg);
+    EXPECT_EQ(size_t(kMaxDatagram), strlen(msg.text));
+    EXPECT_EQ(size_t(kMaxDatagram) - 4, strlen(msg.message));
+    EXPECT_STREQ("10.0.0.1:514", msg.host);
+}
+
+TEST(CompleteTime, GivenYearStopsAfterTheDaylightFlag) {
+    struct tm local, t = {};
+    Arrival(&local);
+    local.tm_isdst = 1;
+    t.tm_year = 99;
+    CompleteTime(&t, &local);
+    EXPECT_EQ(1, t.tm_isdst);
+    EXPECT_EQ(99, t.tm_year);
+    EXPECT_EQ(0, t.tm_yday + t.tm_mon + t.tm_mday + t.tm_sec);
+}
+
+TEST(LookupName, FirstMatchingRowWins) {
+    const struct {
+        const NameCode* table;
+        int code;
+        const char* name;
+    } cases[] = {
+        {FacilityNames, 32, "auth"},    {FacilityNames, 0, "kern"},   {FacilityNames, 8, "user"},
+        {FacilityNames, 184, "local7"}, {FacilityNames, 96, ""},      {FacilityNames, 200, ""},
+        {FacilityNames, 248, ""},       {FacilityNames, -1, ""},      {SeverityNames, 0, "emerg"},
+        {SeverityNames, 1, "alert"},    {SeverityNames, 2, "crit"},   {SeverityNames, 3, "err"},
+        {SeverityNames, 4, "warn"},     {SeverityNames, 5, "notice"}, {SeverityNames, 6, "info"},
+        {SeverityNames, 7, "debug"},    {SeverityNames, 16, "none"},  {SeverityNames, 8, ""},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(c.name, LookupName(c.table, c.code)) << c.code;
+}
+
+TEST(FormatSender, AddressAndPortInHostOrder) {
+    char out[kSenderTextSize];
+    FormatSender(MakeSender(192, 0, 2, 7, 40123).Get(), out, sizeof out);
+    EXPECT_STREQ("192.0.2.7:40123", out);
+    FormatSender(MakeSender(255, 255, 255, 255, 65535).Get(), out, sizeof out);
+    EXPECT_STREQ("255.255.255.255:65535", out);
+    FormatSender(MakeSender(192, 0, 2, 7, 40123).Get(), out, 8);
+    EXPECT_STREQ("192.0.2", out);
+}
+
+}  // namespace
