@@ -27,5 +27,10 @@ enum : UINT {
     CVN_RCLICKTEXT = 0x8192,
 };
 
+// Mask mode for screen captures: while non-zero, every view of the process
+// draws each byte that is not a space or a delimiter as "X". The host flips
+// it and repaints; the view reads it at every text output.
+extern unsigned char g_maskMode;
+
 // Registers the class once per process; returns the atom, 0 on failure.
 ATOM RegisterViewClass(HINSTANCE instance);

@@ -7,7 +7,10 @@
 
 #include "colorview/append_layout.h"
 #include "colorview/fonts.h"
+#include "colorview/paint.h"
+#include "colorview/scroll.h"
 
+unsigned char g_maskMode = 0;
 int g_viewAllocFailCountdown = 0;
 
 // Counts down the injected failure; true when this allocation must fail.
@@ -157,7 +160,17 @@ LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return OnGetText(hwnd, wParam, reinterpret_cast<char*>(lParam));
         case WM_GETTEXTLENGTH:
             return OnGetTextLength(hwnd);
-        case WM_SETFONT:
+        case WM_PAINT:
+        return OnPaint(hwnd);
+    case WM_ERASEBKGND:
+        return OnEraseBkgnd(hwnd);
+    case WM_VSCROLL:
+        return OnVScroll(hwnd, LOWORD(wParam));
+    case WM_MOUSEWHEEL:
+        return OnMouseWheel(hwnd, wParam);
+    case EM_SCROLL:
+        return OnEmScroll(hwnd, wParam);
+    case WM_SETFONT:
             return OnSetFont(hwnd, reinterpret_cast<HFONT>(wParam));
         case CVM_APPENDTEXT:
             return OnAppendText(hwnd, reinterpret_cast<const char*>(lParam));

@@ -1,0 +1,76 @@
+// Hit testing: the text position a caret would take at a client point. It
+// measures character by character with the same run-width rule and the same
+// fonts as layout and painting, following the bold toggles from the start of
+// the logical line, so a click lands on the character painted under it.
+#include "colorview/hit_test.h"
+
+#include "colorview/color_codes.h"
+#include "colorview/fonts.h"
+
+static bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// First display line of the logical line that holds display line `line`.
+static int FirstLineOfLogicalLine(const ViewState* vs, int line) {
+    while (line > 0 && !IsLineBreak(vs->text[vs->lineStart[line] - 1])) line--;
+    return line;
+}
+
+// The bold state in force at the start of display line `target`: the bold
+// toggles of the earlier display lines of its logical line. Only the toggles
+// matter there, so nothing is measured.
+static int BoldAtLineStart(const ViewState* vs, int target) {
+    int bold = 0;
+    for (int line = FirstLineOfLogicalLine(vs, target); line < target; line++) {
+        int pos = vs->lineStart[line];
+        for (int i = 0; i < vs->lineLength[line]; i++, pos++)
+            bold ^= (vs->attrFlags[pos] & kAttrBold) != 0;
+    }
+    return bold;
+}
+
+char* PositionFromPoint(HWND, ViewState* vs, int x, int y) {
+    // Truncation toward zero: a point less than one row above the client
+    // area still hits topLine.
+    int target = y / vs->lineHeight + vs->topLine;
+    if (target < 0) return vs->text;
+    if (target >= vs->lineCount) return vs->text + vs->length;
+
+    const char* text = vs->text;
+    FontSwap fs;
+    BeginFontSwap(&fs, vs->memDC);
+    int bold = BoldAtLineStart(vs, target);
+    SwapViewFont(&fs, vs, bold, 0, 0);
+
+    // Position k is the answer while x is at or right of X(k) - avgCharWidth / 2,
+    // X(k) being the left edge of its character as painting places it.
+    const int end = vs->lineLength[target];
+    int pos = vs->lineStart[target];
+    int candidate = pos;
+    int threshold = vs->leftMargin - vs->avgCharWidth / 2;
+    int column = 0;
+    for (int i = 0; i <= end; i++, pos++) {
+        if (vs->attrFlags[pos] & kAttrBold) {
+            bold = !bold;
+            SwapViewFont(&fs, vs, bold, 0, 0);
+        }
+        if (threshold > x) break;
+        candidate = pos;
+        if (i == end) break;  // the line's end position: nothing right of it
+        if (text[pos] == '\t') {
+            int columns = vs->tabWidth - column % vs->tabWidth;
+            threshold += columns * vs->avgCharWidth;
+            column += columns;
+        } else {
+            // A double-byte pair is measured and stepped over as one character.
+            int bytes = CharBytes(text, pos);
+            threshold += RunWidth(vs, text + pos, bytes, bold);
+            column += bytes;
+            i += bytes - 1;
+            pos += bytes - 1;
+        }
+    }
+    EndFontSwap(&fs);
+    return vs->text + candidate;
+}
