@@ -247,7 +247,7 @@ static int CopyWithCodes(ViewState* vs, const unsigned char* in) {
             lineFeeds += b == '\n';
         }
         text[w++] = static_cast<char>(b);
-        if (IsDBCSLeadByte(b) && in[1] != 0) {
+        if (IsDoubleBytePair(b, in[1])) {
             text[w++] = static_cast<char>(in[1]);
             in++;
         }
@@ -354,14 +354,16 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
     return 1;
 }
 
-// Bold state in force at `pos`: the bold toggles from the start of its
-// logical line, so a re-layout from a wrapped continuation line measures as
-// a full layout does.
+// Bold state in force at `pos`: the bold toggles of the characters from the
+// start of its logical line, so a re-layout from a wrapped continuation line
+// measures as a full layout does. Like the layout, it reads attributes at
+// character starts only (a code between the two appends that brought a lead
+// and its trail byte lands on the trail byte and has no effect).
 static int BoldAt(const ViewState* vs, int pos) {
     int start = pos;
     while (start > 0 && vs->text[start - 1] != '\n') start--;
     int bold = 0;
-    for (int i = start; i < pos; i++) bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
+    for (int i = start; i < pos; i += CharBytes(vs->text, i)) bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
     return bold;
 }
 
@@ -521,33 +523,37 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     return 0;
 }
 
+// A full layout in fresh line tables for a new width; false when the tables
+// cannot be made (the old ones and their layout stay).
+static bool LayOutAgain(HWND hwnd, ViewState* vs, int width) {
+    int* starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
+    int* lengths = starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
+    if (!lengths) {
+        ViewFree(starts);
+        return false;
+    }
+    ViewFree(vs->lineStart);
+    ViewFree(vs->lineLength);
+    vs->lineStart = starts;
+    vs->lineLength = lengths;
+    vs->lineCapacity = kInitialLineCapacity;
+    vs->lineCount = 1;
+    vs->layoutWidth = width;
+    if (!LayoutLines(hwnd, vs, 0)) {
+        vs->layoutWidth = 0;  // lines are missing: lay out again at the next size change
+        return false;
+    }
+    return true;
+}
+
 LRESULT OnSize(HWND hwnd) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
     bool atBottom = vs->maxTopLine == 0 || vs->topLine == vs->maxTopLine;
     RECT rc;
     GetClientRect(hwnd, &rc);
-    if (rc.right != vs->layoutWidth) {
-        int* starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
-        int* lengths = starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
-        if (!lengths) {
-            ViewFree(starts);
-            return 0;
-        }
-        ViewFree(vs->lineStart);
-        ViewFree(vs->lineLength);
-        vs->lineStart = starts;
-        vs->lineLength = lengths;
-        vs->lineCapacity = kInitialLineCapacity;
-        vs->lineCount = 1;
-        vs->layoutWidth = rc.right;
-        if (!LayoutLines(hwnd, vs, 0)) {
-            vs->layoutWidth = 0;  // try again at the next size change
-            return 0;
-        }
-    } else {
-        UpdateScrollBar(hwnd, vs, rc.bottom);
-    }
+    // Out of memory the old layout stays; the scroll range must still fit the new height.
+    if (rc.right == vs->layoutWidth || !LayOutAgain(hwnd, vs, rc.right)) UpdateScrollBar(hwnd, vs, rc.bottom);
     if (atBottom || vs->topLine > vs->maxTopLine) {
         vs->topLine = vs->maxTopLine;
         SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);

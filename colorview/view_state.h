@@ -73,10 +73,16 @@ inline ViewState* GetViewState(HWND hwnd) {
     return reinterpret_cast<ViewState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
-// Bytes of the character at offset `pos`: 2 for a lead byte followed by a
-// non-NUL byte, else 1.
+// True when `lead` and `next` form one double-byte character. A line break
+// never serves as a trail byte: text from the network in another encoding
+// often ends a line on a lead byte, and its line break must stay one.
+inline bool IsDoubleBytePair(unsigned char lead, unsigned char next) {
+    return IsDBCSLeadByte(lead) && next != 0 && next != '\r' && next != '\n';
+}
+
+// Bytes of the character at offset `pos`: 2 for a double-byte pair, else 1.
 inline int CharBytes(const char* text, int pos) {
-    return (IsDBCSLeadByte(static_cast<BYTE>(text[pos])) && text[pos + 1] != 0) ? 2 : 1;
+    return IsDoubleBytePair(static_cast<BYTE>(text[pos]), static_cast<BYTE>(text[pos + 1])) ? 2 : 1;
 }
 
 // The display line holding offset `pos`: the last line starting at or before it.

@@ -1,12 +1,409 @@
+// Appending pieces with in-band codes, the line-count and size limits, and
+// the wrapping of the text into display lines with the machine's real font.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "colorview/append_layout.h"
+#include "colorview/color_codes.h"
+#include "colorview/fonts.h"
 #include "tests/view/view_fixture.h"
 
-TEST(AppendTest, Smoke) {
-    TestView tv = CreateTestView(400, 200);
-    Append(tv.view, "abc");
-    Append(tv.view, "def\r\nghi");
-    EXPECT_EQ(ViewText(tv.view), "abcdef\r\nghi");
-    EXPECT_EQ(CheckInvariants(tv.view), "");
-    DestroyTestView(&tv);
+namespace {
+
+class AppendLayout : public ::testing::Test {
+protected:
+    void SetUp() override { tv_ = CreateTestView(400, 200); }
+    void TearDown() override { DestroyTestView(&tv_); }
+    ViewState* vs() { return StateOf(tv_.view); }
+    void SetText(const std::string& s) {
+        SendMessageA(tv_.view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.c_str()));
+    }
+    // Flag and colour bytes of the stored text, one pair per byte.
+    std::vector<std::pair<int, int>> Attrs() {
+        std::vector<std::pair<int, int>> out;
+        for (int i = 0; i < vs()->length; i++) out.push_back({vs()->attrFlags[i], vs()->attrColors[i]});
+        return out;
+    }
+    TestView tv_;
+};
+
+// ---- Appending and in-band codes ------------------------------------------
+
+TEST_F(AppendLayout, PiecesWithoutLineFeedsJoinOneLineAndPendingCodesColourTheNextText) {
+    Append(tv_.view, "abc");
+    Append(tv_.view, "def");
+    EXPECT_EQ(ViewText(tv_.view), "abcdef");
+    EXPECT_EQ(vs()->lineCount, 1);
+    EXPECT_EQ(vs()->lineLength[0], 6);
+
+    // A colour command sent alone waits at the write position for the next byte.
+    Append(tv_.view, "\x03" "4,2");
+    EXPECT_EQ(vs()->length, 6);
+    Append(tv_.view, "x");
+    EXPECT_EQ(ViewText(tv_.view), "abcdefx");
+    EXPECT_EQ(vs()->attrFlags[6], kAttrFore | kAttrBack);
+    EXPECT_EQ(vs()->attrColors[6], 0x24);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
+
+struct CodeCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    std::string text;
+    std::vector<std::pair<int, int>> attrs;  // flags, colours of each text byte
+};
+
+const int F = kAttrFore, K = kAttrBack, R = kAttrReset, B = kAttrBold, U = kAttrUnderline, V = kAttrReverse,
+          I = kAttrItalic, H = kAttrHot;
+
+TEST_F(AppendLayout, InBandCodesBecomeAttributeBytes) {
+    const CodeCase cases[] = {
+        {"toggles", {"\x02" "a\x02" "b\x14" "c\x16" "d\x1F" "e"}, "abcde", {{B, 0}, {B, 0}, {I, 0}, {V, 0}, {U, 0}}},
+        {"a doubled toggle cancels", {"\x02\x02" "a"}, "a", {{0, 0}}},
+        {"colour pair and bare reset", {"\x03" "4,2a\x03" "b"}, "ab", {{F | K, 0x24}, {R, 0}}},
+        {"hot region, no colour in force",
+         {"\xFF" "ab\xFF" "c"}, "abc", {{U | F | H, 12}, {H, 0}, {U | R, 0}}},
+        {"hot region returns to the colour in force",
+         {"\x03" "3a\xFF" "b\xFF" "c"}, "abc", {{F, 3}, {U | F | H, 12}, {U | F, 3}}},
+        {"reverse keeps its colours in a hot region",
+         {"\x16" "a\xFF" "b\xFF" "c"}, "abc", {{V, 0}, {U | H, 0}, {U, 0}}},
+        {"underline on: the region adds none", {"\x1F" "a\xFF" "b\xFF" "c"}, "abc", {{U, 0}, {F | H, 12}, {R, 0}}},
+        {"plain region", {"\xFF\x03" "ab\xFF" "c"}, "abc", {{H, 0}, {H, 0}, {0, 0}}},
+        {"doubled marker is one 0xFF byte", {"a\xFF\xFF" "b"}, "a\xFF" "b", {{0, 0}, {0, 0}, {0, 0}}},
+        {"reset inside a hot region keeps the hot colour",
+         {"\xFF" "a\x03" "b\xFF"}, "ab", {{U | F | H, 12}, {R | F | H, 12}}},
+        {"underline code in a hot region takes the next byte as text",
+         {"\xFF" "a\x1F\x02" "b\xFF" "c"}, "a\x02" "bc", {{U | F | H, 12}, {H, 0}, {H, 0}, {R, 0}}},
+        {"line break forgets the colour in force",
+         {"\x03" "3a\n\xFF" "b\xFF" "c"}, "a\nbc", {{F, 3}, {0, 0}, {U | F | H, 12}, {U | R, 0}}},
+        {"region open at the end of a piece ends there", {"\xFF" "a", "b"}, "ab", {{U | F | H, 12}, {0, 0}}},
+        {"lead byte at a piece end is copied alone", {"x\x82", "\xA0y"}, "x\x82\xA0y",
+         {{0, 0}, {0, 0}, {0, 0}, {0, 0}}},
+        {"double-byte trail byte that looks like a code", {"\x82\x02" "a"}, "\x82\x02" "a", {{0, 0}, {0, 0}, {0, 0}}},
+        {"a line break is never a trail byte", {"\x03" "3\x82\r\xFF" "b\xFF" "c"}, "\x82\rbc",
+         {{F, 3}, {0, 0}, {U | F | H, 12}, {U | R, 0}}},
+    };
+    for (const CodeCase& c : cases) {
+        SetText("");
+        for (const std::string& piece : c.pieces) Append(tv_.view, piece);
+        EXPECT_EQ(ViewText(tv_.view), c.text) << c.name;
+        EXPECT_EQ(Attrs(), c.attrs) << c.name;
+        EXPECT_EQ(CheckInvariants(tv_.view), "") << c.name;
+    }
+}
+
+TEST_F(AppendLayout, SetTextKeepsCodesOutOfTheTextAndResetsTheView) {
+    ShowWindow(tv_.view, SW_HIDE);  // the many appends need no picture
+    for (int i = 0; i < 300; i++) Append(tv_.view, "a long line that makes the buffers grow past their start\r\n");
+    ASSERT_GT(vs()->capacity, 4096);
+    SetText("\x03" "4red\x02 bold\x02\r\nnext");
+    EXPECT_EQ(ViewText(tv_.view), "red bold\r\nnext");
+    EXPECT_EQ(SendMessageA(tv_.view, WM_GETTEXTLENGTH, 0, 0), 14);
+    EXPECT_EQ(vs()->attrFlags[0], kAttrFore);
+    EXPECT_EQ(vs()->capacity, 4096);
+    EXPECT_EQ(vs()->lineCapacity, 256);
+    EXPECT_EQ(vs()->topLine, 0);
+    EXPECT_EQ(vs()->caret, vs()->text + vs()->length);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+    EXPECT_EQ(SendMessageA(tv_.view, WM_SETTEXT, 0, 0), 1);
+    EXPECT_EQ(ViewText(tv_.view), "");
+}
+
+// ---- Limits ------------------------------------------------------------------
+
+TEST_F(AppendLayout, LineCountLimitKeepsTheNewestLogicalLines) {
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 3, 0);
+    for (const char* piece : {"a\r\n", "b\r\n", "c\r\n", "d\r\n"}) Append(tv_.view, piece);
+    EXPECT_EQ(ViewText(tv_.view), "c\r\nd\r\n");
+    EXPECT_EQ(vs()->logicalLineCount, 3);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+
+    // One append holding more line feeds than the limit keeps its own newest lines.
+    Append(tv_.view, "\x03" "4p\r\nq\r\nr\r\ns\r\nt");
+    EXPECT_EQ(ViewText(tv_.view), "r\r\ns\r\nt");
+    EXPECT_EQ(vs()->caret, vs()->text + vs()->length);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+
+    // Lowering the limit cuts at once; raising it keeps everything.
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 0, 0);
+    SetText("1\n2\n3\n4\n5\n6");
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 10, 0);
+    EXPECT_EQ(ViewText(tv_.view), "1\n2\n3\n4\n5\n6");
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 2, 0);
+    EXPECT_EQ(ViewText(tv_.view), "5\n6");
+    EXPECT_EQ(vs()->logicalLineCount, 2);
+    Append(tv_.view, "7\n8");  // one line feed in: one old line out
+    EXPECT_EQ(ViewText(tv_.view), "67\n8");
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+TEST_F(AppendLayout, SizeLimitDropsWholeOldestLinesAndNeverFillsTheBuffer) {
+    // textLimit as the limit message sets it: the buffers hold exactly the limit.
+    SetText("");
+    ViewState* v = vs();
+    v->text = static_cast<char*>(ViewReAlloc(v->text, v->capacity, 100));
+    v->attrFlags = static_cast<unsigned char*>(ViewReAlloc(v->attrFlags, v->capacity, 100));
+    v->attrColors = static_cast<unsigned char*>(ViewReAlloc(v->attrColors, v->capacity, 100));
+    v->caret = v->anchor = v->text;
+    v->capacity = v->textLimit = 100;
+
+    std::string expected;
+    for (int i = 0; i < 40; i++) {
+        std::string line = "line " + std::to_string(i) + " \x03" "5colour\r\n";
+        Append(tv_.view, line);
+        ASSERT_LT(vs()->length, 100);
+        ASSERT_EQ(CheckInvariants(tv_.view), "") << i;
+    }
+    // Only whole lines remain, the newest last.
+    std::string text = ViewText(tv_.view);
+    EXPECT_EQ(text.substr(0, 5), "line ");
+    EXPECT_EQ(text.substr(text.size() - 16), "line 39 colour\r\n");
+
+    // An append of 100 bytes or more keeps its newest whole lines that fit:
+    // 107 bytes, the tail from byte 8 on, starting after the next line feed.
+    std::string big;
+    for (int i = 0; i < 13; i++) big += "entry" + std::to_string(i) + "\r\n";
+    ASSERT_EQ(big.size(), 107u);
+    Append(tv_.view, big);
+    EXPECT_EQ(ViewText(tv_.view), big.substr(16));
+    EXPECT_EQ(ViewText(tv_.view).substr(0, 8), "entry2\r\n");
+    EXPECT_EQ(vs()->capacity, 100);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+TEST_F(AppendLayout, CaretAndAnchorMoveBackWithAFrontCut) {
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 3, 0);
+    Append(tv_.view, "aaa\r\nbbb\r\nccc");
+    ViewState* v = vs();
+    // A selection inside the second line; the anchor in the first.
+    v->anchor = v->text + 1;
+    v->caret = v->text + 7;
+    Append(tv_.view, "\r\nddd");  // drops "aaa\r\n"
+    EXPECT_EQ(ViewText(tv_.view), "bbb\r\nccc\r\nddd");
+    EXPECT_EQ(v->anchor, v->text);       // its text was cut away
+    EXPECT_EQ(v->caret, v->text + 2);    // same character as before
+    Append(tv_.view, "eee");             // not at the end: stays
+    EXPECT_EQ(v->caret, v->text + 2);
+    v->caret = v->anchor = v->text + v->length;
+    Append(tv_.view, "fff");  // at the end with nothing selected: follows
+    EXPECT_EQ(v->caret, v->text + v->length);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+// ---- Layout -----------------------------------------------------------------
+
+// Characters of the given width that fit the first display line of a view of this width.
+int Fits(ViewState* v, int clientWidth, int width) {
+    int right = clientWidth - v->rightMargin, x = v->leftMargin, n = 0;
+    while (x + width < right) x += width, n++;
+    return n;
+}
+
+TEST_F(AppendLayout, WrapsAtTheRightLimitWithTabsCrAndDoubleBytePairs) {
+    ViewState* v = vs();
+    ASSERT_TRUE(v->fixedPitch) << "the test machine's default face is expected to be fixed-pitch";
+    const int w = ClientRect(tv_.view).right;
+    const int n = Fits(v, w, v->avgCharWidth);
+    ASSERT_GT(n, 10);
+
+    SetText(std::string(n + 3, 'a'));
+    ASSERT_EQ(v->lineCount, 2);
+    EXPECT_EQ(v->lineLength[0], n);
+    EXPECT_EQ(v->lineStart[1], n);
+
+    // CR takes no room and is not counted.
+    SetText(std::string(n - 1, 'a') + "\r\rb" + "c");
+    EXPECT_EQ(v->lineLength[0], n);
+    EXPECT_EQ(v->lineStart[1], n + 2);
+
+    // A double-byte pair that would cross the limit moves whole.
+    SetText(std::string(n - 1, 'a') + "\x82\xA0" "z");
+    ASSERT_EQ(v->lineCount, 2);
+    EXPECT_EQ(v->lineLength[0], n - 1);
+    EXPECT_EQ(v->lineStart[1], n - 1);
+
+    // A tab that passes the limit ends its line after itself.
+    int columns = n - 2;  // start of the tab's stop short of the limit
+    SetText(std::string(columns, 'a') + "\tq");
+    int stop = (columns / v->tabWidth + 1) * v->tabWidth;
+    if (v->leftMargin + stop * v->avgCharWidth > w - v->rightMargin) {
+        ASSERT_EQ(v->lineCount, 2);
+        EXPECT_EQ(v->lineLength[0], columns + 1);
+        EXPECT_EQ(v->lineStart[1], columns + 1);
+    } else {
+        EXPECT_EQ(v->lineCount, 1);
+    }
+    // A tab always advances to the next stop of 8 columns.
+    SetText("ab\tc\n\t\td");
+    EXPECT_EQ(v->lineCount, 2);
+    EXPECT_EQ(v->lineLength[0], 4);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+TEST_F(AppendLayout, BoldTextIsMeasuredByItsExtent) {
+    ViewState* v = vs();
+    const int w = ClientRect(tv_.view).right;
+    FontSwap fs;
+    BeginFontSwap(&fs, v->memDC);
+    SwapViewFont(&fs, v, 1, 0, 0);
+    SIZE size;
+    GetTextExtentPoint32A(v->memDC, "W", 1, &size);
+    EndFontSwap(&fs);
+    const int n = Fits(v, w, size.cx);
+
+    SetText("\x02" + std::string(n + 5, 'W'));
+    ASSERT_EQ(v->lineCount, 2);
+    EXPECT_EQ(v->lineLength[0], n);
+    // A bold code that arrived between a lead byte and its trail byte lies
+    // inside the character and switches nothing.
+    SetText("\x88");
+    Append(tv_.view, "\x02" "d" + std::string(2 * n, 'W'));
+    EXPECT_EQ(v->lineLength[0], Fits(v, w, v->avgCharWidth));
+    // Bold carries over the wrap but not over a line feed.
+    SetText("\x02" + std::string(n + 5, 'W') + "\n" + std::string(Fits(v, w, v->avgCharWidth), 'W'));
+    EXPECT_EQ(v->lineCount, 3);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+TEST_F(AppendLayout, CharacterWiderThanTheViewGetsALineOfItsOwn) {
+    ResizeView(tv_, 4 + GetSystemMetrics(SM_CXVSCROLL), 200);
+    SetText("ab");
+    ViewState* v = vs();
+    ASSERT_GE(v->lineCount, 2);
+    EXPECT_EQ(v->lineLength[0], 0);  // an empty line before the first character
+    EXPECT_EQ(DisplayLine(tv_.view, v->lineCount - 1), "b");
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+TEST_F(AppendLayout, OnlyAWidthChangeLaysOutAgain) {
+    for (int i = 0; i < 50; i++) Append(tv_.view, "a line long enough to wrap once it is narrow enough, " + std::to_string(i) + "\r\n");
+    int wideLines = vs()->lineCount;
+    long long walked = g_layoutBytesWalked;
+    ResizeView(tv_, 400, 120);
+    EXPECT_EQ(g_layoutBytesWalked, walked);
+    EXPECT_EQ(vs()->topLine, vs()->maxTopLine);  // still at the bottom
+    ResizeView(tv_, 200, 120);
+    EXPECT_EQ(g_layoutBytesWalked, walked + vs()->length);
+    EXPECT_GT(vs()->lineCount, wideLines);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+TEST_F(AppendLayout, AnAppendMeasuresOnlyTheLastDisplayLine) {
+    ShowWindow(tv_.view, SW_HIDE);  // the many appends need no picture
+    for (int i = 0; i < 200; i++) Append(tv_.view, "older entries that nobody measures again " + std::to_string(i) + "\r\n");
+    // A 100-byte entry in 15 pieces, as the formatter sends it.
+    std::string entry = "192.168.1.1:514 \x03" "2,0Dec  8 18:00:54 \x03" "10host\x03 user.notice msg";
+    while (entry.size() < 98) entry += "x";
+    entry += "\r\n";
+    ASSERT_EQ(entry.size(), 100u);
+    for (int i = 0; i < 15; i++) {
+        size_t from = entry.size() * i / 15, to = entry.size() * (i + 1) / 15;
+        int lastStart = vs()->lineStart[vs()->lineCount - 1];
+        long long walked = g_layoutBytesWalked;
+        Append(tv_.view, entry.substr(from, to - from));
+        EXPECT_EQ(g_layoutBytesWalked - walked, vs()->length - lastStart) << "piece " << i;
+    }
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+// ---- Randomised consistency ---------------------------------------------------
+
+// A small linear congruential generator: the same start value gives the same
+// sequence on every machine.
+struct Lcg {
+    uint32_t state;
+    uint32_t Next() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    }
+    int Below(int n) { return static_cast<int>(Next() % static_cast<uint32_t>(n)); }
+};
+
+std::string RandomPiece(Lcg* rng) {
+    static const unsigned char kSpecial[] = {0x02, 0x03, 0x14, 0x16, 0x1F, 0xFF, 0xFF, '\r', '\n', '\t',
+                                             0x82, 0x83, 0x88, 0xE0, 0xA0, ',',  '1',  '5'};
+    std::string s;
+    int n = rng->Below(8) == 0 ? rng->Below(600) : rng->Below(40);
+    for (int i = 0; i < n; i++) {
+        int pick = rng->Below(10);
+        unsigned char b = pick < 4 ? kSpecial[rng->Below(sizeof kSpecial)]
+                        : pick < 9 ? static_cast<unsigned char>('a' + rng->Below(26))
+                                   : static_cast<unsigned char>(1 + rng->Below(255));
+        s += static_cast<char>(b);
+    }
+    return s;
+}
+
+TEST_F(AppendLayout, RandomisedOperationsKeepEveryInvariant) {
+    Lcg rng = {20261208u};
+    const int kOps = 3000;
+    // Hidden, so that the run measures layout rather than the screen.
+    ShowWindow(tv_.view, SW_HIDE);
+    for (int op = 0; op < kOps; op++) {
+        int what = rng.Below(100);
+        std::string trace = "op " + std::to_string(op) + " kind " + std::to_string(what);
+        int failAt = 0;
+        if (what < 70) {
+            if (rng.Below(20) == 0) failAt = 1 + rng.Below(3);
+            g_viewAllocFailCountdown = failAt;
+            Append(tv_.view, RandomPiece(&rng));
+        } else if (what < 76) {
+            if (rng.Below(4) == 0) failAt = 1 + rng.Below(6);
+            g_viewAllocFailCountdown = failAt;
+            SetText(RandomPiece(&rng));
+        } else if (what < 84) {
+            SendMessageA(tv_.view, CVM_SETMAXLINES, rng.Below(4) == 0 ? 0 : 1 + rng.Below(30), 0);
+        } else if (what < 90) {
+            if (rng.Below(5) == 0) failAt = 1;
+            g_viewAllocFailCountdown = failAt;
+            ResizeView(tv_, 60 + rng.Below(400), 40 + rng.Below(300));
+        } else if (what < 95) {
+            // The user scrolls back, or the view is locked.
+            ViewState* v = vs();
+            v->topLine = v->maxTopLine > 0 ? rng.Below(v->maxTopLine + 1) : 0;
+            v->scrollLock = rng.Below(4) == 0;
+        } else {
+            // A selection somewhere in the text.
+            ViewState* v = vs();
+            v->anchor = v->text + rng.Below(v->length + 1);
+            v->caret = v->text + rng.Below(v->length + 1);
+        }
+        g_viewAllocFailCountdown = 0;
+        if (failAt) {
+            // A failed layout leaves lines missing until the next full one.
+            vs()->layoutWidth = 0;
+            SendMessageA(tv_.view, WM_SIZE, 0, 0);
+        }
+        std::string broken = CheckInvariants(tv_.view, failAt || op % 10 == 0);
+        ASSERT_EQ(broken, "") << trace << " fail at " << failAt;
+    }
+}
+
+// ---- Leaks ------------------------------------------------------------------
+
+TEST_F(AppendLayout, AppendsAndFontChangesLeakNoGdiObjects) {
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 20, 0);  // keeps each re-layout short
+    ShowWindow(tv_.view, SW_HIDE);                    // painting has leak tests of its own
+    GdiSqueeze squeeze;
+    SqueezeGdiTable(&squeeze, 300);
+    for (int i = 0; i < 1000; i++) {
+        Append(tv_.view, "\x02" "bold\x02 and plain \x03" "4colour\r\n");
+        if (i % 3 == 0) SendMessageA(tv_.view, CVM_SETFONTFACE, 9 + i % 4, 0);
+        if (i % 3 == 1) SendMessageA(tv_.view, CVM_SETLINESPACING, i % 5, 0);
+    }
+    // The view still makes its fonts: metrics of a new size are real.
+    SendMessageA(tv_.view, CVM_SETFONTFACE, 20, 0);
+    int big = vs()->lineHeight;
+    SendMessageA(tv_.view, CVM_SETFONTFACE, 8, 0);
+    EXPECT_GT(big, vs()->lineHeight);
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_NE(brush, nullptr);
+    DeleteObject(brush);
+    ReleaseGdiTable(&squeeze);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+}  // namespace
