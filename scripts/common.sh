@@ -5,7 +5,7 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
-          locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick)
+          locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3)
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -63,7 +63,7 @@ start_xvfb() {
 # A persistent wineserver lets every test process start in well under a second.
 start_wine() {
   mkdir -p "$WINEPREFIX"
-  wineserver -p
+  wineserver -p >/dev/null 2>&1 </dev/null
   wine cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
 }
 
@@ -71,4 +71,17 @@ stop_all() {
   if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
   XVFB_PID=""
+}
+
+# The program alone, for scripts/run and the benchmark.
+build_program() {
+  cmake --preset default >/dev/null
+  cmake --build "$BUILD" -j"$(nproc)" --target ornivel "$@"
+}
+
+# Creates the Wine prefix on first use; the server ends by itself once the
+# last program has gone.
+prepare_wine() {
+  mkdir -p "$WINEPREFIX"
+  wine cmd /c exit >/dev/null 2>&1 || true
 }

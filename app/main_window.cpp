@@ -1,0 +1,164 @@
+// The main window procedure and the About box. The window lacks
+// WS_CLIPCHILDREN on purpose: invalidating it after the mask toggle also
+// invalidates the view, which then repaints in the new mode.
+#include "app/main_window.h"
+
+#include "app/resource.h"
+#include "colorview/colorview.h"
+#include "syslog/formatter.h"
+#include "syslog/listener.h"
+#include "syslog/texts.h"
+
+char g_title[100];
+char g_className[100];
+HINSTANCE g_hInstance;
+HWND g_hwndView;
+
+namespace {
+
+HWND g_hwndMain;
+
+// 0x50300104: the view understands the edit-control bits as an edit does.
+const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NOHIDESEL | ES_MULTILINE;
+static_assert(kViewStyle == 0x50300104, "the view's style bits");
+
+LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+    // No configuration is ever sent: the view runs with its own defaults.
+    g_hwndView =
+        CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
+    // Without a log file the program still runs; the view gets everything.
+    g_logFile = CreateFileA("messages", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (g_logFile != INVALID_HANDLE_VALUE) SetFilePointer(g_logFile, 0, nullptr, FILE_END);
+    WriteStatusLine(g_hwndView, kTextSyslogStart);
+    OpenListener(hwnd);
+    return 0;
+}
+
+void OnDestroy() {
+    if (g_logFile != INVALID_HANDLE_VALUE) CloseHandle(g_logFile);
+    g_logFile = INVALID_HANDLE_VALUE;  // nothing is written after this
+    PostQuitMessage(0);
+}
+
+void OnSize(HWND hwnd) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, 0, rc.right, rc.bottom, TRUE);
+}
+
+void OnPaint(HWND hwnd) {
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd, &ps);
+    EndPaint(hwnd, &ps);
+}
+
+void ToggleMask(HWND hwnd) {
+    g_maskMode = !g_maskMode;
+    CheckMenuItem(GetMenu(hwnd), IDM_MASK, MF_BYCOMMAND | (g_maskMode ? MF_CHECKED : MF_UNCHECKED));
+    UpdateWindow(hwnd);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+        case IDM_ABOUT:
+            DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
+            return 0;
+        case IDM_EXIT:
+            DestroyWindow(hwnd);
+            return 0;
+        case IDM_MASK:
+            ToggleMask(hwnd);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+void RegisterMainClass(HINSTANCE hInstance) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_ORNIVEL));
+    // LoadIcon would pick the large size; the small icon has its own picture.
+    wc.hIconSm = static_cast<HICON>(LoadImageA(hInstance, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                               LR_SHARED));
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDC_ORNIVEL);
+    wc.lpszClassName = g_className;
+    RegisterClassExA(&wc);  // a failure shows as the window creation's
+}
+
+bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
+    g_hInstance = hInstance;
+    // WM_CREATE runs inside: view, log file, status line and socket all
+    // exist before the window is first shown.
+    g_hwndMain = CreateWindowExA(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                 CW_USEDEFAULT, 0, nullptr, nullptr, hInstance, nullptr);
+    if (!g_hwndMain) return false;
+    ShowWindow(g_hwndMain, nCmdShow);
+    UpdateWindow(g_hwndMain);
+    return true;
+}
+
+HWND MainWindow() {
+    return g_hwndMain;
+}
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_SIZE:
+            OnSize(hwnd);
+            return 0;
+        case WM_SETFOCUS:
+            SetFocus(GetDlgItem(hwnd, IDC_VIEW));
+            return 0;
+        case WM_PAINT:
+            OnPaint(hwnd);
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_QUERYENDSESSION:
+            return 1;
+        case WM_ENDSESSION:
+            if (wParam) DestroyWindow(hwnd);
+            return 0;
+        case WM_COMMAND:
+            return OnCommand(hwnd, wParam, lParam);
+        case WM_SOCKET_NOTIFY:
+            OnSocketNotify(hwnd, wParam, lParam);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            return TRUE;  // the system sets the default focus
+        case WM_COMMAND:
+            // Esc and the close box arrive as IDCANCEL.
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                EndDialog(hDlg, LOWORD(wParam));
+                return TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}

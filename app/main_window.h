@@ -1,0 +1,20 @@
+// The main window: owner of the view child and of the log file's lifetime,
+// target of the socket notifications, and home of the three menu commands.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+extern char g_title[100];      // string 103
+extern char g_className[100];  // string 109
+extern HINSTANCE g_hInstance;  // loads the About box
+
+void RegisterMainClass(HINSTANCE hInstance);
+// Creates, shows and updates the main window; false when it cannot be created.
+bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow);
+// The main window made by CreateMainWindow; the message loop translates its
+// accelerators.
+HWND MainWindow();
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,202 @@
+"""Runs ornivel.exe under Wine in a scratch directory and looks at it from
+outside: its log file "messages", its windows through the probe program,
+and UDP datagrams sent to it on 127.0.0.1:514. Shared by every end-to-end
+driver and by the burst benchmark. Wine's environment (WINEPREFIX, DISPLAY,
+LANG) comes from the caller."""
+import os
+import re
+import socket
+import subprocess
+import time
+
+CP = "cp932"
+PORT = 514
+START_TEXT = "しすろぐすたーと".encode(CP)
+RECEIVE_FAILED = "受信に失敗しました。".encode(CP)
+SEPARATOR = b"-" * 50
+CLOCK = rb"\d\d:\d\d:\d\d"
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def wait_until(condition, what, timeout=30.0, step=0.05):
+    """Polls until condition() gives a true value and returns it."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(step)
+
+
+def wait_progress(measure, goal, what, stall=30.0, step=0.1):
+    """Polls measure() until it reaches goal and returns its last value; fails
+    only when it has not grown for `stall` seconds. Entries arrive at the
+    pace of the view's painting, which under Wine on a loaded machine varies
+    too much for a fixed deadline."""
+    value, changed = measure(), time.monotonic()
+    while value < goal:
+        if time.monotonic() - changed > stall:
+            raise Failure("timed out waiting for %s (stuck at %d of %d)" % (what, value, goal))
+        time.sleep(step)
+        now = measure()
+        if now != value:
+            value, changed = now, time.monotonic()
+    return value
+
+
+def port_bound():
+    """True while some socket is bound to UDP port 514 (IPv4)."""
+    with open("/proc/net/udp") as f:
+        return any(line.split()[1].endswith(":%04X" % PORT) for line in list(f)[1:])
+
+
+def bind_port(sock):
+    """Binds sock to 0.0.0.0:514; False when something else holds the port."""
+    try:
+        sock.bind(("0.0.0.0", PORT))
+        return True
+    except OSError:
+        return False
+
+
+def port_free():
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        return bind_port(s)
+
+
+def sender():
+    """A UDP socket with a port of its own; every datagram it sends comes from there."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind(("127.0.0.1", 0))
+    return s
+
+
+def send(sock, data):
+    sock.sendto(data, ("127.0.0.1", PORT))
+
+
+class Program:
+    """ornivel.exe running in `scratch`; stopped (killed if need be) on exit."""
+
+    def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True):
+        self.exe, self.probe_exe, self.scratch = exe, probe, scratch
+        os.makedirs(scratch, exist_ok=True)
+        self.log = os.path.join(scratch, "messages")
+        if fresh and os.path.exists(self.log):
+            os.remove(self.log)
+        self.wait_for_port = wait_for_port
+        self.process = None
+
+    def __enter__(self):
+        if self.wait_for_port:
+            # A program of an earlier test may still be letting go of the port.
+            wait_until(port_free, "UDP port 514 to be free", timeout=20)
+        starts = self.read_log().count(START_TEXT)
+        self.process = subprocess.Popen(["wine", self.exe], cwd=self.scratch,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            # The first Wine program on a fresh display also starts Wine's
+            # desktop process: allow for a slow machine.
+            wait_until(lambda: self.read_log().count(START_TEXT) > starts, "the start-up status line",
+                       timeout=60)
+            if self.wait_for_port:
+                wait_until(port_bound, "the program to bind UDP port 514")
+            wait_until(lambda: self.probe("windows", check_rc=False)[0] == 0, "the main window")
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.probe("post", "main", "0x10", "0", "0", check_rc=False)  # WM_CLOSE
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        return False
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def exit_code(self, timeout=20):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end")
+
+    def probe(self, *args, check_rc=True):
+        """Runs the probe in the scratch directory; (exit code, stdout bytes)."""
+        run = subprocess.run(["wine", self.probe_exe] + list(args), cwd=self.scratch,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+        if check_rc:
+            check(run.returncode == 0, "probe %s failed with %d" % (" ".join(args), run.returncode))
+        return run.returncode, run.stdout
+
+    def view_text(self):
+        return self.probe("view")[1]
+
+    def windows(self):
+        """Top-level windows of the program: dicts with hwnd, cls, visible,
+        owner, caption (bytes) and children [(hwnd, id, cls, text bytes)]."""
+        rc, out = self.probe("windows", check_rc=False)
+        tops = []
+        for line in out.decode("ascii", "replace").splitlines():
+            f = line.split()
+            unhex = lambda h: b"" if h == "-" else bytes.fromhex(h)
+            if f and f[0] == "top":
+                tops.append(dict(hwnd=f[1], cls=f[2], visible=f[3] == "1", owner=f[4],
+                                 caption=unhex(f[5]), children=[]))
+            elif f and f[0] == "child" and tops:
+                tops[-1]["children"].append((f[1], int(f[2]), f[3], unhex(f[4])))
+        return tops
+
+    def geometry(self):
+        """(client width, client height) of the main window and the view's
+        (left, top, right, bottom) in its client coordinates."""
+        f = self.probe("geometry")[1].split()
+        return (int(f[1]), int(f[2])), tuple(int(v) for v in f[4:8])
+
+    def focus(self):
+        """Class of the window that has the program's keyboard focus."""
+        out = self.probe("windows", check_rc=False)[1].decode("ascii", "replace")
+        return next((l.split()[1] for l in out.splitlines() if l.startswith("focus ")), None)
+
+    def dialog(self, caption):
+        """The visible dialog box with this caption owned by the main window, or None."""
+        for w in self.windows():
+            if w["cls"] == "#32770" and w["visible"] and w["owner"] == "ORNIVEL" and w["caption"] == caption:
+                return w
+        return None
+
+    def read_log(self):
+        try:
+            with open(self.log, "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
+
+    def lines(self):
+        """Complete CR LF lines of the log file, without their line ends."""
+        return self.read_log().split(b"\r\n")[:-1]
+
+    def wait_lines(self, count, timeout=30.0):
+        """Waits for at least `count` complete lines and returns them all;
+        `timeout` is the longest wait for the next line."""
+        wait_progress(lambda: len(self.lines()), count, "%d lines in messages" % count, timeout)
+        return self.lines()
+
+
+def is_status(line, text):
+    return re.fullmatch(CLOCK + b" " + re.escape(text), line) is not None

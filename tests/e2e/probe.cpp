@@ -1,0 +1,211 @@
+// Test helper that looks at the running program from outside, as another
+// Windows process: finds its windows, reads the view's text (WM_GETTEXT is
+// copied across processes), posts messages, types keys, and tries the log
+// file's sharing. Output is binary-safe: texts are written as hex.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kViewId = 2;
+
+HWND MainWindow() {
+    return FindWindowA("ORNIVEL", nullptr);
+}
+
+std::string Hex(const char* bytes, size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < n; i++) {
+        out += digits[(static_cast<unsigned char>(bytes[i]) >> 4) & 15];
+        out += digits[static_cast<unsigned char>(bytes[i]) & 15];
+    }
+    return out.empty() ? "-" : out;
+}
+
+std::string WindowTextHex(HWND hwnd) {
+    char text[4096] = "";
+    int n = GetWindowTextA(hwnd, text, sizeof text);
+    return Hex(text, n > 0 ? n : 0);
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[256] = "";
+    if (!hwnd || !GetClassNameA(hwnd, name, sizeof name)) return "-";
+    return name;
+}
+
+// view: the view's whole text, raw bytes on stdout.
+int ViewText() {
+    HWND view = GetDlgItem(MainWindow(), kViewId);
+    if (!view) return 2;
+    LRESULT length = SendMessageA(view, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<char> text(length + 1);
+    LRESULT got = SendMessageA(view, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    _setmode(_fileno(stdout), _O_BINARY);
+    fwrite(text.data(), 1, got, stdout);
+    return 0;
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+    printf("child %p %d %s %s\n", static_cast<void*>(child), GetDlgCtrlID(child), ClassOf(child).c_str(),
+           WindowTextHex(child).c_str());
+    return TRUE;
+}
+
+BOOL CALLBACK PrintTopLevel(HWND hwnd, LPARAM process) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != static_cast<DWORD>(process)) return TRUE;
+    printf("top %p %s %d %s %s\n", static_cast<void*>(hwnd), ClassOf(hwnd).c_str(),
+           IsWindowVisible(hwnd) ? 1 : 0, ClassOf(GetWindow(hwnd, GW_OWNER)).c_str(),
+           WindowTextHex(hwnd).c_str());
+    EnumChildWindows(hwnd, PrintChild, 0);
+    return TRUE;
+}
+
+// windows: every top-level window of the program's process and its children,
+// one line each: "top hwnd class visible owner-class caption-hex" and
+// "child hwnd id class text-hex"; then the classes of the program's focus
+// window and of the foreground window.
+int Windows() {
+    HWND main = MainWindow();
+    if (!main) return 2;
+    DWORD process = 0;
+    GetWindowThreadProcessId(main, &process);
+    EnumWindows(PrintTopLevel, static_cast<LPARAM>(process));
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui);
+    printf("focus %s\n", ClassOf(gui.hwndFocus).c_str());
+    printf("foreground %s\n", ClassOf(GetForegroundWindow()).c_str());
+    return 0;
+}
+
+HWND Target(const char* name) {
+    if (strcmp(name, "main") == 0) return MainWindow();
+    if (strcmp(name, "view") == 0) return GetDlgItem(MainWindow(), kViewId);
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(strtoull(name, nullptr, 16)));
+}
+
+// post TARGET MSG WPARAM LPARAM: TARGET is main, view or a window handle in hex.
+int Post(char** args) {
+    HWND target = Target(args[0]);
+    if (!target) return 2;
+    UINT msg = strtoul(args[1], nullptr, 0);
+    WPARAM wParam = strtoull(args[2], nullptr, 0);
+    LPARAM lParam = strtoll(args[3], nullptr, 0);
+    return PostMessageA(target, msg, wParam, lParam) ? 0 : 1;
+}
+
+// keys TARGET VK[+VK...] ...: brings TARGET to the front, then presses each
+// chord: its keys down in order, up in reverse order, through SendInput.
+int Keys(int argc, char** argv) {
+    HWND target = Target(argv[0]);
+    if (!target) return 2;
+    SetForegroundWindow(GetAncestor(target, GA_ROOT));
+    for (int i = 1; i < argc; i++) {
+        std::vector<WORD> chord;
+        for (char* p = argv[i]; *p;) {
+            chord.push_back(static_cast<WORD>(strtoul(p, &p, 0)));
+            if (*p == '+') p++;
+        }
+        std::vector<INPUT> inputs;
+        for (WORD vk : chord) {
+            INPUT in = {};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = vk;
+            in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+            inputs.push_back(in);
+        }
+        for (size_t k = chord.size(); k-- > 0;) {
+            INPUT in = inputs[k];
+            in.ki.dwFlags = KEYEVENTF_KEYUP;
+            inputs.push_back(in);
+        }
+        if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+            return 1;
+        Sleep(50);
+    }
+    return 0;
+}
+
+// click TARGET: a left click in the middle of the window, through SendInput.
+int Click(const char* name) {
+    HWND target = Target(name);
+    RECT rc;
+    if (!target || !GetWindowRect(target, &rc)) return 2;
+    SetForegroundWindow(GetAncestor(target, GA_ROOT));
+    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, inputs, sizeof(INPUT)) == 2 ? 0 : 1;
+}
+
+// size W H: resizes the main window (outer size) without activating it.
+int Size(const char* width, const char* height) {
+    HWND main = MainWindow();
+    if (!main) return 2;
+    UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    return SetWindowPos(main, nullptr, 0, 0, atoi(width), atoi(height), flags) ? 0 : 1;
+}
+
+// geometry: "client W H" of the main window, then "view L T R B", the view's
+// outer rectangle in the main window's client coordinates.
+int Geometry() {
+    HWND main = MainWindow();
+    HWND view = GetDlgItem(main, kViewId);
+    RECT client, rc;
+    if (!view || !GetClientRect(main, &client) || !GetWindowRect(view, &rc)) return 2;
+    MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&rc), 2);
+    printf("client %ld %ld\nview %ld %ld %ld %ld\n", client.right, client.bottom, rc.left, rc.top, rc.right,
+           rc.bottom);
+    return 0;
+}
+
+// log: whether "messages" in the current directory opens for writing and for
+// reading while the program holds it; prints "write=ERR read=ERR bytes=N",
+// ERR being 0 on success or GetLastError's code.
+int LogSharing() {
+    const DWORD anyShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE w = CreateFileA("messages", GENERIC_WRITE, anyShare, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD writeError = w == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (w != INVALID_HANDLE_VALUE) CloseHandle(w);
+    HANDLE r = CreateFileA("messages", GENERIC_READ, anyShare, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD readError = r == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    DWORD total = 0;
+    if (r != INVALID_HANDLE_VALUE) {
+        char buffer[65536];
+        DWORD got;
+        while (ReadFile(r, buffer, sizeof buffer, &got, nullptr) && got > 0) total += got;
+        CloseHandle(r);
+    }
+    printf("write=%lu read=%lu bytes=%lu\n", writeError, readError, total);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && strcmp(argv[1], "view") == 0) return ViewText();
+    if (argc >= 2 && strcmp(argv[1], "windows") == 0) return Windows();
+    if (argc >= 6 && strcmp(argv[1], "post") == 0) return Post(argv + 2);
+    if (argc >= 3 && strcmp(argv[1], "keys") == 0) return Keys(argc - 2, argv + 2);
+    if (argc >= 3 && strcmp(argv[1], "click") == 0) return Click(argv[2]);
+    if (argc >= 2 && strcmp(argv[1], "log") == 0) return LogSharing();
+    if (argc >= 4 && strcmp(argv[1], "size") == 0) return Size(argv[2], argv[3]);
+    if (argc >= 2 && strcmp(argv[1], "geometry") == 0) return Geometry();
+    fprintf(stderr,
+            "usage: probe view | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
+            "       keys TARGET VK[+VK...] ... | click TARGET   (TARGET: main, view or a hex handle)\n");
+    return 64;
+}
