@@ -24,8 +24,7 @@ static int BoldAtLineStart(const ViewState* vs, int target) {
     int bold = 0;
     for (int line = FirstLineOfLogicalLine(vs, target); line < target; line++) {
         int pos = vs->lineStart[line];
-        for (int i = 0; i < vs->lineLength[line]; i++, pos++)
-            bold ^= (vs->attrFlags[pos] & kAttrBold) != 0;
+        for (int i = 0; i < vs->lineLength[line]; i++, pos++) bold ^= (vs->attrFlags[pos] & kAttrBold) != 0;
     }
     return bold;
 }

@@ -4,6 +4,9 @@
 
 #include "colorview/view_state.h"
 
-// The position between two characters nearest to where a caret at (x, y)
-// would stand; always inside the text, never inside a double-byte pair.
+// The position where a caret put at the client point (x, y) would stand:
+// always inside the text, never between the two bytes of a double-byte
+// character. Points above the text give its start, points below its end.
+// Measures in the back buffer and leaves it holding the font it held on
+// entry; changes nothing in the record.
 char* PositionFromPoint(HWND hwnd, ViewState* vs, int x, int y);

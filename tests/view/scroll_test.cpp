@@ -54,7 +54,8 @@ std::vector<DWORD> Capture(HWND view) {
     HGDIOBJ old = SelectObject(copy, dib);
     BitBlt(copy, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
     GdiFlush();
-    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + rc.right * rc.bottom);
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits),
+                              static_cast<const DWORD*>(bits) + rc.right * rc.bottom);
     SelectObject(copy, old);
     DeleteObject(dib);
     DeleteDC(copy);
@@ -82,7 +83,7 @@ bool ArrowsDisabled(HWND view) {
 }
 
 class ScrollTest : public testing::Test {
-protected:
+   protected:
     // A view `kVisible` rows and half a row high, so a partly visible row
     // must not count, holding `lines` distinct lines.
     void Open(int lines) {
@@ -92,11 +93,12 @@ protected:
         lh_ = vs_->lineHeight;
         // Topmost and away from the corner where the other tests open their
         // windows, so that nothing covers the picture being compared.
-        SetWindowPos(tv_.host, HWND_TOPMOST, 600, 300, kWidth, kVisible * lh_ + lh_ / 2, SWP_NOACTIVATE);
+        SetWindowPos(tv_.host, HWND_TOPMOST, 800, 450, kWidth, kVisible * lh_ + lh_ / 2, SWP_NOACTIVATE);
         PumpMessages();
         for (int i = 0; i < lines; i++) {
             char line[64];
-            snprintf(line, sizeof line, "%sline %02d %.*s", i ? "\r\n" : "", i, i % 23, "#########################");
+            snprintf(line, sizeof line, "%sline %02d %.*s", i ? "\r\n" : "", i, i % 23,
+                     "#########################");
             Append(view_, line);
         }
         g_viewProc = reinterpret_cast<WNDPROC>(
@@ -144,10 +146,16 @@ protected:
     int lh_ = 0;
 };
 
+struct RequestRow {
+    int code;
+    int thumb;                            // where the bar's thumb stands when the request arrives
+    int fromTop, fromMiddle, fromBottom;  // topLine after it from 0, 15 and kMaxTop
+};
+
 struct RequestCase {
     int from;
     int code;
-    int thumb;  // where the bar's thumb stands when the request arrives
+    int thumb;
     int expected;
 };
 
@@ -157,20 +165,27 @@ TEST_F(ScrollTest, EveryRequestCodeAtTopMiddleAndBottom) {
     ASSERT_EQ(vs_->maxTopLine, kMaxTop);
     ASSERT_FALSE(ArrowsDisabled(view_));
     const int kUnknown = 9;
-    const RequestCase cases[] = {
-        {0, SB_LINEUP, 5, 0},         {0, SB_LINEDOWN, 5, 1},       {0, SB_PAGEUP, 5, 0},
-        {0, SB_PAGEDOWN, 5, 10},      {0, SB_THUMBPOSITION, 7, 7},  {0, SB_THUMBTRACK, 30, 30},
-        {0, SB_TOP, 5, 0},            {0, SB_BOTTOM, 5, kMaxTop},   {0, SB_ENDSCROLL, 5, 0},
-        {0, kUnknown, 5, 0},          {15, SB_LINEUP, 5, 14},       {15, SB_LINEDOWN, 5, 16},
-        {15, SB_PAGEUP, 5, 5},        {15, SB_PAGEDOWN, 5, 25},     {15, SB_THUMBPOSITION, 0, 0},
-        {15, SB_THUMBTRACK, 17, 17},  {15, SB_TOP, 5, 0},           {15, SB_BOTTOM, 5, kMaxTop},
-        {15, SB_ENDSCROLL, 5, 15},    {15, kUnknown, 5, 15},        {kMaxTop, SB_LINEUP, 5, 29},
-        {kMaxTop, SB_LINEDOWN, 5, kMaxTop},                         {kMaxTop, SB_PAGEUP, 5, 20},
-        {kMaxTop, SB_PAGEDOWN, 5, kMaxTop},                         {kMaxTop, SB_THUMBPOSITION, 12, 12},
-        {kMaxTop, SB_THUMBTRACK, kMaxTop, kMaxTop},                 {kMaxTop, SB_TOP, 5, 0},
-        {kMaxTop, SB_BOTTOM, 5, kMaxTop},                           {kMaxTop, SB_ENDSCROLL, 5, kMaxTop},
-        {4, SB_PAGEUP, 5, 0},         {25, SB_PAGEDOWN, 5, kMaxTop}, {29, SB_LINEDOWN, 5, kMaxTop},
+    const RequestRow rows[] = {
+        {SB_LINEUP, 5, 0, 14, 29},
+        {SB_LINEDOWN, 5, 1, 16, kMaxTop},
+        {SB_PAGEUP, 5, 0, 5, 20},
+        {SB_PAGEDOWN, 5, 10, 25, kMaxTop},
+        {SB_THUMBPOSITION, 7, 7, 7, 7},
+        {SB_THUMBTRACK, 22, 22, 22, 22},
+        {SB_TOP, 5, 0, 0, 0},
+        {SB_BOTTOM, 5, kMaxTop, kMaxTop, kMaxTop},
+        {SB_ENDSCROLL, 5, 0, 15, kMaxTop},
+        {kUnknown, 5, 0, 15, kMaxTop},
     };
+    std::vector<RequestCase> cases = {
+        {4, SB_PAGEUP, 5, 0},         {25, SB_PAGEDOWN, 5, kMaxTop},        {29, SB_LINEDOWN, 5, kMaxTop},
+        {15, SB_THUMBPOSITION, 0, 0}, {0, SB_THUMBTRACK, kMaxTop, kMaxTop},
+    };
+    for (const RequestRow& r : rows) {
+        cases.push_back({0, r.code, r.thumb, r.fromTop});
+        cases.push_back({15, r.code, r.thumb, r.fromMiddle});
+        cases.push_back({kMaxTop, r.code, r.thumb, r.fromBottom});
+    }
     for (const RequestCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "from " << c.from << " code " << c.code << " thumb " << c.thumb);
         ShowFrom(c.from);
