@@ -17,6 +17,8 @@ long long g_layoutBytesWalked = 0;
 // of the 32-bit sizes.
 static const size_t kMaxAppend = 0x10000000;
 
+static void SetBarPos(HWND hwnd, int pos);
+
 static bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
@@ -339,7 +341,7 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
         }
         if (!vs->scrollLock) {
             vs->topLine = vs->maxTopLine;
-            SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+            SetBarPos(hwnd, vs->topLine);
         }
         UpdateWindow(hwnd);
     } else if (fullRepaint) {
@@ -349,7 +351,7 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
     // Dropped lines can leave a scrolled-back view past the new end.
     if (vs->topLine > vs->maxTopLine) {
         vs->topLine = vs->maxTopLine;
-        SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+        SetBarPos(hwnd, vs->topLine);
     }
     return 1;
 }
@@ -459,6 +461,14 @@ int LayoutLines(HWND hwnd, ViewState* vs, int start) {
     return 1;
 }
 
+// Redrawing the scroll bar costs a round trip to the display server under
+// Wine (4 to 20 ms a call), and most appends leave the bar as it is, so it
+// is set only when a value changes. EnableScrollBar costs nothing when the
+// state stays.
+static void SetBarPos(HWND hwnd, int pos) {
+    if (GetScrollPos(hwnd, SB_VERT) != pos) SetScrollPos(hwnd, SB_VERT, pos, TRUE);
+}
+
 void UpdateScrollBar(HWND hwnd, ViewState* vs, int clientHeight) {
     int visible = clientHeight / vs->lineHeight;
     if (visible < vs->lineCount) {
@@ -471,10 +481,17 @@ void UpdateScrollBar(HWND hwnd, ViewState* vs, int clientHeight) {
         si.nMax = vs->lineCount - 1;
         si.nPage = visible;
         si.nPos = vs->topLine;
-        SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+        SCROLLINFO now = {};
+        now.cbSize = sizeof(now);
+        now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        if (!GetScrollInfo(hwnd, SB_VERT, &now) || now.nMin != si.nMin || now.nMax != si.nMax ||
+            now.nPage != si.nPage || now.nPos != si.nPos)
+            SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
     } else {
         vs->maxTopLine = 0;
-        SetScrollRange(hwnd, SB_VERT, 0, visible + 1, TRUE);
+        int low = -1, high = -1;
+        if (!GetScrollRange(hwnd, SB_VERT, &low, &high) || low != 0 || high != visible + 1)
+            SetScrollRange(hwnd, SB_VERT, 0, visible + 1, TRUE);
         EnableScrollBar(hwnd, SB_VERT, ESB_DISABLE_BOTH);
     }
 }
@@ -556,7 +573,7 @@ LRESULT OnSize(HWND hwnd) {
     if (rc.right == vs->layoutWidth || !LayOutAgain(hwnd, vs, rc.right)) UpdateScrollBar(hwnd, vs, rc.bottom);
     if (atBottom || vs->topLine > vs->maxTopLine) {
         vs->topLine = vs->maxTopLine;
-        SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+        SetBarPos(hwnd, vs->topLine);
     }
     RecreateBackBitmap(hwnd, vs);
     InvalidateRect(hwnd, nullptr, FALSE);

@@ -7,13 +7,9 @@
 #include "colorview/color_codes.h"
 #include "colorview/fonts.h"
 
-static bool IsLineBreak(char c) {
-    return c == '\r' || c == '\n';
-}
-
 // First display line of the logical line that holds display line `line`.
 static int FirstLineOfLogicalLine(const ViewState* vs, int line) {
-    while (line > 0 && !IsLineBreak(vs->text[vs->lineStart[line] - 1])) line--;
+    while (line > 0 && vs->text[vs->lineStart[line] - 1] != '\n') line--;
     return line;
 }
 
@@ -22,10 +18,9 @@ static int FirstLineOfLogicalLine(const ViewState* vs, int line) {
 // matter there, so nothing is measured.
 static int BoldAtLineStart(const ViewState* vs, int target) {
     int bold = 0;
-    for (int line = FirstLineOfLogicalLine(vs, target); line < target; line++) {
-        int pos = vs->lineStart[line];
-        for (int i = 0; i < vs->lineLength[line]; i++, pos++) bold ^= (vs->attrFlags[pos] & kAttrBold) != 0;
-    }
+    int end = vs->lineStart[target];
+    for (int pos = vs->lineStart[FirstLineOfLogicalLine(vs, target)]; pos < end; pos += CharBytes(vs->text, pos))
+        bold ^= (vs->attrFlags[pos] & kAttrBold) != 0;
     return bold;
 }
 
@@ -49,7 +44,7 @@ char* PositionFromPoint(HWND, ViewState* vs, int x, int y) {
     int candidate = pos;
     int threshold = vs->leftMargin - vs->avgCharWidth / 2;
     int column = 0;
-    for (int i = 0; i <= end; i++, pos++) {
+    for (int i = 0; i <= end; pos++) {
         if (vs->attrFlags[pos] & kAttrBold) {
             bold = !bold;
             SwapViewFont(&fs, vs, bold, 0, 0);
@@ -57,16 +52,18 @@ char* PositionFromPoint(HWND, ViewState* vs, int x, int y) {
         if (threshold > x) break;
         candidate = pos;
         if (i == end) break;  // the line's end position: nothing right of it
+        if (text[pos] == '\r') continue;  // a carriage return inside the line: no room, not counted
         if (text[pos] == '\t') {
             int columns = vs->tabWidth - column % vs->tabWidth;
             threshold += columns * vs->avgCharWidth;
             column += columns;
+            i++;
         } else {
             // A double-byte pair is measured and stepped over as one character.
             int bytes = CharBytes(text, pos);
             threshold += RunWidth(vs, text + pos, bytes, bold);
             column += bytes;
-            i += bytes - 1;
+            i += bytes;
             pos += bytes - 1;
         }
     }

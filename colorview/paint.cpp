@@ -129,7 +129,9 @@ void DrawDisplayLine(HDC dc, ViewState* vs, int line, PaintPen* pen) {
     const char* selLow = vs->caret < vs->anchor ? vs->caret : vs->anchor;
     const char* selHigh = vs->caret < vs->anchor ? vs->anchor : vs->caret;
 
-    for (int i = 0; i < vs->lineLength[line]; i++, p++) {
+    // The line's counted bytes; a carriage return inside it is walked over
+    // uncounted, as layout does, so that the line's last character is drawn.
+    for (int i = 0; i < vs->lineLength[line]; p++) {
         int offset = Offset(vs, p);
         if (vs->attrFlags[offset]) {
             FlushRun(dc, vs, pen, &run, p);
@@ -149,7 +151,10 @@ void DrawDisplayLine(HDC dc, ViewState* vs, int line, PaintPen* pen) {
             pen->selected = 0;
         }
 
-        if (*p == '\t') {
+        if (*p == '\r') {
+            FlushRun(dc, vs, pen, &run, p);  // takes no room and is not drawn
+            run.start = p + 1;
+        } else if (*p == '\t') {
             FlushRun(dc, vs, pen, &run, p);
             int columns = vs->tabWidth - column % vs->tabWidth;
             int width = columns * vs->avgCharWidth;
@@ -163,21 +168,21 @@ void DrawDisplayLine(HDC dc, ViewState* vs, int line, PaintPen* pen) {
             run.x += width;
             column += columns;
             run.start = p + 1;
+            i++;
         } else {
             // Bold text is drawn a character at a time, measured by its real extent.
             if (pen->bold) FlushRun(dc, vs, pen, &run, p);
-            if (CharBytes(vs->text, offset) == 2) {
-                i++;
-                p++;
-                column++;
-            }
-            column++;
+            int bytes = CharBytes(vs->text, offset);
+            p += bytes - 1;
+            i += bytes;
+            column += bytes;
         }
     }
     FlushRun(dc, vs, pen, &run, p);
 
-    // A hard line end returns to the defaults; a soft wrap carries everything on.
-    if (*p == '\r' || *p == '\n') {
+    // A hard line end (the next display line follows a line feed) returns to
+    // the defaults; a soft wrap carries everything on.
+    if (line + 1 < vs->lineCount && vs->text[vs->lineStart[line + 1] - 1] == '\n') {
         pen->fg = vs->textColor;
         pen->bg = vs->backColor;
         ApplyPenColors(dc, pen);
@@ -196,7 +201,7 @@ int XFromPosition(HDC dc, ViewState* vs, int line, PaintPen* pen, const char* ta
     int x = vs->leftMargin;
     int column = 0;
 
-    for (int i = 0; i < vs->lineLength[line]; i++, p++) {
+    for (int i = 0; i < vs->lineLength[line]; p++) {
         int offset = Offset(vs, p);
         if (vs->attrFlags[offset] & kAttrBold) {
             x += RunWidth(vs, runStart, static_cast<int>(p - runStart), bold);
@@ -205,23 +210,25 @@ int XFromPosition(HDC dc, ViewState* vs, int line, PaintPen* pen, const char* ta
             ReplaceFont(dc, MakeViewFont(dc, vs, bold, 0, 0));
         }
         if (target && p >= target) break;
-        if (*p == '\t') {
+        if (*p == '\r') {
+            x += RunWidth(vs, runStart, static_cast<int>(p - runStart), bold);
+            runStart = p + 1;
+        } else if (*p == '\t') {
             x += RunWidth(vs, runStart, static_cast<int>(p - runStart), bold);
             int columns = vs->tabWidth - column % vs->tabWidth;
             x += columns * vs->avgCharWidth;
             column += columns;
             runStart = p + 1;
+            i++;
         } else {
             if (bold) {
                 x += RunWidth(vs, runStart, static_cast<int>(p - runStart), 1);
                 runStart = p;
             }
-            if (CharBytes(vs->text, offset) == 2) {
-                i++;
-                p++;
-                column++;
-            }
-            column++;
+            int bytes = CharBytes(vs->text, offset);
+            p += bytes - 1;
+            i += bytes;
+            column += bytes;
         }
     }
     x += RunWidth(vs, runStart, static_cast<int>(p - runStart), bold);
@@ -233,7 +240,7 @@ int XFromPosition(HDC dc, ViewState* vs, int line, PaintPen* pen, const char* ta
 static int LogicalLineStart(const ViewState* vs, int line) {
     while (line > 0) {
         int start = vs->lineStart[line];
-        if (start > 0 && (vs->text[start - 1] == '\r' || vs->text[start - 1] == '\n')) break;
+        if (start > 0 && vs->text[start - 1] == '\n') break;
         line--;
     }
     return line;

@@ -253,9 +253,9 @@ TEST_F(PaintTest, CaretIsPlacedBeforeItsCharacter) {
     DestroyCaret();
 }
 
-// More paints than the GDI handle table holds, each making and dropping
-// fonts for every style and a brush for the tab: a leak of one object per
-// paint would exhaust the table before the last paint.
+// More paints than the GDI handle table has room for, each making and
+// dropping fonts for every style and a brush for the tab: a leak of one
+// object per paint would exhaust the table before the last paint.
 TEST_F(PaintTest, PaintsLeakNoGdiObjectsAndKeepTheOriginalFont) {
     ResizeView(tv, 120, 40);  // a small copy to the screen keeps the loop quick
     Show("\x02" "bb\x02\x1Fu\x1F\x14i\x14\tHH\r\n\x16r");
@@ -263,7 +263,9 @@ TEST_F(PaintTest, PaintsLeakNoGdiObjectsAndKeepTheOriginalFont) {
     RECT row = Cells(0, 0, 14);
     std::vector<COLORREF> first = Pixels(row);
     ASSERT_GT(Count(row, kInk), 0);
-    for (int i = 0; i < 70000; i++) {
+    GdiSqueeze squeeze;
+    SqueezeGdiTable(&squeeze, 300);
+    for (int i = 0; i < 2000; i++) {
         g_maskMode = static_cast<unsigned char>(i & 1);
         Repaint();
     }
@@ -274,6 +276,17 @@ TEST_F(PaintTest, PaintsLeakNoGdiObjectsAndKeepTheOriginalFont) {
     HBRUSH probe = CreateSolidBrush(kRed);
     EXPECT_NE(probe, nullptr);
     DeleteObject(probe);
+    ReleaseGdiTable(&squeeze);
+}
+
+// A carriage return inside a line takes no room and hides nothing: the
+// line draws as if it were not there, down to its last character.
+TEST_F(PaintTest, LoneCarriageReturnTakesNoRoom) {
+    Show("ab\x03" "1cd");
+    std::vector<COLORREF> plain = Pixels(Cells(0, 0, 6));
+    Show("ab\r\x03" "1cd");
+    EXPECT_TRUE(Pixels(Cells(0, 0, 6)) == plain);
+    EXPECT_GT(Count(Cells(0, 3, 4), kRed), 0);
 }
 
 }  // namespace

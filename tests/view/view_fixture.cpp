@@ -168,7 +168,8 @@ std::string CheckInvariants(HWND view, bool compareLayout) {
     }
 
     RECT rc = ClientRect(view);
-    FAIL_IF(vs->layoutWidth != rc.right, "laid out for width %d, client width %d", vs->layoutWidth, rc.right);
+    FAIL_IF(vs->layoutWidth != rc.right, "laid out for width %d, client width %d", vs->layoutWidth,
+            static_cast<int>(rc.right));
     int visible = rc.bottom / vs->lineHeight;
     int expectedMax = visible < vs->lineCount ? vs->lineCount - visible : 0;
     FAIL_IF(vs->maxTopLine != expectedMax, "maxTopLine %d, expected %d", vs->maxTopLine, expectedMax);
