@@ -91,9 +91,15 @@ class ScrollTest : public testing::Test {
         view_ = tv_.view;
         vs_ = StateOf(view_);
         lh_ = vs_->lineHeight;
-        // Topmost and away from the corner where the other tests open their
-        // windows, so that nothing covers the picture being compared.
-        SetWindowPos(tv_.host, HWND_TOPMOST, 800, 450, kWidth, kVisible * lh_ + lh_ / 2, SWP_NOACTIVATE);
+        // Topmost and in the far corner of the work area, away from where the
+        // other tests open their windows, so that nothing covers the picture
+        // being compared. The work area is read, not assumed: a virtual
+        // desktop run earlier in the same Wine session can shrink the screen.
+        RECT work;
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        const int height = kVisible * lh_ + lh_ / 2;
+        SetWindowPos(tv_.host, HWND_TOPMOST, work.right - kWidth - 16, work.bottom - height - 16, kWidth, height,
+                     SWP_NOACTIVATE);
         PumpMessages();
         for (int i = 0; i < lines; i++) {
             char line[64];
