@@ -119,7 +119,10 @@ class Program:
 
     def __exit__(self, *exc):
         if self.process.poll() is None:
-            self.probe("post", "main", "0x10", "0", "0", check_rc=False)  # WM_CLOSE
+            try:
+                self.probe("post", "main", "0x10", "0", "0", check_rc=False)  # WM_CLOSE
+            except subprocess.TimeoutExpired:
+                pass  # the program is ended below all the same
             try:
                 self.process.wait(timeout=10)
             except subprocess.TimeoutExpired:

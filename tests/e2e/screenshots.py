@@ -71,11 +71,15 @@ class DesktopProgram(Program):
 
     def __exit__(self, *exc):
         if port_bound():
-            self.probe("post", "main", hex(WM_CLOSE), "0", "0", check_rc=False)
+            try:
+                self.probe("post", "main", hex(WM_CLOSE), "0", "0", check_rc=False)
+            except (Failure, subprocess.TimeoutExpired):
+                pass  # the desktop may end with the program before the probe reports
             try:
                 wait_until(lambda: not port_bound(), "the program to end", timeout=15)
             except Failure:
                 self.kill_leftovers()
+                wait_until(lambda: not port_bound(), "the killed program to let go of the port", timeout=15)
         try:
             self.process.wait(timeout=10)  # the launcher; it ends with the program
         except subprocess.TimeoutExpired:
