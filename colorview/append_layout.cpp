@@ -356,19 +356,6 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
     return 1;
 }
 
-// Bold state in force at `pos`: the bold toggles of the characters from the
-// start of its logical line, so a re-layout from a wrapped continuation line
-// measures as a full layout does. Like the layout, it reads attributes at
-// character starts only (a code between the two appends that brought a lead
-// and its trail byte lands on the trail byte and has no effect).
-static int BoldAt(const ViewState* vs, int pos) {
-    int start = pos;
-    while (start > 0 && vs->text[start - 1] != '\n') start--;
-    int bold = 0;
-    for (int i = start; i < pos; i += CharBytes(vs->text, i)) bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
-    return bold;
-}
-
 int GrowLineTables(ViewState* vs) {
     size_t oldBytes = vs->lineCapacity * sizeof(int);
     size_t newBytes = (vs->lineCapacity + kLineCapacityStep) * sizeof(int);
@@ -404,6 +391,8 @@ int LayoutLines(HWND hwnd, ViewState* vs, int start) {
 
     FontSwap fs;
     BeginFontSwap(&fs, vs->memDC);
+    // A re-layout from a wrapped continuation line starts in the bold state
+    // a full layout reaches there.
     int bold = BoldAt(vs, start);
     SwapViewFont(&fs, vs, bold, 0, 0);
     int count = 0, column = 0, x = vs->leftMargin;
@@ -502,23 +491,38 @@ LRESULT OnAppendText(HWND hwnd, const char* text) {
     return AppendText(hwnd, vs, text);
 }
 
+// New empty line tables at the initial size; false, with nothing changed,
+// when they cannot both be made.
+static bool NewLineTables(int** starts, int** lengths) {
+    *starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
+    *lengths = *starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
+    if (*lengths) return true;
+    ViewFree(*starts);
+    return false;
+}
+
+// Frees the view's line tables and puts the new ones in their place.
+static void InstallLineTables(ViewState* vs, int* starts, int* lengths) {
+    ViewFree(vs->lineStart);
+    ViewFree(vs->lineLength);
+    vs->lineStart = starts;
+    vs->lineLength = lengths;
+    vs->lineCapacity = kInitialLineCapacity;
+}
+
 LRESULT OnSetText(HWND hwnd, const char* text) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
     if (vs->textLimit == 0) {
         // Back to the initial sizes; the old buffers stay until all new ones exist.
-        int* starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
-        int* lengths = starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
-        if (!lengths || !ReplaceByteBuffers(vs, kInitialCapacity)) {
+        int *starts, *lengths;
+        if (!NewLineTables(&starts, &lengths)) return 0;
+        if (!ReplaceByteBuffers(vs, kInitialCapacity)) {
             ViewFree(starts);
             ViewFree(lengths);
             return 0;
         }
-        ViewFree(vs->lineStart);
-        ViewFree(vs->lineLength);
-        vs->lineStart = starts;
-        vs->lineLength = lengths;
-        vs->lineCapacity = kInitialLineCapacity;
+        InstallLineTables(vs, starts, lengths);
     }
     EmptyText(vs);
     vs->goalX = 0;
@@ -543,17 +547,9 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
 // A full layout in fresh line tables for a new width; false when the tables
 // cannot be made (the old ones and their layout stay).
 static bool LayOutAgain(HWND hwnd, ViewState* vs, int width) {
-    int* starts = static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int)));
-    int* lengths = starts ? static_cast<int*>(ViewAlloc(kInitialLineCapacity * sizeof(int))) : nullptr;
-    if (!lengths) {
-        ViewFree(starts);
-        return false;
-    }
-    ViewFree(vs->lineStart);
-    ViewFree(vs->lineLength);
-    vs->lineStart = starts;
-    vs->lineLength = lengths;
-    vs->lineCapacity = kInitialLineCapacity;
+    int *starts, *lengths;
+    if (!NewLineTables(&starts, &lengths)) return false;
+    InstallLineTables(vs, starts, lengths);
     vs->lineCount = 1;
     vs->layoutWidth = width;
     if (!LayoutLines(hwnd, vs, 0)) {

@@ -7,23 +7,6 @@
 #include "colorview/color_codes.h"
 #include "colorview/fonts.h"
 
-// First display line of the logical line that holds display line `line`.
-static int FirstLineOfLogicalLine(const ViewState* vs, int line) {
-    while (line > 0 && vs->text[vs->lineStart[line] - 1] != '\n') line--;
-    return line;
-}
-
-// The bold state in force at the start of display line `target`: the bold
-// toggles of the earlier display lines of its logical line. Only the toggles
-// matter there, so nothing is measured.
-static int BoldAtLineStart(const ViewState* vs, int target) {
-    int bold = 0;
-    int end = vs->lineStart[target];
-    for (int pos = vs->lineStart[FirstLineOfLogicalLine(vs, target)]; pos < end; pos += CharBytes(vs->text, pos))
-        bold ^= (vs->attrFlags[pos] & kAttrBold) != 0;
-    return bold;
-}
-
 char* PositionFromPoint(HWND, ViewState* vs, int x, int y) {
     // Truncation toward zero: a point less than one row above the client
     // area still hits topLine.
@@ -34,7 +17,8 @@ char* PositionFromPoint(HWND, ViewState* vs, int x, int y) {
     const char* text = vs->text;
     FontSwap fs;
     BeginFontSwap(&fs, vs->memDC);
-    int bold = BoldAtLineStart(vs, target);
+    // Earlier display lines of the logical line count for their bold toggles only.
+    int bold = BoldAt(vs, vs->lineStart[target]);
     SwapViewFont(&fs, vs, bold, 0, 0);
 
     // Position k is the answer while x is at or right of X(k) - avgCharWidth / 2,

@@ -236,16 +236,6 @@ int XFromPosition(HDC dc, ViewState* vs, int line, PaintPen* pen, const char* ta
     return x;
 }
 
-// The first display line of the logical line that holds display line `line`.
-static int LogicalLineStart(const ViewState* vs, int line) {
-    while (line > 0) {
-        int start = vs->lineStart[line];
-        if (start > 0 && vs->text[start - 1] == '\n') break;
-        line--;
-    }
-    return line;
-}
-
 static void PlaceCaret(HDC dc, ViewState* vs, int line, PaintPen* pen) {
     int x = XFromPosition(dc, vs, line, pen, vs->caret);
     SetCaretPos(x, (line - vs->topLine) * vs->lineHeight);
@@ -278,7 +268,7 @@ LRESULT OnPaint(HWND hwnd) {
     if (first >= vs->lineCount) first = vs->lineCount - 1;
     // Lines above the top are drawn at negative y, outside the bitmap, only
     // to carry the pen through the logical line.
-    first = LogicalLineStart(vs, first);
+    first = FirstLineOfLogicalLine(vs, first);
     int end = vs->topLine + ps.rcPaint.bottom / vs->lineHeight + 1;
     for (int line = first; line < vs->lineCount && line < end; line++) {
         if (line == caretLine) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "colorview/append_layout.h"
+#include "colorview/color_codes.h"
 #include "colorview/fonts.h"
 #include "colorview/paint.h"
 #include "colorview/scroll.h"
@@ -33,6 +34,19 @@ void* ViewReAlloc(void* block, size_t oldBytes, size_t newBytes) {
 
 void ViewFree(void* block) {
     if (block) LocalFree(block);
+}
+
+int FirstLineOfLogicalLine(const ViewState* vs, int line) {
+    while (line > 0 && vs->text[vs->lineStart[line] - 1] != '\n') line--;
+    return line;
+}
+
+int BoldAt(const ViewState* vs, int pos) {
+    int start = pos;
+    while (start > 0 && vs->text[start - 1] != '\n') start--;
+    int bold = 0;
+    for (int i = start; i < pos; i += CharBytes(vs->text, i)) bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
+    return bold;
 }
 
 int LineFromOffset(const ViewState* vs, int pos) {

@@ -88,6 +88,15 @@ inline int CharBytes(const char* text, int pos) {
 // The display line holding offset `pos`: the last line starting at or before it.
 int LineFromOffset(const ViewState* vs, int pos);
 
+// The first display line of the logical line that holds display line `line`.
+int FirstLineOfLogicalLine(const ViewState* vs, int line);
+
+// Bold state in force at offset `pos`: the bold toggles of the characters
+// from the start of its logical line. Layout, painting and hit testing all
+// read attributes at character starts only, so a code that landed on a
+// trail byte (between the two appends that brought a pair) has no effect.
+int BoldAt(const ViewState* vs, int pos);
+
 // Whole rows that fit the client area.
 int VisibleRows(HWND hwnd, const ViewState* vs);
 
