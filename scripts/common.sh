@@ -3,7 +3,8 @@
 # Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD="$ROOT/build"
+# ORNIVEL_BUILD lets several checkouts of work share one tree without sharing a build.
+BUILD="${ORNIVEL_BUILD:-$ROOT/build}"
 PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
           locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3)
 
@@ -31,7 +32,7 @@ ensure_packages() {
 }
 
 build_all() {
-  cmake --preset default >/dev/null
+  cmake --preset default -B "$BUILD" >/dev/null
   cmake --build "$BUILD" -j"$(nproc)"
 }
 
@@ -75,7 +76,7 @@ stop_all() {
 
 # The program alone, for scripts/run and the benchmark.
 build_program() {
-  cmake --preset default >/dev/null
+  cmake --preset default -B "$BUILD" >/dev/null
   cmake --build "$BUILD" -j"$(nproc)" --target ornivel "$@"
 }
 
