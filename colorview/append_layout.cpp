@@ -1,8 +1,8 @@
 // Appending text with in-band codes to the colour text view, the line-count
 // and size limits that drop whole lines from the front, wrapping into
-// display lines by pixel width, and the scroll bar that follows the layout.
-// Every datagram passes through AppendText ten to twenty times, so an append
-// re-measures only the last display line and the new text.
+// display lines by pixel width. Every datagram passes through AppendText, so
+// an append re-measures only the last display line and the new text, and
+// leaves the screen to catch up in batches (scroll.h).
 #include "colorview/append_layout.h"
 
 #include <climits>
@@ -10,18 +10,14 @@
 
 #include "colorview/color_codes.h"
 #include "colorview/fonts.h"
+#include "colorview/line_walker.h"
+#include "colorview/scroll.h"
 
 long long g_layoutBytesWalked = 0;
 
 // A single append larger than this is refused rather than risking overflow
 // of the 32-bit sizes.
 static const size_t kMaxAppend = 0x10000000;
-
-static void SetBarPos(HWND hwnd, int pos);
-
-static bool IsLineBreak(char c) {
-    return c == '\r' || c == '\n';
-}
 
 static int CountLineFeeds(const char* s, int n) {
     int count = 0;
@@ -90,11 +86,10 @@ static int FrontCut(ViewState* vs, int cut, bool inAppend) {
         for (int i = kStart; i < cut; i++) counted += !IsLineBreak(vs->text[i]);
         vs->lineLength[0] = vs->lineLength[0] > counted ? vs->lineLength[0] - counted : 0;
     }
-    if (vs->maxLines > 0) vs->logicalLineCount -= CountLineFeeds(vs->text, cut);
+    vs->logicalLineCount -= CountLineFeeds(vs->text, cut);
 
-    int caret = Offset(vs, vs->caret), anchor = Offset(vs, vs->anchor);
-    vs->caret = vs->text + (caret >= cut ? caret - cut : 0);
-    vs->anchor = vs->text + (anchor >= cut ? anchor - cut : 0);
+    vs->caret = vs->caret >= cut ? vs->caret - cut : 0;
+    vs->anchor = vs->anchor >= cut ? vs->anchor - cut : 0;
 
     // The attributes move as whole buffers so that pending ones at the end go along.
     memmove(vs->attrFlags, vs->attrFlags + cut, vs->capacity - cut);
@@ -104,6 +99,7 @@ static int FrontCut(ViewState* vs, int cut, bool inAppend) {
     vs->length -= cut;
     memmove(vs->text, vs->text + cut, vs->length + 1);
 
+    NoteLinesDropped(vs, k);
     if (inAppend && vs->scrollLock) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
     return k;
 }
@@ -120,7 +116,8 @@ static void EmptyText(ViewState* vs) {
     vs->logicalLineCount = 1;
     vs->topLine = 0;
     vs->maxTopLine = 0;
-    vs->caret = vs->anchor = vs->text;
+    vs->caret = vs->anchor = 0;
+    NoteAllChanged(vs);
 }
 
 // Replaces the three byte buffers by new empty ones of `capacity` bytes.
@@ -155,12 +152,9 @@ static bool GrowByteBuffers(ViewState* vs, int capacity) {
     void* flags = ViewReAlloc(vs->attrFlags, vs->capacity, capacity);
     if (!flags) return false;
     vs->attrFlags = static_cast<unsigned char*>(flags);
-    int caret = Offset(vs, vs->caret), anchor = Offset(vs, vs->anchor);
     void* text = ViewReAlloc(vs->text, vs->capacity, capacity);
     if (!text) return false;
     vs->text = static_cast<char*>(text);
-    vs->caret = vs->text + caret;
-    vs->anchor = vs->text + anchor;
     vs->capacity = capacity;
     return true;
 }
@@ -260,15 +254,20 @@ static int CopyWithCodes(ViewState* vs, const unsigned char* in) {
     return lineFeeds;
 }
 
+// New capacity for `needed` bytes: at least half as much again as now, so
+// that growing costs the same per byte at 100 MB of text as at 1 MB.
+static long long GrownCapacity(long long current, long long needed) {
+    long long grown = current + current / 2;
+    return grown > needed ? grown : needed;
+}
+
 int AppendText(HWND hwnd, ViewState* vs, const char* in) {
     size_t inLength = strlen(in);
     if (inLength > kMaxAppend) return 0;
     int n = static_cast<int>(inLength);
-    bool caretAtEnd = vs->caret == vs->text + vs->length;
-    bool atBottom = vs->maxTopLine == 0 || vs->topLine == vs->maxTopLine;
-    int oldTopLine = vs->topLine;
-    int linesDropped = 0;
-    bool fullRepaint = false, threwAway = false;
+    bool caretAtEnd = vs->caret == vs->length;
+    bool atBottom = AtBottom(vs);
+    bool threwAway = false;
 
     if (vs->maxLines > 0) {
         int f = CountLineFeeds(in, n);
@@ -279,18 +278,16 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
             if (!ReplaceByteBuffers(vs, capacity)) return 0;
             in += from;
             n -= from;
-            threwAway = fullRepaint = true;
+            threwAway = true;
         } else if (vs->logicalLineCount + f > vs->maxLines) {
             // Drop just enough of the oldest lines (one at least); counting
             // what the cut removes keeps logicalLineCount exact.
             int surplus = vs->logicalLineCount + f - vs->maxLines;
-            linesDropped += FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, surplus), true);
-            fullRepaint = true;
+            FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, surplus), true);
         }
     }
 
     if (vs->textLimit > 0 && vs->length + n >= vs->textLimit) {
-        fullRepaint = true;
         if (n >= vs->textLimit) {
             in += SkipPastNextLineFeed(in, n - vs->textLimit + 1, n);
             n = static_cast<int>(strlen(in));
@@ -298,74 +295,48 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
             threwAway = true;
         } else {
             int cut = SkipPastNextLineFeed(vs->text, vs->length + n - vs->textLimit + 1, vs->length);
-            linesDropped += FrontCut(vs, cut, true);
+            FrontCut(vs, cut, true);
         }
     }
 
     // With a text limit the buffers already hold it (capacity == textLimit),
     // so this only grows an unlimited view.
     if (vs->length + n + 1 > vs->capacity) {
-        long long wanted = static_cast<long long>(vs->length) + n + kCapacityStep;
+        long long wanted = GrownCapacity(vs->capacity, static_cast<long long>(vs->length) + n + kCapacityStep);
+        if (wanted > INT_MAX) wanted = static_cast<long long>(vs->length) + n + kCapacityStep;
         if (wanted > INT_MAX || !GrowByteBuffers(vs, static_cast<int>(wanted))) return 0;
     }
 
-    int lineFeeds = CopyWithCodes(vs, reinterpret_cast<const unsigned char*>(in));
-    if (vs->maxLines > 0) vs->logicalLineCount += lineFeeds;
+    vs->logicalLineCount += CopyWithCodes(vs, reinterpret_cast<const unsigned char*>(in));
 
-    int oldLineCount = vs->lineCount;
-    if (!LayoutLines(hwnd, vs, vs->lineStart[vs->lineCount - 1])) return 0;
-    int rowsAdded = vs->lineCount - oldLineCount;
+    int relaid = vs->lineCount - 1;
+    NoteLinesChanged(vs, relaid);
+    if (!LayoutLines(hwnd, vs, vs->lineStart[relaid])) return 0;
 
     if ((caretAtEnd && vs->anchor == vs->caret) || threwAway) {
-        vs->caret = vs->anchor = vs->text + vs->length;
+        vs->caret = vs->anchor = vs->length;
         vs->goalX = 0;
     }
-
-    RECT rc;
-    GetClientRect(hwnd, &rc);
-    if (atBottom) {
-        if (vs->scrollLock) {
-            InvalidateRect(hwnd, nullptr, FALSE);
-        } else if (vs->maxTopLine > 0 && !threwAway) {
-            // Move the picture by the rows that came in (counting the rows
-            // dropped at the front) and paint only the new band.
-            int rowsIn = vs->maxTopLine - (oldTopLine - linesDropped);
-            if (rowsIn > 0)
-                ScrollWindowEx(hwnd, 0, -rowsIn * vs->lineHeight, nullptr, &rc, nullptr, nullptr,
-                               SW_INVALIDATE);
-            RECT band = rc;
-            band.top = (rc.bottom / vs->lineHeight - rowsAdded - 1) * vs->lineHeight;
-            InvalidateRect(hwnd, &band, FALSE);
-        } else {
-            InvalidateRect(hwnd, nullptr, FALSE);
-        }
-        if (!vs->scrollLock) {
-            vs->topLine = vs->maxTopLine;
-            SetBarPos(hwnd, vs->topLine);
-        }
-        UpdateWindow(hwnd);
-    } else if (fullRepaint) {
-        InvalidateRect(hwnd, nullptr, FALSE);
-        UpdateWindow(hwnd);
-    }
-    // Dropped lines can leave a scrolled-back view past the new end.
-    if (vs->topLine > vs->maxTopLine) {
-        vs->topLine = vs->maxTopLine;
-        SetBarPos(hwnd, vs->topLine);
-    }
+    // At the bottom the view follows the end, unless it is held; a view
+    // scrolled back stays on its line, inside the text that is left.
+    if (atBottom && !vs->scrollLock) vs->topLine = vs->maxTopLine;
+    ClampTopLine(vs);
+    ScreenChanged(hwnd, vs);
     return 1;
 }
 
 int GrowLineTables(ViewState* vs) {
+    int step = vs->lineCapacity / 2 > kLineCapacityStep ? vs->lineCapacity / 2 : kLineCapacityStep;
+    if (vs->lineCapacity > INT_MAX / static_cast<int>(sizeof(int)) - step) return 0;
     size_t oldBytes = vs->lineCapacity * sizeof(int);
-    size_t newBytes = (vs->lineCapacity + kLineCapacityStep) * sizeof(int);
+    size_t newBytes = (vs->lineCapacity + step) * sizeof(int);
     void* starts = ViewReAlloc(vs->lineStart, oldBytes, newBytes);
     if (!starts) return 0;
     vs->lineStart = static_cast<int*>(starts);
     void* lengths = ViewReAlloc(vs->lineLength, oldBytes, newBytes);
     if (!lengths) return 0;
     vs->lineLength = static_cast<int*>(lengths);
-    vs->lineCapacity += kLineCapacityStep;
+    vs->lineCapacity += step;
     return 1;
 }
 
@@ -387,102 +358,43 @@ int LayoutLines(HWND hwnd, ViewState* vs, int start) {
     RECT rc;
     GetClientRect(hwnd, &rc);
     const int right = rc.right - vs->rightMargin;
-    const char* text = vs->text;
 
-    FontSwap fs;
-    BeginFontSwap(&fs, vs->memDC);
     // A re-layout from a wrapped continuation line starts in the bold state
     // a full layout reaches there.
-    int bold = BoldAt(vs, start);
-    SwapViewFont(&fs, vs, bold, 0, 0);
-    int count = 0, column = 0, x = vs->leftMargin;
-    int c = start;
+    LineWalker w;
+    StartWalk(&w, vs, start, BoldAt(vs, start), INT_MAX);
+    int count = 0;  // counted bytes of the display line being filled
     bool ok = true;
-    while (text[c] && ok) {
-        unsigned char b = static_cast<unsigned char>(text[c]);
-        if (vs->attrFlags[c] & kAttrBold) {
-            bold = !bold;
-            SwapViewFont(&fs, vs, bold, 0, 0);
-        }
-        if (b == '\r') {
-            c++;
-        } else if (b == '\n') {
-            ok = BreakLine(vs, count, c + 1);
-            if (bold) {
-                bold = 0;
-                SwapViewFont(&fs, vs, 0, 0, 0);
-            }
-            count = column = 0;
-            x = vs->leftMargin;
-            c++;
-        } else if (b == '\t') {
-            int columns = vs->tabWidth - column % vs->tabWidth;
-            x += columns * vs->avgCharWidth;
-            column += columns;
+    while (ok && TakeCharacter(&w)) {
+        char c = vs->text[w.pos];
+        if (c == '\r') continue;  // no room, not counted
+        if (c == '\n') {
+            ok = BreakLine(vs, count, w.next);
+            count = 0;
+        } else if (c == '\t') {
+            // A tab joins its line; one that passes the limit ends it.
             count++;
-            c++;
-            if (x > right) {
-                ok = BreakLine(vs, count, c);
-                count = column = 0;
-                x = vs->leftMargin;
+            if (w.nextX > right) {
+                ok = BreakLine(vs, count, w.next);
+                count = 0;
+                w.nextX = vs->leftMargin;
+                w.nextColumn = 0;
             }
+        } else if (w.x + w.width < right) {
+            count += w.bytes;
         } else {
-            int bytes = CharBytes(text, c);
-            int width = RunWidth(vs, text + c, bytes, bold);
-            if (x + width < right) {
-                count += bytes;
-                column += bytes;
-                x += width;
-            } else {
-                // Even a character too wide for an empty line gets a line of its own.
-                ok = BreakLine(vs, count, c);
-                count = column = bytes;
-                x = vs->leftMargin + width;
-            }
-            c += bytes;
+            // Even a character too wide for an empty line gets a line of its own.
+            ok = BreakLine(vs, count, w.pos);
+            count = w.bytes;
+            w.nextX = vs->leftMargin + w.width;
+            w.nextColumn = w.bytes;
         }
     }
-    g_layoutBytesWalked += c - start;
-    if (ok) vs->lineLength[vs->lineCount - 1] = count;
-    EndFontSwap(&fs);
+    g_layoutBytesWalked += w.next - start;
     if (!ok) return 0;
-    UpdateScrollBar(hwnd, vs, rc.bottom);
+    vs->lineLength[vs->lineCount - 1] = count;
+    UpdateMaxTopLine(vs, rc.bottom);
     return 1;
-}
-
-// Redrawing the scroll bar costs a round trip to the display server under
-// Wine (4 to 20 ms a call), and most appends leave the bar as it is, so it
-// is set only when a value changes. EnableScrollBar costs nothing when the
-// state stays.
-static void SetBarPos(HWND hwnd, int pos) {
-    if (GetScrollPos(hwnd, SB_VERT) != pos) SetScrollPos(hwnd, SB_VERT, pos, TRUE);
-}
-
-void UpdateScrollBar(HWND hwnd, ViewState* vs, int clientHeight) {
-    int visible = clientHeight / vs->lineHeight;
-    if (visible < vs->lineCount) {
-        vs->maxTopLine = vs->lineCount - visible;
-        EnableScrollBar(hwnd, SB_VERT, ESB_ENABLE_BOTH);
-        SCROLLINFO si = {};
-        si.cbSize = sizeof(si);
-        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        si.nMin = 0;
-        si.nMax = vs->lineCount - 1;
-        si.nPage = visible;
-        si.nPos = vs->topLine;
-        SCROLLINFO now = {};
-        now.cbSize = sizeof(now);
-        now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        if (!GetScrollInfo(hwnd, SB_VERT, &now) || now.nMin != si.nMin || now.nMax != si.nMax ||
-            now.nPage != si.nPage || now.nPos != si.nPos)
-            SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
-    } else {
-        vs->maxTopLine = 0;
-        int low = -1, high = -1;
-        if (!GetScrollRange(hwnd, SB_VERT, &low, &high) || low != 0 || high != visible + 1)
-            SetScrollRange(hwnd, SB_VERT, 0, visible + 1, TRUE);
-        EnableScrollBar(hwnd, SB_VERT, ESB_DISABLE_BOTH);
-    }
 }
 
 LRESULT OnAppendText(HWND hwnd, const char* text) {
@@ -526,6 +438,7 @@ LRESULT OnSetText(HWND hwnd, const char* text) {
     }
     EmptyText(vs);
     vs->goalX = 0;
+    vs->maxTopLine = 0;
     return AppendText(hwnd, vs, text ? text : "");
 }
 
@@ -537,9 +450,12 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     int lineFeeds = CountLineFeeds(vs->text, vs->length);
     vs->logicalLineCount = lineFeeds + 1;
     if (lineFeeds > maxLines) {
-        FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - maxLines), false);
-        // Nothing is repainted here; only keep the view inside the shorter text.
-        if (vs->topLine > vs->maxTopLine) vs->topLine = vs->maxTopLine;
+        bool atBottom = AtBottom(vs);
+        int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - maxLines), false);
+        // Nothing is repainted here. A view scrolled back keeps showing the
+        // text it showed, as far as that is left; at the bottom it stays there.
+        if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
+        ClampTopLine(vs);
     }
     return 0;
 }
@@ -562,16 +478,15 @@ static bool LayOutAgain(HWND hwnd, ViewState* vs, int width) {
 LRESULT OnSize(HWND hwnd) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
-    bool atBottom = vs->maxTopLine == 0 || vs->topLine == vs->maxTopLine;
+    bool atBottom = AtBottom(vs);
     RECT rc;
     GetClientRect(hwnd, &rc);
     // Out of memory the old layout stays; the scroll range must still fit the new height.
-    if (rc.right == vs->layoutWidth || !LayOutAgain(hwnd, vs, rc.right)) UpdateScrollBar(hwnd, vs, rc.bottom);
-    if (atBottom || vs->topLine > vs->maxTopLine) {
-        vs->topLine = vs->maxTopLine;
-        SetBarPos(hwnd, vs->topLine);
-    }
+    if (rc.right == vs->layoutWidth || !LayOutAgain(hwnd, vs, rc.right)) UpdateMaxTopLine(vs, rc.bottom);
+    if (atBottom) vs->topLine = vs->maxTopLine;
+    ClampTopLine(vs);
     RecreateBackBitmap(hwnd, vs);
-    InvalidateRect(hwnd, nullptr, FALSE);
+    InvalidateAll(hwnd, vs);
+    SyncScrollBar(hwnd, vs);
     return 0;
 }

@@ -1,6 +1,6 @@
 // How text gets into the colour text view and how it is cut into display
 // lines: appending pieces with in-band codes under the line-count and size
-// limits, wrapping by pixel width, and the scroll bar that follows the layout.
+// limits, and wrapping by pixel width.
 #pragma once
 
 #include "colorview/view_state.h"
@@ -9,11 +9,10 @@
 // memory ran out.
 int AppendText(HWND hwnd, ViewState* vs, const char* text);
 
-// Re-wraps from offset `start`, the start of display line lineCount - 1;
-// 1, or 0 when the line tables cannot grow.
+// Re-wraps from offset `start`, the start of display line lineCount - 1, and
+// recomputes maxTopLine; 1, or 0 when the line tables cannot grow.
 int LayoutLines(HWND hwnd, ViewState* vs, int start);
 
-void UpdateScrollBar(HWND hwnd, ViewState* vs, int clientHeight);
 int GrowLineTables(ViewState* vs);
 void DropLeadingLines(ViewState* vs, int k);
 

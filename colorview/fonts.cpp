@@ -15,41 +15,48 @@ HFONT MakeViewFont(HDC dc, const ViewState* vs, int bold, int underline, int ita
     return CreateFontIndirectA(&lf);
 }
 
-int RunWidth(const ViewState* vs, const char* p, int n, int bold) {
+void UseFont(ViewState* vs, int bold, int underline, int italic) {
+    int variant = (bold ? 1 : 0) | (underline ? 2 : 0) | (italic ? 4 : 0);
+    if (vs->selectedFont == variant) return;
+    if (!vs->fonts[variant]) vs->fonts[variant] = MakeViewFont(vs->memDC, vs, bold, underline, italic);
+    if (!vs->fonts[variant]) return;  // out of GDI handles: measure with what is selected
+    HGDIOBJ displaced = SelectObject(vs->memDC, vs->fonts[variant]);
+    if (!displaced) return;
+    if (vs->selectedFont < 0) vs->originalFont = displaced;
+    vs->selectedFont = variant;
+}
+
+void ReleaseFonts(ViewState* vs) {
+    if (vs->selectedFont >= 0) SelectObject(vs->memDC, vs->originalFont);
+    vs->selectedFont = -1;
+    for (HFONT& font : vs->fonts) {
+        if (font) DeleteObject(font);
+        font = nullptr;
+    }
+}
+
+int RunWidth(ViewState* vs, int pos, int n, int bold) {
     if (n <= 0) return 0;
     if (vs->fixedPitch && !bold) return n * vs->avgCharWidth;
+    UseFont(vs, bold, 0, 0);
     SIZE size = {};
-    GetTextExtentPoint32A(vs->memDC, p, n, &size);
+    GetTextExtentPoint32A(vs->memDC, vs->text + pos, n, &size);
     return size.cx;
 }
 
-void BeginFontSwap(FontSwap* fs, HDC dc) {
-    fs->dc = dc;
-    fs->kept = nullptr;
-}
-
-void SwapFont(FontSwap* fs, HFONT font) {
-    // A font that could not be made, or not selected, changes nothing: the
-    // context keeps measuring with what it holds.
-    HGDIOBJ displaced = font ? SelectObject(fs->dc, font) : nullptr;
-    if (!displaced) {
-        if (font) DeleteObject(font);
-        return;
-    }
-    if (!fs->kept)
-        fs->kept = displaced;
-    else
-        DeleteObject(displaced);
-}
-
-void SwapViewFont(FontSwap* fs, const ViewState* vs, int bold, int underline, int italic) {
-    SwapFont(fs, MakeViewFont(fs->dc, vs, bold, underline, italic));
-}
-
-void EndFontSwap(FontSwap* fs) {
-    if (!fs->kept) return;
-    DeleteObject(SelectObject(fs->dc, fs->kept));
-    fs->kept = nullptr;
+// A 32-bit top-down DIB section of at least one pixel: drawing into it never
+// leaves the process (a bitmap compatible with the window goes through the
+// display driver on every font selection under Wine).
+static HBITMAP CreateBackBitmap(HDC windowDC, const RECT& rc) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = rc.right > 0 ? rc.right : 1;
+    bi.bmiHeader.biHeight = -(rc.bottom > 0 ? rc.bottom : 1);
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    return CreateDIBSection(windowDC, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
 bool CreateBackBuffer(HWND hwnd, ViewState* vs) {
@@ -57,7 +64,7 @@ bool CreateBackBuffer(HWND hwnd, ViewState* vs) {
     GetClientRect(hwnd, &rc);
     HDC windowDC = GetDC(hwnd);
     vs->memDC = CreateCompatibleDC(windowDC);
-    vs->backBitmap = vs->memDC ? CreateCompatibleBitmap(windowDC, rc.right, rc.bottom) : nullptr;
+    vs->backBitmap = vs->memDC ? CreateBackBitmap(windowDC, rc) : nullptr;
     ReleaseDC(hwnd, windowDC);
     if (!vs->backBitmap) {
         if (vs->memDC) DeleteDC(vs->memDC);
@@ -65,6 +72,7 @@ bool CreateBackBuffer(HWND hwnd, ViewState* vs) {
         return false;
     }
     vs->oldBitmap = static_cast<HBITMAP>(SelectObject(vs->memDC, vs->backBitmap));
+    vs->selectedFont = -1;
     SetMapMode(vs->memDC, MM_TEXT);
     SetTextCharacterExtra(vs->memDC, 0);
     SetTextJustification(vs->memDC, 0, 0);
@@ -77,15 +85,19 @@ void RecreateBackBitmap(HWND hwnd, ViewState* vs) {
     RECT rc;
     GetClientRect(hwnd, &rc);
     HDC windowDC = GetDC(hwnd);
+    HBITMAP bitmap = CreateBackBitmap(windowDC, rc);
+    ReleaseDC(hwnd, windowDC);
+    // Without a new bitmap the old one stays: smaller than the client, but valid.
+    if (!bitmap) return;
     SelectObject(vs->memDC, vs->oldBitmap);
     DeleteObject(vs->backBitmap);
-    vs->backBitmap = CreateCompatibleBitmap(windowDC, rc.right, rc.bottom);
+    vs->backBitmap = bitmap;
     vs->oldBitmap = static_cast<HBITMAP>(SelectObject(vs->memDC, vs->backBitmap));
-    ReleaseDC(hwnd, windowDC);
 }
 
 void ReleaseBackBuffer(ViewState* vs) {
     if (!vs->memDC) return;
+    ReleaseFonts(vs);
     SelectObject(vs->memDC, vs->oldBitmap);
     DeleteObject(vs->backBitmap);
     DeleteDC(vs->memDC);
@@ -96,12 +108,11 @@ void ReleaseBackBuffer(ViewState* vs) {
 LRESULT OnRecalcFont(HWND hwnd) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
-    FontSwap fs;
-    BeginFontSwap(&fs, vs->memDC);
-    SwapViewFont(&fs, vs, 0, 0, 0);
+    // A new face, size or spacing: the kept variants are of the old font.
+    ReleaseFonts(vs);
+    UseFont(vs, 0, 0, 0);
     TEXTMETRICA tm = {};
     GetTextMetricsA(vs->memDC, &tm);
-    EndFontSwap(&fs);
 
     // Every row and column computation divides by these: never let a font
     // or a negative spacing make them zero or less.

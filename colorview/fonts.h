@@ -1,31 +1,30 @@
-// Fonts, colours and measurement of the colour text view: every font is made
-// on demand from the record's face, size and character set and lives for one
-// operation; all measuring and drawing go through the back buffer `memDC`.
+// Fonts, colours and measurement of the colour text view. Each style variant
+// of the view's font is made on first use and kept until the next font change
+// or the view's end; all measuring and drawing go through the back buffer
+// `memDC`, a DIB section of the client's size, so that drawing stays inside
+// the process.
 #pragma once
 
 #include "colorview/view_state.h"
 
-// A new font with the given styles; the caller selects it and owns it.
+// A new font with the given styles; the caller owns it. The view itself
+// makes its fonts through ViewFont, which keeps them.
 HFONT MakeViewFont(HDC dc, const ViewState* vs, int bold, int underline, int italic);
 
-// Pixel width of `n` bytes at `p` with the font selected in memDC: n average
-// widths for non-bold text in a fixed-pitch font, else the measured extent.
-// Layout, painting, caret placement and hit testing all measure with this.
-int RunWidth(const ViewState* vs, const char* p, int n, int bold);
+// The one way fonts reach memDC: selects the kept variant (making it on first
+// use). A variant that cannot be made leaves the context as it is.
+void UseFont(ViewState* vs, int bold, int underline, int italic);
 
-// The font-swap discipline of one operation: the first swap keeps the font
-// the context held on entry, later swaps delete the font they displace, and
-// EndFontSwap puts the kept font back and deletes the last one made.
-struct FontSwap {
-    HDC dc;
-    HGDIOBJ kept;
-};
-void BeginFontSwap(FontSwap* fs, HDC dc);
-void SwapFont(FontSwap* fs, HFONT font);
-void SwapViewFont(FontSwap* fs, const ViewState* vs, int bold, int underline, int italic);
-void EndFontSwap(FontSwap* fs);
+// Puts memDC's original font back and deletes every kept variant.
+void ReleaseFonts(ViewState* vs);
 
-// The back buffer: a memory DC with a client-sized bitmap.
+// Pixel width of `n` bytes at offset `pos`: n average widths for non-bold
+// text in a fixed-pitch font, else the extent measured with the bold (or
+// regular) variant. Layout, painting, caret placement and hit testing all
+// measure with this, through the line walker.
+int RunWidth(ViewState* vs, int pos, int n, int bold);
+
+// The back buffer: a memory DC with a client-sized DIB section.
 bool CreateBackBuffer(HWND hwnd, ViewState* vs);
 void RecreateBackBitmap(HWND hwnd, ViewState* vs);
 void ReleaseBackBuffer(ViewState* vs);

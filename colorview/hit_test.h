@@ -4,9 +4,8 @@
 
 #include "colorview/view_state.h"
 
-// The position where a caret put at the client point (x, y) would stand:
+// The offset where a caret put at the client point (x, y) would stand:
 // always inside the text, never between the two bytes of a double-byte
 // character. Points above the text give its start, points below its end.
-// Measures in the back buffer and leaves it holding the font it held on
-// entry; changes nothing in the record.
-char* PositionFromPoint(HWND hwnd, ViewState* vs, int x, int y);
+// Changes nothing in the record but the font selected in the back buffer.
+int PositionFromPoint(HWND hwnd, ViewState* vs, int x, int y);

@@ -5,8 +5,9 @@
 
 #include "colorview/view_state.h"
 
-// Drawing state carried from character to character during one paint.
-struct PaintPen {
+// The drawing state carried from character to character during one paint:
+// styles, colours and whether the highlight is in the context.
+struct RunState {
     int selected;  // 1 while the context holds the highlight colours
     int bold;
     int underline;
@@ -18,21 +19,19 @@ struct PaintPen {
     COLORREF savedBg;
 };
 
-// The pen at the start of a paint: no styles, the view's default colours.
-void InitPaintPen(PaintPen* pen, const ViewState* vs);
+// The state at the start of a paint: no styles, the view's default colours.
+void InitRunState(RunState* ds, const ViewState* vs);
 
 LRESULT OnPaint(HWND hwnd);
 LRESULT OnEraseBkgnd(HWND hwnd);
 
-// Draws display line `line` into the back buffer `dc` and carries the pen on.
-// The context must hold a font made by the calling operation (see
-// BeginFontSwap): fonts displaced here are deleted.
-void DrawDisplayLine(HDC dc, ViewState* vs, int line, PaintPen* pen);
+// Draws display line `line` into the back buffer and carries the state on.
+void DrawDisplayLine(ViewState* vs, int line, RunState* ds);
 
-// x at which the caret stands before `target` on display line `line` (the end
-// of the line's text when target is null); leaves the pen's font selected.
-// Same precondition on the context's font as DrawDisplayLine.
-int XFromPosition(HDC dc, ViewState* vs, int line, PaintPen* pen, const char* target);
+// x at which the caret stands before offset `target` on display line `line`,
+// or at the end of the line's text when target is -1; measured in the bold
+// state `ds` carries into the line, as hit testing measures.
+int XFromPosition(ViewState* vs, int line, const RunState* ds, int target);
 
 // The one text output routine: ExtTextOutA, or a masked copy in mask mode.
 BOOL MaskedTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text, UINT count);

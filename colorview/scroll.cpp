@@ -1,17 +1,155 @@
-// Vertical scrolling of the colour text view by whole display lines: the
-// scroll bar's requests, the wheel and EM_SCROLL all end in OnVScroll, which
-// moves the picture already on screen and repaints only the uncovered rows,
-// before it returns. InvalidateTextRange lets the caret and selection code
-// repaint just the rows a change touched.
+// Vertical scrolling of the colour text view by whole display lines, the
+// scroll bar, and the batching of screen updates while text streams in.
+// Every move of the view ends in ScrollTo, which moves the picture already
+// on screen and repaints only the uncovered rows before it returns.
 #include "colorview/scroll.h"
+
+#include <climits>
+#include <cstdlib>
+
+int g_screenCatchUpMs = 40;
 
 // Rows scrolled per wheel message, whatever its delta.
 static const int kWheelLines = 3;
 
-static int Clamp(int value, int low, int high) {
-    if (value > high) value = high;
-    if (value < low) value = low;
-    return value;
+int VisibleRows(HWND hwnd, const ViewState* vs) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    return rc.bottom / vs->lineHeight;
+}
+
+bool AtBottom(const ViewState* vs) {
+    return vs->maxTopLine == 0 || vs->topLine == vs->maxTopLine;
+}
+
+void UpdateMaxTopLine(ViewState* vs, int clientHeight) {
+    int visible = clientHeight / vs->lineHeight;
+    vs->maxTopLine = visible < vs->lineCount ? vs->lineCount - visible : 0;
+}
+
+bool ClampTopLine(ViewState* vs) {
+    int top = vs->topLine > vs->maxTopLine ? vs->maxTopLine : vs->topLine;
+    if (top < 0) top = 0;
+    if (top == vs->topLine) return false;
+    vs->topLine = top;
+    return true;
+}
+
+void SyncScrollBar(HWND hwnd, ViewState* vs) {
+    int visible = VisibleRows(hwnd, vs);
+    SCROLLINFO now = {};
+    now.cbSize = sizeof(now);
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    bool known = GetScrollInfo(hwnd, SB_VERT, &now) != 0;
+    if (visible < vs->lineCount) {
+        EnableScrollBar(hwnd, SB_VERT, ESB_ENABLE_BOTH);
+        SCROLLINFO si = {};
+        si.cbSize = sizeof(si);
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        si.nMax = vs->lineCount - 1;
+        si.nPage = visible;
+        si.nPos = vs->topLine;
+        if (!known || now.nMin != si.nMin || now.nMax != si.nMax || now.nPage != si.nPage ||
+            now.nPos != si.nPos)
+            SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    } else {
+        // Everything fits: the bar stays, disabled.
+        if (!known || now.nMin != 0 || now.nMax != visible + 1 || now.nPos != vs->topLine) {
+            SetScrollRange(hwnd, SB_VERT, 0, visible + 1, TRUE);
+            if (now.nPos != vs->topLine) SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+        }
+        EnableScrollBar(hwnd, SB_VERT, ESB_DISABLE_BOTH);
+    }
+}
+
+void NoteLinesChanged(ViewState* vs, int line) {
+    if (line < vs->dirtyLine) vs->dirtyLine = line;
+    vs->screenPending = 1;
+}
+
+void NoteLinesDropped(ViewState* vs, int k) {
+    if (k <= 0) return;
+    vs->shownTopLine = vs->shownTopLine >= k ? vs->shownTopLine - k : -1;
+    if (vs->dirtyLine != INT_MAX) vs->dirtyLine = vs->dirtyLine > k ? vs->dirtyLine - k : 0;
+    vs->screenPending = 1;
+}
+
+void NoteAllChanged(ViewState* vs) {
+    vs->shownTopLine = -1;
+    vs->screenPending = 1;
+}
+
+void InvalidateAll(HWND hwnd, ViewState* vs) {
+    InvalidateRect(hwnd, nullptr, FALSE);
+    vs->shownTopLine = vs->topLine;
+    vs->dirtyLine = INT_MAX;
+}
+
+// Moves the picture by `rows` rows (positive: the content moves up). What
+// was waiting to be repainted moves with the content it belongs to.
+static void MovePicture(HWND hwnd, int rows, int lineHeight, UINT flags) {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    HRGN pending = CreateRectRgn(0, 0, 0, 0);
+    bool hadPending = pending && GetUpdateRgn(hwnd, pending, FALSE) > NULLREGION;
+    ScrollWindowEx(hwnd, 0, -rows * lineHeight, nullptr, &client, nullptr, nullptr, flags);
+    if (hadPending) {
+        OffsetRgn(pending, 0, -rows * lineHeight);
+        InvalidateRgn(hwnd, pending, FALSE);
+    }
+    if (pending) DeleteObject(pending);
+}
+
+void CatchUpScreen(HWND hwnd, ViewState* vs) {
+    if (!vs->screenPending) return;
+    vs->screenPending = 0;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    int rows = client.bottom / vs->lineHeight + 1;  // the partly visible row too
+    int moved = vs->topLine - vs->shownTopLine;
+    if (vs->shownTopLine < 0 || abs(moved) >= rows) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+    } else {
+        if (moved != 0) MovePicture(hwnd, moved, vs->lineHeight, SW_INVALIDATE);
+        if (vs->dirtyLine < vs->topLine + rows) {
+            RECT band = client;
+            int first = vs->dirtyLine > vs->topLine ? vs->dirtyLine - vs->topLine : 0;
+            band.top = first * vs->lineHeight;
+            InvalidateRect(hwnd, &band, FALSE);
+        }
+    }
+    vs->shownTopLine = vs->topLine;
+    vs->dirtyLine = INT_MAX;
+    SyncScrollBar(hwnd, vs);
+    vs->lastScreenUpdate = GetTickCount();
+}
+
+void ScreenChanged(HWND hwnd, ViewState* vs) {
+    if (!vs->screenPending) return;
+    if (g_screenCatchUpMs <= 0 || GetTickCount() - vs->lastScreenUpdate >= static_cast<DWORD>(g_screenCatchUpMs)) {
+        CatchUpScreen(hwnd, vs);
+        UpdateWindow(hwnd);
+        return;
+    }
+    // Leave an update region behind: WM_PAINT comes once the queue is idle,
+    // and painting catches up first.
+    RECT client;
+    GetClientRect(hwnd, &client);
+    client.top = client.bottom > 1 ? client.bottom - 1 : 0;
+    InvalidateRect(hwnd, &client, FALSE);
+}
+
+void ScrollTo(HWND hwnd, ViewState* vs, int top) {
+    CatchUpScreen(hwnd, vs);
+    int oldTop = vs->topLine;
+    vs->topLine = top;
+    ClampTopLine(vs);
+    // Also when nothing moved: the bar may have been dragged off topLine.
+    SyncScrollBar(hwnd, vs);
+    if (vs->topLine != oldTop) MovePicture(hwnd, vs->topLine - oldTop, vs->lineHeight, SW_INVALIDATE | SW_ERASE);
+    vs->shownTopLine = vs->topLine;
+    UpdateWindow(hwnd);
 }
 
 // Where the thumb is being dragged; outside a drag the platform reports the
@@ -24,60 +162,42 @@ static int TrackPosition(HWND hwnd) {
     return si.nTrackPos;
 }
 
-// The topLine a request code asks for, kept within 0 ... maxTopLine.
-static int RequestedTopLine(HWND hwnd, const ViewState* vs, int code, int visibleRows) {
-    int top = vs->topLine;
+// The topLine a request code asks for, before clamping.
+static int RequestedTopLine(HWND hwnd, const ViewState* vs, int code) {
     switch (code) {
         case SB_LINEUP:
-            top -= 1;
-            break;
+            return vs->topLine - 1;
         case SB_LINEDOWN:
-            top += 1;
-            break;
+            return vs->topLine + 1;
         case SB_PAGEUP:
-            top -= visibleRows;
-            break;
+            return vs->topLine - VisibleRows(hwnd, vs);
         case SB_PAGEDOWN:
-            top += visibleRows;
-            break;
+            return vs->topLine + VisibleRows(hwnd, vs);
         case SB_THUMBPOSITION:
         case SB_THUMBTRACK:
-            top = TrackPosition(hwnd);
-            break;
+            return TrackPosition(hwnd);
         case SB_TOP:
-            top = 0;
-            break;
+            return 0;
         case SB_BOTTOM:
-            top = vs->maxTopLine;
-            break;
+            return vs->maxTopLine;
         default:  // SB_ENDSCROLL and unknown codes leave the view where it is
-            break;
+            return vs->topLine;
     }
-    return Clamp(top, 0, vs->maxTopLine);
 }
 
 LRESULT OnVScroll(HWND hwnd, int code) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    int oldTop = vs->topLine;
-    vs->topLine = RequestedTopLine(hwnd, vs, code, client.bottom / vs->lineHeight);
-
-    // Also when nothing moved: the bar may have been dragged off topLine.
-    SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
-    // A positive dy moves the picture down: the view went up the text.
-    ScrollWindowEx(hwnd, 0, (oldTop - vs->topLine) * vs->lineHeight, nullptr, &client, nullptr, nullptr,
-                   SW_INVALIDATE | SW_ERASE);
-    UpdateWindow(hwnd);
+    ScrollTo(hwnd, vs, RequestedTopLine(hwnd, vs, code));
     return 0;
 }
 
 LRESULT OnMouseWheel(HWND hwnd, WPARAM wParam) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
     // Away from the user (positive delta) scrolls up; deltas are not summed.
     short delta = static_cast<short>(HIWORD(wParam));
-    WPARAM code = delta > 0 ? SB_LINEUP : SB_LINEDOWN;
-    for (int i = 0; i < kWheelLines; i++) SendMessageA(hwnd, WM_VSCROLL, code, 0);
+    ScrollTo(hwnd, vs, vs->topLine + (delta > 0 ? -kWheelLines : kWheelLines));
     return 0;
 }
 
@@ -86,9 +206,9 @@ LRESULT OnEmScroll(HWND hwnd, WPARAM code) {
     return 0;
 }
 
-void InvalidateTextRange(HWND hwnd, ViewState* vs, const char* a, const char* b) {
-    int first = LineFromOffset(vs, Offset(vs, a));
-    int last = b == a ? first : LineFromOffset(vs, Offset(vs, b));
+void InvalidateTextRange(HWND hwnd, ViewState* vs, int a, int b) {
+    int first = LineFromOffset(vs, a);
+    int last = b == a ? first : LineFromOffset(vs, b);
     if (first > last) {
         int swap = first;
         first = last;

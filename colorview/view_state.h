@@ -1,5 +1,5 @@
 // The per-window record of the colour text view and the helpers every unit of
-// the view shares. Positions are byte offsets into `text` in the system's
+// the view stands on. Positions are byte offsets into `text` in the system's
 // ANSI (possibly double-byte) code page; a lead byte followed by a non-NUL
 // byte is one character and is never split.
 #pragma once
@@ -8,20 +8,22 @@
 
 #include "colorview/colorview.h"
 
+enum { kFontVariants = 8 };  // bold | underline << 1 | italic << 2
+
 struct ViewState {
     char* text;                 // NUL-terminated text without in-band codes
     unsigned char* attrFlags;   // per text byte: style changes taking effect there
     unsigned char* attrColors;  // per text byte: fg index low nibble, bg index high
     int capacity;               // bytes in each of the three buffers above
     int length;                 // bytes of text before the NUL
-    char* caret;                // moving end of the selection
-    char* anchor;               // fixed end of the selection
+    int caret;                  // moving end of the selection
+    int anchor;                 // fixed end of the selection
     int goalX;                  // x kept across vertical caret moves; 0 = none
     int* lineStart;             // offset of the first byte of each display line
     int* lineLength;            // counted bytes of each display line (no CR, LF)
     int lineCapacity;           // entries in each line table
     int lineCount;              // display lines in use: 1 <= lineCount < lineCapacity
-    int logicalLineCount;       // line feeds + 1, kept while maxLines > 0
+    int logicalLineCount;       // line feeds + 1
     int layoutWidth;            // client width of the current layout; 0 forces a full one
     int topLine;                // first display line shown
     int maxTopLine;             // largest useful topLine
@@ -33,7 +35,7 @@ struct ViewState {
     int rightMargin;            // pixels kept free at the right when wrapping
     int lineSpacing;            // extra pixels per line above the font height
     HDC memDC;                  // back buffer: all measuring and drawing
-    HBITMAP backBitmap;         // client-sized image selected into memDC
+    HBITMAP backBitmap;         // client-sized DIB section selected into memDC
     HBITMAP oldBitmap;          // what memDC held before backBitmap
     char faceName[32];          // empty: any fixed-pitch face
     int pointSize;
@@ -46,9 +48,22 @@ struct ViewState {
     HBRUSH backBrush;   // solid brush of backColor
     HCURSOR hotCursor;  // not owned by the view
     int dragging;
+
+    // Fonts live from one font change to the next (making one is costly,
+    // under Wine especially): each style variant is made on first use.
+    HFONT fonts[kFontVariants];
+    HGDIOBJ originalFont;  // what memDC held when it was made
+    int selectedFont;      // variant selected in memDC, -1 for the original
+
+    // While text streams in, the screen and the scroll bar may lag the
+    // record by one batch (scroll.h): what the screen shows and what is stale.
+    int shownTopLine;        // topLine of the picture on screen; -1: none usable
+    int dirtyLine;           // first display line whose picture is out of date
+    int screenPending;       // the screen or the scroll bar lags the record
+    DWORD lastScreenUpdate;  // GetTickCount of the last catch-up
 };
 
-// Initial sizes and growth steps of the buffers.
+// Initial sizes and least growth steps of the buffers.
 enum {
     kInitialCapacity = 4096,
     kCapacityStep = 4096,
@@ -85,6 +100,10 @@ inline int CharBytes(const char* text, int pos) {
     return IsDoubleBytePair(static_cast<BYTE>(text[pos]), static_cast<BYTE>(text[pos + 1])) ? 2 : 1;
 }
 
+inline bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
 // The display line holding offset `pos`: the last line starting at or before it.
 int LineFromOffset(const ViewState* vs, int pos);
 
@@ -92,17 +111,28 @@ int LineFromOffset(const ViewState* vs, int pos);
 int FirstLineOfLogicalLine(const ViewState* vs, int line);
 
 // Bold state in force at offset `pos`: the bold toggles of the characters
-// from the start of its logical line. Layout, painting and hit testing all
-// read attributes at character starts only, so a code that landed on a
-// trail byte (between the two appends that brought a pair) has no effect.
+// from the start of its logical line. Attributes are read at character
+// starts only, so a code that landed on a trail byte (between the two
+// appends that brought a pair) has no effect.
 int BoldAt(const ViewState* vs, int pos);
 
-// Whole rows that fit the client area.
-int VisibleRows(HWND hwnd, const ViewState* vs);
-
-// Offset of a position pointer.
-inline int Offset(const ViewState* vs, const char* p) {
-    return static_cast<int>(p - vs->text);
+// The end of display line `line`: the offset where the next one starts, or
+// the end of the text.
+inline int LineEnd(const ViewState* vs, int line) {
+    return line + 1 < vs->lineCount ? vs->lineStart[line + 1] : vs->length;
 }
 
-LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+inline int SelectionLow(const ViewState* vs) {
+    return vs->caret < vs->anchor ? vs->caret : vs->anchor;
+}
+inline int SelectionHigh(const ViewState* vs) {
+    return vs->caret < vs->anchor ? vs->anchor : vs->caret;
+}
+
+// The selection rule after a caret move: the anchor follows the caret unless
+// Shift is held, so that Shift grows or shrinks the selection from it.
+void ApplyAnchorRule(ViewState* vs);
+
+// Frees whatever part of a record exists (buffers and the record itself);
+// the GDI objects are released by their own unit first.
+void FreeViewState(ViewState* vs);

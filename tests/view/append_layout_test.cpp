@@ -106,7 +106,7 @@ TEST_F(AppendLayout, SetTextKeepsCodesOutOfTheTextAndResetsTheView) {
     EXPECT_EQ(vs()->capacity, 4096);
     EXPECT_EQ(vs()->lineCapacity, 256);
     EXPECT_EQ(vs()->topLine, 0);
-    EXPECT_EQ(vs()->caret, vs()->text + vs()->length);
+    EXPECT_EQ(vs()->caret, vs()->length);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
     EXPECT_EQ(SendMessageA(tv_.view, WM_SETTEXT, 0, 0), 1);
     EXPECT_EQ(ViewText(tv_.view), "");
@@ -124,7 +124,7 @@ TEST_F(AppendLayout, LineCountLimitKeepsTheNewestLogicalLines) {
     // One append holding more line feeds than the limit keeps its own newest lines.
     Append(tv_.view, "\x03" "4p\r\nq\r\nr\r\ns\r\nt");
     EXPECT_EQ(ViewText(tv_.view), "r\r\ns\r\nt");
-    EXPECT_EQ(vs()->caret, vs()->text + vs()->length);
+    EXPECT_EQ(vs()->caret, vs()->length);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 
     // Lowering the limit cuts at once; raising it keeps everything.
@@ -147,7 +147,7 @@ TEST_F(AppendLayout, SizeLimitDropsWholeOldestLinesAndNeverFillsTheBuffer) {
     v->text = static_cast<char*>(ViewReAlloc(v->text, v->capacity, 100));
     v->attrFlags = static_cast<unsigned char*>(ViewReAlloc(v->attrFlags, v->capacity, 100));
     v->attrColors = static_cast<unsigned char*>(ViewReAlloc(v->attrColors, v->capacity, 100));
-    v->caret = v->anchor = v->text;
+    v->caret = v->anchor = 0;
     v->capacity = v->textLimit = 100;
 
     std::string expected;
@@ -179,17 +179,17 @@ TEST_F(AppendLayout, CaretAndAnchorMoveBackWithAFrontCut) {
     Append(tv_.view, "aaa\r\nbbb\r\nccc");
     ViewState* v = vs();
     // A selection inside the second line; the anchor in the first.
-    v->anchor = v->text + 1;
-    v->caret = v->text + 7;
+    v->anchor = 1;
+    v->caret = 7;
     Append(tv_.view, "\r\nddd");  // drops "aaa\r\n"
     EXPECT_EQ(ViewText(tv_.view), "bbb\r\nccc\r\nddd");
-    EXPECT_EQ(v->anchor, v->text);       // its text was cut away
-    EXPECT_EQ(v->caret, v->text + 2);    // same character as before
+    EXPECT_EQ(v->anchor, 0);       // its text was cut away
+    EXPECT_EQ(v->caret, 2);    // same character as before
     Append(tv_.view, "eee");             // not at the end: stays
-    EXPECT_EQ(v->caret, v->text + 2);
-    v->caret = v->anchor = v->text + v->length;
+    EXPECT_EQ(v->caret, 2);
+    v->caret = v->anchor = v->length;
     Append(tv_.view, "fff");  // at the end with nothing selected: follows
-    EXPECT_EQ(v->caret, v->text + v->length);
+    EXPECT_EQ(v->caret, v->length);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
 
@@ -246,12 +246,9 @@ TEST_F(AppendLayout, WrapsAtTheRightLimitWithTabsCrAndDoubleBytePairs) {
 TEST_F(AppendLayout, BoldTextIsMeasuredByItsExtent) {
     ViewState* v = vs();
     const int w = ClientRect(tv_.view).right;
-    FontSwap fs;
-    BeginFontSwap(&fs, v->memDC);
-    SwapViewFont(&fs, v, 1, 0, 0);
+    UseFont(v, 1, 0, 0);
     SIZE size;
     GetTextExtentPoint32A(v->memDC, "W", 1, &size);
-    EndFontSwap(&fs);
     const int n = Fits(v, w, size.cx);
 
     SetText("\x02" + std::string(n + 5, 'W'));
@@ -368,8 +365,8 @@ TEST_F(AppendLayout, RandomisedOperationsKeepEveryInvariant) {
         } else {
             // A selection somewhere in the text.
             ViewState* v = vs();
-            v->anchor = v->text + rng.Below(v->length + 1);
-            v->caret = v->text + rng.Below(v->length + 1);
+            v->anchor = rng.Below(v->length + 1);
+            v->caret = rng.Below(v->length + 1);
         }
         g_viewAllocFailCountdown = 0;
         if (failAt) {

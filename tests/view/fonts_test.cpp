@@ -16,12 +16,9 @@ protected:
     ViewState* vs() { return StateOf(tv_.view); }
     // Height and average width of the regular font the view makes now.
     TEXTMETRICA Metrics() {
-        FontSwap fs;
-        BeginFontSwap(&fs, vs()->memDC);
-        SwapViewFont(&fs, vs(), 0, 0, 0);
+        UseFont(vs(), 0, 0, 0);
         TEXTMETRICA tm = {};
         GetTextMetricsA(vs()->memDC, &tm);
-        EndFontSwap(&fs);
         return tm;
     }
     LONG MadeHeight() {

@@ -17,7 +17,7 @@ const char kHon[] = "\x96\x7b";
 
 int Hit(HWND view, int x, int y) {
     ViewState* vs = StateOf(view);
-    return Offset(vs, PositionFromPoint(view, vs, x, y));
+    return PositionFromPoint(view, vs, x, y);
 }
 
 // Picks the default fixed-pitch face at the first point size whose average
@@ -127,7 +127,7 @@ TEST(HitTest, RowsAboveBelowAndBesideTheText) {
 
 // Every position of `line` must come back from a click at its caret x, and
 // from one half an average width minus one further right.
-void ExpectRoundTrip(HWND view, int line, PaintPen* pen) {
+void ExpectRoundTrip(HWND view, int line, RunState* pen) {
     ViewState* vs = StateOf(view);
     const int half = vs->avgCharWidth / 2;
     const int y = (line - vs->topLine) * vs->lineHeight + vs->lineHeight / 2;
@@ -136,13 +136,13 @@ void ExpectRoundTrip(HWND view, int line, PaintPen* pen) {
     for (int pos = vs->lineStart[line], counted = 0;; pos += CharBytes(vs->text, pos)) {
         bool last = counted == vs->lineLength[line];
         if (vs->text[pos] == '\r' && !last) continue;
-        int x = XFromPosition(vs->memDC, vs, line, pen, vs->text + pos);
+        int x = XFromPosition(vs, line, pen, pos);
         EXPECT_EQ(Hit(view, x, y), pos) << "line " << line << " x " << x;
         EXPECT_EQ(Hit(view, x + half - 1, y), pos) << "line " << line << " x " << x << " + " << half - 1;
         if (last) break;
         counted += CharBytes(vs->text, pos);
     }
-    DrawDisplayLine(vs->memDC, vs, line, pen);  // carries the pen on as painting does
+    DrawDisplayLine(vs, line, pen);  // carries the pen on as painting does
 }
 
 struct RoundTripCase {
@@ -168,13 +168,9 @@ TEST(HitTest, EveryPositionRoundTripsWithPainting) {
             EXPECT_GT(vs->lineCount, 4) << "the narrow view should wrap the first line";
         }
 
-        FontSwap fonts;
-        BeginFontSwap(&fonts, vs->memDC);
-        SwapViewFont(&fonts, vs, 0, 0, 0);
-        PaintPen pen;
-        InitPaintPen(&pen, vs);
+        RunState pen;
+        InitRunState(&pen, vs);
         for (int line = 0; line < vs->lineCount; line++) ExpectRoundTrip(tv.view, line, &pen);
-        EndFontSwap(&fonts);
         DestroyTestView(&tv);
     }
 }
@@ -188,12 +184,9 @@ TEST(HitTest, BoldCarriesAcrossASoftWrap) {
     ResizeView(tv, 1 + 8 * w + 3 + GetSystemMetrics(SM_CXVSCROLL), 200);
     Append(tv.view, "abc\002defghijklmnopqrstuvwxyz");
     ASSERT_GT(vs->lineCount, 2);
-    FontSwap fonts;
-    BeginFontSwap(&fonts, vs->memDC);
-    SwapViewFont(&fonts, vs, 1, 0, 0);
+    UseFont(vs, 1, 0, 0);
     SIZE bold = {};
     GetTextExtentPoint32A(vs->memDC, "m", 1, &bold);
-    EndFontSwap(&fonts);
     if (bold.cx == w) GTEST_SKIP() << "bold is no wider than plain in this font";
     // Right at the edge of the sixth bold character of line 1: a plain
     // measure would already give the seventh.

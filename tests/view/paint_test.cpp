@@ -134,8 +134,8 @@ TEST_F(PaintTest, SelectionSpansASoftWrapButNotTheLineBreak) {
     Show("0123456789abcdefXYZ\r\nnext");
     ASSERT_EQ(DisplayLine(tv.view, 1), "abcdefXYZ\r\n");
     const COLORREF light = GetSysColor(COLOR_HIGHLIGHT);
-    vs->anchor = vs->text + 5;
-    vs->caret = vs->text + ViewText(tv.view).find("next");  // through the CR LF
+    vs->anchor = 5;
+    vs->caret = static_cast<int>(ViewText(tv.view).find("next"));  // through the CR LF
     Repaint();
     EXPECT_EQ(Count(TopRow(0, 0, 5), light), 0);
     EXPECT_EQ(Count(TopRow(0, 5, 10), light), 5 * vs->avgCharWidth);
@@ -149,8 +149,8 @@ TEST_F(PaintTest, TabAtColumnThreeFillsFiveWidthsInTheCurrentBackground) {
     const COLORREF light = GetSysColor(COLOR_HIGHLIGHT);
     for (int selected = 0; selected < 2; selected++) {
         Show("\x03" "0,15abc\tdef");
-        vs->anchor = vs->text + (selected ? 3 : 0);
-        vs->caret = vs->text + (selected ? 4 : 0);
+        vs->anchor = selected ? 3 : 0;
+        vs->caret = selected ? 4 : 0;
         Repaint();
         COLORREF fill = selected ? light : kBlue;
         RECT tab = Cells(0, 3, 8);
@@ -227,7 +227,7 @@ TEST_F(PaintTest, CaretIsPlacedBeforeItsCharacter) {
     };
     for (const Case& c : cases) {
         Show(c.text);
-        vs->caret = vs->anchor = vs->text + c.caret;
+        vs->caret = vs->anchor = c.caret;
         int line = LineFromOffset(vs, c.caret);
         // A caret line outside the update rectangle is placed all the same.
         RECT top = {0, 0, 10, 1};
@@ -240,7 +240,7 @@ TEST_F(PaintTest, CaretIsPlacedBeforeItsCharacter) {
     }
     // Bold text is measured by its real extent.
     Show("\x02" "WW");
-    vs->caret = vs->text + 2;
+    vs->caret = 2;
     Repaint();
     HFONT bold = MakeViewFont(vs->memDC, vs, 1, 0, 0);
     HGDIOBJ old = SelectObject(vs->memDC, bold);

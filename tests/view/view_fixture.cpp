@@ -146,8 +146,8 @@ std::string CheckInvariants(HWND view, bool compareLayout) {
     FAIL_IF(vs->textLimit > 0 && vs->length >= vs->textLimit, "length %d limit %d", vs->length, vs->textLimit);
     for (int i = vs->length + 1; i < vs->capacity; i++)
         FAIL_IF(vs->attrFlags[i] || vs->attrColors[i], "attribute beyond the end at %d", i);
-    FAIL_IF(vs->caret < vs->text || vs->caret > vs->text + vs->length, "caret outside the text");
-    FAIL_IF(vs->anchor < vs->text || vs->anchor > vs->text + vs->length, "anchor outside the text");
+    FAIL_IF(vs->caret < 0 || vs->caret > vs->length, "caret %d outside the text", vs->caret);
+    FAIL_IF(vs->anchor < 0 || vs->anchor > vs->length, "anchor %d outside the text", vs->anchor);
     FAIL_IF(vs->lineHeight < 1 || vs->avgCharWidth < 1, "metrics %d %d", vs->lineHeight, vs->avgCharWidth);
 
     FAIL_IF(vs->lineCount < 1 || vs->lineCount >= vs->lineCapacity, "lineCount %d lineCapacity %d",

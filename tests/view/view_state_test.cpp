@@ -22,7 +22,7 @@ TEST(ViewStateTest, NewViewHasTheInitialRecord) {
     EXPECT_STREQ(vs->faceName, "");
     EXPECT_EQ(vs->textColor, GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_EQ(vs->backColor, GetSysColor(COLOR_WINDOW));
-    EXPECT_EQ(vs->caret, vs->text);
+    EXPECT_EQ(vs->caret, 0);
     EXPECT_EQ(vs->layoutWidth, ClientRect(tv.view).right);
     EXPECT_EQ(SendMessageA(tv.view, WM_GETTEXTLENGTH, 0, 0), 0);
     EXPECT_EQ(ViewText(tv.view), "");
