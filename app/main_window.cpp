@@ -28,17 +28,14 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
         CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
     // Without a log file the program still runs; the view gets everything.
-    g_logFile = CreateFileA("messages", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (g_logFile != INVALID_HANDLE_VALUE) SetFilePointer(g_logFile, 0, nullptr, FILE_END);
+    OpenLog();
     WriteStatusLine(g_hwndView, kTextSyslogStart);
     OpenListener(hwnd);
     return 0;
 }
 
 void OnDestroy() {
-    if (g_logFile != INVALID_HANDLE_VALUE) CloseHandle(g_logFile);
-    g_logFile = INVALID_HANDLE_VALUE;  // nothing is written after this
+    CloseLog();  // nothing is written after this
     PostQuitMessage(0);
 }
 

@@ -12,17 +12,29 @@ const char* const MonthNames[12] = {
 
 // Row order matters: a lookup returns the first row with the code, so aliases
 // that follow an earlier row with the same code are never produced.
-const NameCode FacilityNames[] = {
+constexpr NameCode FacilityNames[] = {
     {"auth", 32},    {"authpriv", 80}, {"cron", 72},    {"daemon", 24},  {"ftp", 88},      {"kern", 0},
     {"lpr", 48},     {"mail", 16},     {"mark", 192},   {"news", 56},    {"security", 32}, {"syslog", 40},
     {"user", 8},     {"uucp", 64},     {"local0", 128}, {"local1", 136}, {"local2", 144},  {"local3", 152},
     {"local4", 160}, {"local5", 168},  {"local6", 176}, {"local7", 184}, {nullptr, -1},
 };
 
-const NameCode SeverityNames[] = {
+constexpr NameCode SeverityNames[] = {
     {"alert", 1}, {"crit", 2},   {"debug", 7}, {"emerg", 0}, {"err", 3},     {"error", 3},  {"info", 6},
     {"none", 16}, {"notice", 5}, {"panic", 0}, {"warn", 4},  {"warning", 4}, {nullptr, -1},
 };
+
+// The formatter sizes its line buffers by kMaxNameLength; a longer name
+// added to a table must not compile.
+constexpr bool NamesFit(const NameCode* table) {
+    for (; table->name != nullptr; ++table) {
+        size_t length = 0;
+        while (table->name[length] != '\0') ++length;
+        if (length > kMaxNameLength) return false;
+    }
+    return true;
+}
+static_assert(NamesFit(FacilityNames) && NamesFit(SeverityNames), "a name is longer than kMaxNameLength");
 
 // The whitespace of scanf in the C locale; own test so that bytes 0x80-0xFF
 // never reach the library's classification tables.

@@ -14,6 +14,7 @@ enum {
     kMaxDatagram = 4095,   // bytes of one datagram that are looked at
     kHostSize = 256,       // host field, NUL included
     kSenderTextSize = 24,  // "255.255.255.255:65535" and its NUL
+    kMaxNameLength = 8,    // longest facility or severity name ("authpriv", "warning")
 };
 
 struct SyslogMessage {

@@ -1,11 +1,13 @@
 // Tests of the entry formatter and log file with a real window that records
-// every appended piece and a real log file in a scratch directory: piece order
-// and colour commands, block rules, status lines, the clock and difference
-// label for odd timestamps, and the exact bytes the log file receives.
+// every append and a real log file in a scratch directory: each entry's view
+// text with its colour commands, block rules, status lines, the clock and
+// difference label for odd timestamps, the exact bytes the log file receives,
+// and a real view left exactly as by the entry's pieces sent one by one.
 #include "syslog/formatter.h"
 
 #include "colorview/colorview.h"
 #include "syslog/texts.h"
+#include "tests/view/view_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +19,11 @@
 
 namespace {
 
-std::vector<std::string> g_pieces;  // every CVM_APPENDTEXT the sink received
+std::vector<std::string> g_appends;  // every CVM_APPENDTEXT the sink received
 
 LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == CVM_APPENDTEXT) {
-        g_pieces.push_back(reinterpret_cast<const char*>(lParam));
+        g_appends.push_back(reinterpret_cast<const char*>(lParam));
         return 1;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -50,33 +52,46 @@ time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
 // The message time of the reference entry; it arrives 3 s after it.
 const time_t kExampleTime = LocalTime(2024, 10, 11, 22, 14, 15);
 
+// A colour command on white as entries carry it: the background in two
+// digits, so that a digit after it is text.
 std::string Command(int fore) {
-    return "\x03" + std::to_string(fore) + ",0";
-}
-bool IsCommand(const std::string& piece) {
-    return !piece.empty() && piece[0] == '\x03';
+    return "\x03" + std::to_string(fore) + ",00";
 }
 
-std::string JoinText(const std::vector<std::string>& pieces) {
+// The same command as a piece of its own carries it: nothing follows it.
+std::string PieceCommand(int fore) {
+    return "\x03" + std::to_string(fore) + ",0";
+}
+
+// The appends joined, without the colour commands (the inputs of these
+// tests hold no 0x03 of their own).
+std::string JoinText(const std::vector<std::string>& appends) {
     std::string all;
-    for (const std::string& piece : pieces)
-        if (!IsCommand(piece)) all += piece;
+    for (const std::string& append : appends) {
+        for (size_t i = 0; i < append.size(); ++i) {
+            if (append[i] == '\x03')
+                i = append.find(',', i) + 2;
+            else
+                all += append[i];
+        }
+    }
     return all;
 }
 
-// The colour command in force at the first piece equal to `text`.
-std::string CommandAt(const std::vector<std::string>& pieces, const std::string& text) {
-    std::string last = "none";
-    for (const std::string& piece : pieces) {
-        if (piece == text) return last;
-        if (IsCommand(piece)) last = piece;
-    }
-    return "piece not found";
+// The colour command in force where `text` first appears.
+std::string CommandAt(const std::vector<std::string>& appends, const std::string& text) {
+    std::string all;
+    for (const std::string& append : appends) all += append;
+    size_t at = all.find(text);
+    if (at == std::string::npos) return "text not found";
+    size_t command = all.rfind('\x03', at);
+    if (command == std::string::npos) return "none";
+    return all.substr(command, all.find(',', command) + 3 - command);
 }
 
-bool Has(const std::vector<std::string>& pieces, const std::string& text) {
-    for (const std::string& piece : pieces)
-        if (piece == text) return true;
+bool Has(const std::vector<std::string>& appends, const std::string& text) {
+    for (const std::string& append : appends)
+        if (append.find(text) != std::string::npos) return true;
     return false;
 }
 
@@ -90,6 +105,7 @@ class Formatter : public ::testing::Test {
    protected:
     HWND view = nullptr;
     std::string dir, logPath;
+    char oldDirectory[MAX_PATH] = "";
 
     void SetUp() override {
         static ATOM atom = 0;
@@ -104,12 +120,8 @@ class Formatter : public ::testing::Test {
         view = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, view);
-        g_pieces.clear();
-
-        memset(g_lastSender, 0, sizeof g_lastSender);
-        g_lastHost[0] = '\0';
-        g_hostCounter = 1;
-        g_logFile = INVALID_HANDLE_VALUE;
+        g_appends.clear();
+        ResetBlocks();
 
         char temp[MAX_PATH];
         ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
@@ -118,27 +130,24 @@ class Formatter : public ::testing::Test {
               std::to_string(++serial);
         ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
         logPath = dir + "\\messages";
-        OpenLog();
+        // The log file is "messages" in the current directory, as for the program.
+        ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
+        ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+        ASSERT_TRUE(OpenLog());
     }
 
     void TearDown() override {
         CloseLog();
+        SetCurrentDirectoryA(oldDirectory);
         DeleteFileA(logPath.c_str());
         RemoveDirectoryA(dir.c_str());
         DestroyWindow(view);
     }
 
-    // As the main window opens it: appending, readable by others.
-    void OpenLog() {
-        g_logFile = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, g_logFile);
-        SetFilePointer(g_logFile, 0, nullptr, FILE_END);
-    }
-
-    void CloseLog() {
-        if (g_logFile != INVALID_HANDLE_VALUE) CloseHandle(g_logFile);
-        g_logFile = INVALID_HANDLE_VALUE;
+    static void ResetBlocks() {
+        memset(g_lastSender, 0, sizeof g_lastSender);
+        g_lastHost[0] = '\0';
+        g_hostCounter = 1;
     }
 
     std::string ReadLog() {
@@ -153,35 +162,19 @@ class Formatter : public ::testing::Test {
         return bytes;
     }
 
-    void Entry(const std::string& text, time_t receive, const SenderImage& sender = kSenderA) {
-        EXPECT_EQ(
-            0, FormatEntry(view, &receive, reinterpret_cast<const sockaddr_in*>(sender.bytes), text.c_str()));
+    void Entry(const std::string& text, time_t receive, const SenderImage& sender = kSenderA,
+               HWND to = nullptr) {
+        EXPECT_EQ(1, FormatEntry(to ? to : view, &receive, reinterpret_cast<const sockaddr_in*>(sender.bytes),
+                                 text.c_str()));
     }
 };
 
-TEST_F(Formatter, FirstEntryPiecesAndLogLines) {
+TEST_F(Formatter, FirstEntryIsOneAppendAndOneLogLine) {
     Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
-    const std::vector<std::string> expected = {Command(1),
-                                               "<<",
-                                               "192.0.2.7:40123",
-                                               ">> ",
-                                               Command(7),
-                                               kSeparator,
-                                               Command(15),
-                                               "22:14:15(3)",
-                                               " ",
-                                               Command(12),
-                                               "<",
-                                               "gateway",
-                                               " ",
-                                               "user",
-                                               ".",
-                                               "notice",
-                                               "> ",
-                                               Command(6),
-                                               "kernel: link up",
-                                               "\r\n"};
-    EXPECT_EQ(expected, g_pieces);
+    const std::string expected = Command(1) + "<<192.0.2.7:40123>> " + Command(7) + kSeparator + Command(15) +
+                                 "22:14:15(3) " + Command(12) + "<gateway user.notice> " + Command(6) +
+                                 "kernel: link up\r\n";
+    EXPECT_EQ(std::vector<std::string>{expected}, g_appends);
     EXPECT_EQ("<<192.0.2.7:40123>> " + kSeparator + "22:14:15(3) <gateway user.notice> kernel: link up\r\n",
               ReadLog());
     EXPECT_EQ(2, g_hostCounter);
@@ -212,12 +205,13 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
     int step = 0;
     for (const auto& s : steps) {
         SCOPED_TRACE("step " + std::to_string(++step));
-        g_pieces.clear();
+        g_appends.clear();
         Entry(std::string("<13>Oct 11 22:14:15 ") + s.host + " up", kExampleTime, s.sender);
         std::string header = s.header ? std::string("<<") + s.header + ">> " : "";
         std::string separator = s.separator ? kSeparator : "";
-        EXPECT_EQ(header + separator + "22:14:15(0) <" + s.host + " user.notice> up\r\n", JoinText(g_pieces));
-        EXPECT_EQ(Command(s.hostColor), CommandAt(g_pieces, "<"));
+        EXPECT_EQ(header + separator + "22:14:15(0) <" + s.host + " user.notice> up\r\n",
+                  JoinText(g_appends));
+        EXPECT_EQ(Command(s.hostColor), CommandAt(g_appends, std::string("<") + s.host));
         EXPECT_STREQ(s.host, g_lastHost);
     }
 }
@@ -226,13 +220,13 @@ TEST_F(Formatter, SeverityPicksTheTextColour) {
     // Severities 0 and 6 are the same grey; the command names entry 7 for both.
     const int expected[8] = {7, 2, 3, 4, 5, 6, 7, 8};
     for (int severity = 0; severity < 8; ++severity) {
-        g_pieces.clear();
+        g_appends.clear();
         Entry("<" + std::to_string(8 + severity) + ">Oct 11 22:14:15 h text", kExampleTime);
-        EXPECT_EQ(Command(expected[severity]), CommandAt(g_pieces, "text")) << severity;
+        EXPECT_EQ(Command(expected[severity]), CommandAt(g_appends, "text")) << severity;
     }
-    g_pieces.clear();
+    g_appends.clear();
     Entry("Oct 11 22:14:15 h text", kExampleTime);  // no PRI: severity 0
-    EXPECT_EQ(Command(7), CommandAt(g_pieces, "text"));
+    EXPECT_EQ(Command(7), CommandAt(g_appends, "text"));
 }
 
 TEST_F(Formatter, NamesOnlyWhenFacilityAndSeverityAreNonZero) {
@@ -252,21 +246,21 @@ TEST_F(Formatter, NamesOnlyWhenFacilityAndSeverityAreNonZero) {
         {"<81>", "<h authpriv.alert> "},
     };
     for (const auto& c : cases) {
-        g_pieces.clear();
+        g_appends.clear();
         Entry(std::string(c.pri) + "Oct 11 22:14:15 h text", kExampleTime);
-        EXPECT_TRUE(EndsWith(JoinText(g_pieces), std::string("22:14:15(0) ") + c.label + "text\r\n"))
-            << c.pri << " gave " << JoinText(g_pieces);
+        EXPECT_TRUE(EndsWith(JoinText(g_appends), std::string("22:14:15(0) ") + c.label + "text\r\n"))
+            << c.pri << " gave " << JoinText(g_appends);
     }
 }
 
 TEST_F(Formatter, DifferenceIsArrivalMinusMessageTime) {
     Entry("<13>Oct 11 22:14:15 h future", kExampleTime - 5);
-    EXPECT_TRUE(Has(g_pieces, "22:14:15(-5)"));
+    EXPECT_TRUE(Has(g_appends, "22:14:15(-5)"));
     // Without a timestamp the arrival is the message time and the sender the host.
-    g_pieces.clear();
+    g_appends.clear();
     Entry("hello world", LocalTime(2024, 3, 14, 9, 41, 30));
-    EXPECT_TRUE(EndsWith(JoinText(g_pieces), "09:41:30(0) <192.0.2.7:40123> hello world\r\n"))
-        << JoinText(g_pieces);
+    EXPECT_TRUE(EndsWith(JoinText(g_appends), "09:41:30(0) <192.0.2.7:40123> hello world\r\n"))
+        << JoinText(g_appends);
 }
 
 // The clock text as documented: 0..99 two digits, anything else as sent.
@@ -331,26 +325,26 @@ TEST_F(Formatter, MalformedTimestampsPrintAsSentWithoutCrashing) {
         t.tm_hour = c.h, t.tm_min = c.m, t.tm_sec = c.s;
         time_t message = mktime(&t);
         std::string difference = message == -1 ? "?" : std::to_string(kExampleTime - message);
-        g_pieces.clear();
+        g_appends.clear();
         Entry(std::string("<13>") + c.stamp + " h x", kExampleTime);
-        EXPECT_TRUE(Has(g_pieces, std::string(c.clock) + "(" + difference + ")")) << c.stamp;
-        EXPECT_TRUE(EndsWith(JoinText(g_pieces), " <h user.notice> x\r\n")) << c.stamp;
+        EXPECT_TRUE(Has(g_appends, std::string(c.clock) + "(" + difference + ")")) << c.stamp;
+        EXPECT_TRUE(EndsWith(JoinText(g_appends), " <h user.notice> x\r\n")) << c.stamp;
     }
 }
 
 TEST_F(Formatter, UnrepresentableMessageTimeShowsQuestionMark) {
     // 2^31 seconds before 11 October 2024 lies before 1970.
     Entry("<13>Oct 11 10:00:-2147483648 h x", kExampleTime);
-    EXPECT_TRUE(Has(g_pieces, "10:00:-2147483648(?)"));
+    EXPECT_TRUE(Has(g_appends, "10:00:-2147483648(?)"));
     // 400 days before October 1970 is in 1969.
-    g_pieces.clear();
+    g_appends.clear();
     Entry("<13>Oct -400 10:00:00 h x", LocalTime(1970, 6, 1, 12, 0, 0));
-    EXPECT_TRUE(Has(g_pieces, "10:00:00(?)"));
+    EXPECT_TRUE(Has(g_appends, "10:00:00(?)"));
     // localtime has no answer for a negative arrival: zero fields, year 1900.
-    g_pieces.clear();
+    g_appends.clear();
     Entry("hello", -100);
-    EXPECT_TRUE(EndsWith(JoinText(g_pieces), "00:00:00(?) <192.0.2.7:40123> hello\r\n"))
-        << JoinText(g_pieces);
+    EXPECT_TRUE(EndsWith(JoinText(g_appends), "00:00:00(?) <192.0.2.7:40123> hello\r\n"))
+        << JoinText(g_appends);
 }
 
 // The clock texts that time(NULL) can have given between `before` and now.
@@ -364,27 +358,25 @@ std::vector<std::string> ClocksSince(time_t before) {
     return clocks;
 }
 
-TEST_F(Formatter, StatusLinePiecesAndLogBytes) {
+TEST_F(Formatter, StatusLineIsOneAppendAndOneLogLine) {
     time_t before = time(nullptr);
-    EXPECT_EQ(0, WriteStatusLine(view, kTextSyslogStart));
+    EXPECT_EQ(1, WriteStatusLine(view, kTextSyslogStart));
     std::vector<std::string> clocks = ClocksSince(before);
-    ASSERT_EQ(6u, g_pieces.size());
-    EXPECT_NE(clocks.end(), std::find(clocks.begin(), clocks.end(), g_pieces[1])) << g_pieces[1];
-    const std::vector<std::string> rest = {Command(15), g_pieces[1],      " ",
-                                           Command(1),  kTextSyslogStart, "\r\n"};
-    EXPECT_EQ(rest, g_pieces);
+    ASSERT_EQ(1u, g_appends.size());
+    const std::string clock = g_appends[0].substr(Command(15).size(), 8);
+    EXPECT_NE(clocks.end(), std::find(clocks.begin(), clocks.end(), clock)) << clock;
+    EXPECT_EQ(Command(15) + clock + " " + Command(1) + kTextSyslogStart + "\r\n", g_appends[0]);
     // しすろぐすたーと in code page 932.
-    EXPECT_EQ(g_pieces[1] + " \x82\xb5\x82\xb7\x82\xeb\x82\xae\x82\xb7\x82\xbd\x81\x5b\x82\xc6\r\n",
-              ReadLog());
+    EXPECT_EQ(clock + " \x82\xb5\x82\xb7\x82\xeb\x82\xae\x82\xb7\x82\xbd\x81\x5b\x82\xc6\r\n", ReadLog());
 }
 
 TEST_F(Formatter, StatusLineInsideABlockKeepsTheBlock) {
     Entry("<13>Oct 11 22:14:15 gateway one", kExampleTime);
     WriteStatusLine(view, kTextReceiveFailed);
-    g_pieces.clear();
+    g_appends.clear();
     Entry("<13>Oct 11 22:14:16 gateway two", kExampleTime);
-    EXPECT_FALSE(Has(g_pieces, kSeparator));
-    EXPECT_EQ(Command(12), CommandAt(g_pieces, "<"));
+    EXPECT_FALSE(Has(g_appends, kSeparator));
+    EXPECT_EQ(Command(12), CommandAt(g_appends, "<gateway"));
     EXPECT_EQ(2, g_hostCounter);
 }
 
@@ -413,23 +405,103 @@ TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
     }
 }
 
-TEST_F(Formatter, WithoutLogFileTheViewGetsEveryPiece) {
+TEST_F(Formatter, WithoutLogFileTheViewGetsEverything) {
     CloseLog();
     Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
-    EXPECT_EQ(20u, g_pieces.size());
+    ASSERT_EQ(1u, g_appends.size());
     EXPECT_EQ("<<192.0.2.7:40123>> " + kSeparator + "22:14:15(3) <gateway user.notice> kernel: link up\r\n",
-              JoinText(g_pieces));
+              JoinText(g_appends));
     WriteStatusLine(view, "x");
-    EXPECT_EQ(26u, g_pieces.size());
+    EXPECT_EQ(2u, g_appends.size());
     EXPECT_EQ("", ReadLog());
 }
 
-TEST_F(Formatter, SendColorSendsOnlyPaletteColours) {
-    EXPECT_EQ(1, SendColor(view, 0xFF0000, 0xFFFFFF));
-    EXPECT_EQ(0, SendColor(view, 0x123456, 0xFFFFFF));
-    EXPECT_EQ(0, SendColor(view, 0xFF0000, 0x010101));
-    EXPECT_EQ(std::vector<std::string>{Command(15)}, g_pieces);
-    EXPECT_EQ("", ReadLog());
+// Datagram bytes with in-band codes, digits behind a colour command and
+// lead bytes at piece ends: the entry, sent as one append (split only around
+// a piece with a hot marker), leaves a real view with the text and attribute
+// bytes that the entry's pieces sent one append each leave.
+TEST_F(Formatter, ViewEndsAsWithOneAppendPerPiece) {
+    const struct {
+        const char* host;
+        const char* message;
+        size_t appends;
+    } cases[] = {
+        {"gateway", "123 digits right after the colour command", 1},
+        {"h", ",12 a comma and digits after it", 1},
+        {"h\x82", "a lead byte ends the host", 1},
+        {"h", "a lead byte ends the message \x82", 1},
+        {"h\003", "\0034 commands \003 of the sender", 1},
+        {"h\x16\x1F", "\x02styles\x02 \x1Fof\x1F the \x16sender\x16\x14", 1},
+        {"h\xFFot", "a hot region opened in the host", 3},
+        {"h", "a \xFFhot\xFF region returns to the default colours", 3},
+        {"h\x16", "\xFFreverse from the host\xFF", 3},
+        {"h", "a region left open at the end\xFF", 3},
+        {"h", "underline code last in a region\xFF\x1F", 3},
+        {"h", "a \xFF\x03plain\xFF region and a \xFF\xFF doubled marker", 3},
+        {"\xFF\xFF", "\x82\xFF", 5},
+    };
+    TestView expected = CreateTestView(400, 200), actual = CreateTestView(400, 200);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.host) + " " + c.message);
+        ResetBlocks();
+        g_appends.clear();
+        Entry(std::string("<13>Oct 11 22:14:15 ") + c.host + " " + c.message, kExampleTime, kSenderA, view);
+        EXPECT_EQ(c.appends, g_appends.size());
+        ResetBlocks();
+        Entry(std::string("<13>Oct 11 22:14:15 ") + c.host + " " + c.message, kExampleTime, kSenderA,
+              actual.view);
+        const std::string pieces[] = {PieceCommand(1),
+                                      "<<",
+                                      "192.0.2.7:40123",
+                                      ">> ",
+                                      PieceCommand(7),
+                                      kSeparator,
+                                      PieceCommand(15),
+                                      "22:14:15(0)",
+                                      " ",
+                                      PieceCommand(12),
+                                      "<",
+                                      c.host,
+                                      " ",
+                                      "user",
+                                      ".",
+                                      "notice",
+                                      "> ",
+                                      PieceCommand(6),
+                                      c.message,
+                                      "\r\n"};
+        for (const std::string& piece : pieces) Append(expected.view, piece);
+
+        const ViewState* want = StateOf(expected.view);
+        const ViewState* got = StateOf(actual.view);
+        ASSERT_EQ(want->length, got->length);
+        EXPECT_EQ(std::string(want->text, want->length), std::string(got->text, got->length));
+        // One past the end: the attributes pending for the next append.
+        for (int i = 0; i <= want->length; ++i) {
+            EXPECT_EQ(want->attrFlags[i], got->attrFlags[i]) << "flags at " << i;
+            EXPECT_EQ(want->attrColors[i], got->attrColors[i]) << "colours at " << i;
+        }
+    }
+    DestroyTestView(&expected);
+    DestroyTestView(&actual);
+}
+
+TEST(EntryText, ColoursOutsideThePaletteAreLeftOut) {
+    static EntryText entry;
+    StartEntryText(&entry);
+    EXPECT_TRUE(WriteColor(&entry, 0xFF0000, 0xFFFFFF));
+    EXPECT_FALSE(WriteColor(&entry, 0x123456, 0xFFFFFF));
+    EXPECT_FALSE(WriteColor(&entry, 0xFF0000, 0x010101));
+    EXPECT_TRUE(WriteColor(&entry, 0x808080, 0x000080));  // background 12 needs no padding
+    WriteText(&entry, "x");
+    FinishEntryText(&entry);
+    EXPECT_EQ(Command(15) +
+                  "\x03"
+                  "7,12x",
+              std::string(FirstAppend(&entry)));
+    EXPECT_EQ(nullptr, NextAppend(&entry, FirstAppend(&entry)));
+    EXPECT_STREQ("x", entry.log);
+    EXPECT_FALSE(entry.overflow);
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+// Entry text: the view text (colour commands included) and the log line of
+// one entry or status line, each built whole so that it reaches the view in
+// one append and the log file in one write. Also the block state that decides
+// headers and separators. Pure code: no window headers, so it is fuzzed natively.
+#pragma once
+
+#include "colorview/color_codes.h"
+#include "syslog/parser.h"
+
+#include <cstddef>
+#include <ctime>
+
+extern unsigned char g_lastSender[16];  // sockaddr_in image of the previous sender
+extern char g_lastHost[kHostSize];      // host of the block being shown
+extern int g_hostCounter;               // host blocks so far; starts at 1
+
+enum {
+    kTimeTextSize = 256,
+    kLabelSize = kTimeTextSize + 32,
+    kSeparatorLength = 52,  // 50 hyphens, CR, LF
+    // The longest entry: header, separator, label, host label, message.
+    kEntryLogSize = 2 + (kSenderTextSize - 1) + 3 + kSeparatorLength + (kLabelSize - 1) + 1 + 1 +
+                    (kHostSize - 1) + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 + kMaxDatagram + 2 + 1,
+    // Status line texts are the program's own and much shorter than this.
+    kMaxStatusText = kMaxDatagram,
+    kClosedCommandLength = 6,  // 0x03, two digits, comma, two digits
+    kEntryColors = 5,          // colour commands of one entry
+    kMaxAppends = 5,           // a hot marker in the host and in the message split an entry in five
+    kEntryViewSize = kEntryLogSize + kEntryColors * kClosedCommandLength + kMaxAppends,
+};
+
+// The text of one entry or status line. `view` holds the view's appends back
+// to back, each NUL-terminated; `log` the same text pieces without colour
+// commands. A piece that does not fit is left out of both and sets
+// `overflow`; the sizes above make that impossible for entries.
+struct EntryText {
+    char view[kEntryViewSize];
+    size_t viewLength;  // bytes of `view` in use, NULs of closed appends included
+    size_t openStart;   // where the append being filled begins
+    char log[kEntryLogSize];
+    size_t logLength;  // bytes before the log's NUL
+    bool overflow;
+};
+
+void StartEntryText(EntryText* entry);
+// A text piece, for the log and the view. A piece holding the hot marker 0xFF
+// becomes an append of its own (see entry_text.cpp).
+void WriteText(EntryText* entry, const char* text);
+// A colour command, for the view only; false, with nothing written, when
+// either colour is not in the palette.
+bool WriteColor(EntryText* entry, ColorValue fore, ColorValue back);
+// Closes the last append.
+void FinishEntryText(EntryText* entry);
+// The appends in order: FirstAppend, then NextAppend until nullptr.
+const char* FirstAppend(const EntryText* entry);
+const char* NextAppend(const EntryText* entry, const char* append);
+
+// MakeColorCommand with a two-digit background ("15,00"): the reader takes at
+// most two digits, so no digit of the text that follows joins the command.
+bool MakeClosedColorCommand(ColorValue fore, ColorValue back, char* out);
+
+// The clock text of a time: two digits per field in 0..99, any other value as
+// the plain number, so a malformed timestamp shows what it carried.
+void FormatClock(int hour, int minute, int second, char* out, size_t size);
+// "time(difference)" with the difference receive - message in seconds, or
+// "time(?)" when the message time is (time_t)-1, mktime's "cannot represent".
+void FormatLabel(char* out, size_t size, const char* timeText, time_t receive, time_t message);
+
+// Records an entry's sender (16 bytes) and host in the block state. `source`
+// gets the sender's text when the sender differs from the last one, else "";
+// returns true when a new block opens (new sender or host), which counts it.
+bool NoteBlock(const unsigned char* sender, const char* host, char* source, size_t size);
+
+// The entry of a datagram received at `receiveTime` from `sender` (a 16-byte
+// sockaddr_in image); updates the block state.
+void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTime, const char* datagram);
+// "hh:mm:ss text" in blue and red, the clock from `now`; the block state stays.
+// `text` is at most kMaxStatusText bytes.
+void BuildStatusLine(EntryText* entry, time_t now, const char* text);
