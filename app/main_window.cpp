@@ -30,7 +30,7 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // Without a log file the program still runs; the view gets everything.
     OpenLog();
     WriteStatusLine(g_hwndView, kTextSyslogStart);
-    OpenListener(hwnd);
+    OpenListener(hwnd, g_hwndView);
     return 0;
 }
 

@@ -10,9 +10,11 @@
 #include "syslog/texts.h"
 
 SOCKET g_socket = INVALID_SOCKET;
-sockaddr_in g_peerAddr = {};
 
 namespace {
+
+HWND g_view = nullptr;        // where entries go; set by OpenListener
+sockaddr_in g_lastPeer = {};  // the sender of the last datagram, as recvfrom wrote it
 
 const WORD kWinSockVersion = 0x0101;
 const u_short kSyslogPort = 514;
@@ -47,7 +49,8 @@ bool StartWinSock() {
     return true;
 }
 
-void OpenListener(HWND hwnd) {
+void OpenListener(HWND hwnd, HWND view) {
+    g_view = view;
     g_socket = socket(AF_INET, SOCK_DGRAM, 0);
     if (g_socket == INVALID_SOCKET) {
         ShowError(hwnd, kTextSocketFailed);
@@ -57,12 +60,12 @@ void OpenListener(HWND hwnd) {
     setsockopt(g_socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes),
                sizeof bufferBytes);
 
-    g_peerAddr = sockaddr_in{};
-    g_peerAddr.sin_family = AF_INET;
-    g_peerAddr.sin_addr.s_addr = htonl(INADDR_ANY);
-    g_peerAddr.sin_port = htons(kSyslogPort);
+    sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(kSyslogPort);
     // An unbound socket would receive nothing without a word: say so.
-    if (bind(g_socket, reinterpret_cast<const sockaddr*>(&g_peerAddr), sizeof g_peerAddr) == SOCKET_ERROR) {
+    if (bind(g_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
         ReportSocketError(hwnd, kTextBindFailed);
         return;
     }
@@ -93,15 +96,17 @@ void OnSocketNotify(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 void ReceiveDatagram() {
     char buffer[kReceiveBufferSize];
     time_t receiveTime = time(nullptr);
-    int addressLength = sizeof g_peerAddr;
+    int addressLength = sizeof g_lastPeer;
     // One receive only: WinSock posts FD_READ again while datagrams are queued.
     int received = recvfrom(g_socket, buffer, kReceiveBufferSize - 1, 0,
-                            reinterpret_cast<sockaddr*>(&g_peerAddr), &addressLength);
+                            reinterpret_cast<sockaddr*>(&g_lastPeer), &addressLength);
+    // The view's answer is not examined: a refused append loses the entry
+    // from the view only, and the log file has it.
     if (received > 0) {
         buffer[received] = '\0';
-        FormatEntry(g_hwndView, &receiveTime, &g_peerAddr, buffer);
+        FormatEntry(g_view, &receiveTime, &g_lastPeer, buffer);
     } else {
         // SOCKET_ERROR (a datagram over 4095 bytes among them) or 0 bytes.
-        WriteStatusLine(g_hwndView, kTextReceiveFailed);
+        WriteStatusLine(g_view, kTextReceiveFailed);
     }
 }

@@ -11,15 +11,14 @@
 // (WSAGETSELECTEVENT) and the error code (WSAGETSELECTERROR).
 #define WM_SOCKET_NOTIFY (WM_USER + 2)
 
-extern SOCKET g_socket;         // INVALID_SOCKET once closed or never made
-extern sockaddr_in g_peerAddr;  // the bound address, then the last sender
-extern HWND g_hwndView;         // the view child; defined by the main window
+extern SOCKET g_socket;  // INVALID_SOCKET once closed or never made
 
 // Starts WinSock 1.1 and registers WSACleanup for the run-time's exit
 // processing; shows the failure and returns false when either fails.
 bool StartWinSock();
-// Creates, binds and arms the socket; every failure is shown and closes it.
-void OpenListener(HWND hwnd);
+// Creates, binds and arms the socket, notifying hwnd; entries and status
+// lines go to `view` from then on. Every failure is shown and closes it.
+void OpenListener(HWND hwnd, HWND view);
 // Cancels notifications and closes the socket; results are not examined.
 void CloseListener(HWND hwnd);
 // Closes the listener, then shows the text in an "Error" box owned by hwnd.
