@@ -460,6 +460,17 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     return 0;
 }
 
+// A full layout in the present line tables after a change of what a line
+// holds (the tab width); lines missing for lack of memory come back at the
+// next full layout.
+void LayOutAll(HWND hwnd, ViewState* vs) {
+    vs->lineCount = 1;
+    vs->lineStart[0] = 0;
+    NoteAllChanged(vs);
+    if (!LayoutLines(hwnd, vs, 0)) vs->layoutWidth = 0;
+    ClampTopLine(vs);
+}
+
 // A full layout in fresh line tables for a new width; false when the tables
 // cannot be made (the old ones and their layout stay).
 static bool LayOutAgain(HWND hwnd, ViewState* vs, int width) {
@@ -472,6 +483,48 @@ static bool LayOutAgain(HWND hwnd, ViewState* vs, int width) {
         vs->layoutWidth = 0;  // lines are missing: lay out again at the next size change
         return false;
     }
+    return true;
+}
+
+// Keeps the newest whole logical lines that fit a limit of `limit` bytes.
+// Every new buffer is made before any old one is let go, so that out of
+// memory the view keeps its text, its layout and its old limit.
+bool LimitText(HWND hwnd, ViewState* vs, int limit) {
+    int from = vs->length >= limit ? SkipPastNextLineFeed(vs->text, vs->length - limit + 1, vs->length) : 0;
+    int kept = vs->length - from;
+    char* text = static_cast<char*>(ViewAlloc(limit));
+    unsigned char* flags = text ? static_cast<unsigned char*>(ViewAlloc(limit)) : nullptr;
+    unsigned char* colors = flags ? static_cast<unsigned char*>(ViewAlloc(limit)) : nullptr;
+    int *starts = nullptr, *lengths = nullptr;
+    if (!colors || !NewLineTables(&starts, &lengths)) {
+        ViewFree(colors);
+        ViewFree(flags);
+        ViewFree(text);
+        return false;
+    }
+    // The kept text with its NUL, and its attributes with the pending ones.
+    memcpy(text, vs->text + from, kept + 1);
+    memcpy(flags, vs->attrFlags + from, kept + 1);
+    memcpy(colors, vs->attrColors + from, kept + 1);
+    ViewFree(vs->text);
+    ViewFree(vs->attrFlags);
+    ViewFree(vs->attrColors);
+    vs->text = text;
+    vs->attrFlags = flags;
+    vs->attrColors = colors;
+    vs->capacity = vs->textLimit = limit;
+    vs->length = kept;
+    vs->logicalLineCount = CountLineFeeds(text, kept) + 1;
+    InstallLineTables(vs, starts, lengths);
+    vs->lineCount = 1;
+    vs->maxTopLine = 0;
+    NoteAllChanged(vs);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    // Line tables that cannot grow leave lines missing until the next full layout.
+    if (!LayoutLines(hwnd, vs, 0)) vs->layoutWidth = 0;
+    vs->caret = vs->anchor = vs->length;
+    vs->goalX = 0;
     return true;
 }
 

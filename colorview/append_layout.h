@@ -16,6 +16,12 @@ int LayoutLines(HWND hwnd, ViewState* vs, int start);
 int GrowLineTables(ViewState* vs);
 void DropLeadingLines(ViewState* vs, int k);
 
+// EM_LIMITTEXT's re-cut: the buffers become `limit` bytes and keep the newest
+// whole logical lines that fit; false, with nothing changed, out of memory.
+bool LimitText(HWND hwnd, ViewState* vs, int limit);
+// Lays out the whole text again in the present line tables.
+void LayOutAll(HWND hwnd, ViewState* vs);
+
 LRESULT OnAppendText(HWND hwnd, const char* text);
 LRESULT OnSetText(HWND hwnd, const char* text);
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines);

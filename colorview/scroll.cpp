@@ -140,7 +140,7 @@ void ScreenChanged(HWND hwnd, ViewState* vs) {
     InvalidateRect(hwnd, &client, FALSE);
 }
 
-void ScrollTo(HWND hwnd, ViewState* vs, int top) {
+void MoveView(HWND hwnd, ViewState* vs, int top) {
     CatchUpScreen(hwnd, vs);
     int oldTop = vs->topLine;
     vs->topLine = top;
@@ -149,7 +149,19 @@ void ScrollTo(HWND hwnd, ViewState* vs, int top) {
     SyncScrollBar(hwnd, vs);
     if (vs->topLine != oldTop) MovePicture(hwnd, vs->topLine - oldTop, vs->lineHeight, SW_INVALIDATE | SW_ERASE);
     vs->shownTopLine = vs->topLine;
+}
+
+void ScrollTo(HWND hwnd, ViewState* vs, int top) {
+    MoveView(hwnd, vs, top);
     UpdateWindow(hwnd);
+}
+
+void JumpTo(HWND hwnd, ViewState* vs, int top) {
+    CatchUpScreen(hwnd, vs);
+    vs->topLine = top;
+    ClampTopLine(vs);
+    SyncScrollBar(hwnd, vs);
+    InvalidateAll(hwnd, vs);
 }
 
 // Where the thumb is being dragged; outside a drag the platform reports the

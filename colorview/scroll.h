@@ -48,8 +48,13 @@ void CatchUpScreen(HWND hwnd, ViewState* vs);
 void InvalidateAll(HWND hwnd, ViewState* vs);
 
 // Moves the view to `top` (clamped), scrolling the picture already on screen
-// and repainting the uncovered rows before it returns.
+// and invalidating the uncovered rows; the caller updates the window.
+void MoveView(HWND hwnd, ViewState* vs, int top);
+// MoveView, then repaints the uncovered rows before it returns.
 void ScrollTo(HWND hwnd, ViewState* vs, int top);
+// Puts the view at `top` (clamped) and invalidates the whole client area;
+// the caller updates the window.
+void JumpTo(HWND hwnd, ViewState* vs, int top);
 
 LRESULT OnVScroll(HWND hwnd, int code);
 LRESULT OnMouseWheel(HWND hwnd, WPARAM wParam);

@@ -2,8 +2,11 @@
 // units: creation and destruction of the record, and a switch that hands
 // every other message to the unit that owns its concern.
 #include "colorview/append_layout.h"
+#include "colorview/caret_keyboard.h"
+#include "colorview/clipboard.h"
 #include "colorview/edit_queries.h"
 #include "colorview/fonts.h"
+#include "colorview/mouse.h"
 #include "colorview/paint.h"
 #include "colorview/scroll.h"
 #include "colorview/view_state.h"
@@ -96,6 +99,47 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnEmScroll(hwnd, wParam);
         case WM_SETFONT:
             return OnSetFont(hwnd, reinterpret_cast<HFONT>(wParam));
+        case WM_SETFOCUS:
+            return OnSetFocus(hwnd);
+        case WM_KILLFOCUS:
+            return OnKillFocus(hwnd);
+        case WM_GETDLGCODE:
+            return DLGC_WANTALLKEYS;
+        case WM_KEYDOWN:
+            return OnKeyDown(hwnd, wParam);
+        case EM_GETSEL:
+            return OnGetSel(hwnd, reinterpret_cast<DWORD*>(wParam), reinterpret_cast<DWORD*>(lParam));
+        case EM_SETSEL:
+            return OnSetSel(hwnd, wParam, lParam);
+        case EM_SCROLLCARET:
+            return OnScrollCaret(hwnd);
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            return OnMouseSelect(hwnd, msg, wParam, lParam);
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+            return OnMouseNotify(hwnd, msg, wParam, lParam);
+        case WM_CONTEXTMENU:
+            return OnContextMenu(hwnd, wParam, lParam);
+        case WM_COPY:
+            return OnCopy(hwnd);
+        case EM_GETLINECOUNT:
+            return OnGetLineCount(hwnd);
+        case EM_LINEINDEX:
+            return OnLineIndex(hwnd, static_cast<int>(wParam));
+        case EM_LINELENGTH:
+            return OnLineLength(hwnd, static_cast<int>(wParam));
+        case EM_GETLINE:
+            return OnGetLine(hwnd, static_cast<int>(wParam), reinterpret_cast<char*>(lParam));
+        case EM_LIMITTEXT:
+            return OnLimitText(hwnd, static_cast<int>(wParam));
+        case EM_LINEFROMCHAR:
+            return OnLineFromChar(hwnd, static_cast<int>(wParam));
+        case EM_SETTABSTOPS:
+            return OnSetTabStops(hwnd, static_cast<int>(wParam), reinterpret_cast<const int*>(lParam));
+        case EM_GETFIRSTVISIBLELINE:
+            return OnGetFirstVisibleLine(hwnd);
         case CVM_APPENDTEXT:
             return OnAppendText(hwnd, reinterpret_cast<const char*>(lParam));
         case CVM_GETSTATE:
@@ -110,6 +154,10 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnSetMaxLines(hwnd, static_cast<int>(wParam));
         case CVM_RECALCFONT:
             return OnRecalcFont(hwnd);
+        case CVM_SETHOTCURSOR:
+            return OnSetHotCursor(hwnd, reinterpret_cast<HCURSOR>(lParam));
+        case CVM_SETSCROLLLOCK:
+            return OnSetScrollLock(hwnd, wParam);
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
