@@ -1,12 +1,14 @@
-// Entry point: title and class name from the string table, WinSock, the two
-// window classes, the main window (whose creation opens the view, the log
-// file and the socket), then the message loop with the accelerator table.
+// Entry point: the command line's view line limit, title and class name from
+// the string table, WinSock, the two window classes, the main window (whose
+// creation opens the view, the log file and the socket), then the message
+// loop with the accelerator table.
 #include "app/main_window.h"
 #include "app/resource.h"
 #include "colorview/colorview.h"
 #include "syslog/listener.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int nCmdShow) {
+    ReadCommandLine(commandLine);
     LoadStringA(hInstance, IDS_APP_TITLE, g_title, sizeof g_title);
     LoadStringA(hInstance, IDC_ORNIVEL, g_className, sizeof g_className);
     // A failure has been shown already; opening the socket then fails and

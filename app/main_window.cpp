@@ -3,8 +3,12 @@
 // invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "app/resource.h"
 #include "colorview/colorview.h"
+#include "colorview/view_state.h"
 #include "syslog/formatter.h"
 #include "syslog/listener.h"
 #include "syslog/texts.h"
@@ -13,6 +17,7 @@ char g_title[100];
 char g_className[100];
 HINSTANCE g_hInstance;
 HWND g_hwndView;
+int g_viewLineLimit = kDefaultViewLineLimit;
 
 namespace {
 
@@ -39,10 +44,25 @@ void OnDestroy() {
     PostQuitMessage(0);
 }
 
-void OnSize(HWND hwnd) {
+void OnSize(HWND hwnd, WPARAM kind) {
+    // Minimized, the client area is empty: a view of width 0 would wrap every
+    // character onto a line of its own. It keeps its size until the restore.
+    if (kind == SIZE_MINIMIZED) return;
     RECT rc;
     GetClientRect(hwnd, &rc);
     MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, 0, rc.right, rc.bottom, TRUE);
+}
+
+// Keeps the view near its line limit in rare large steps: once the text
+// passes the limit by a tenth it is cut back to the limit in one move, so
+// the cost of the cut is spread over many entries.
+void TrimView(HWND view) {
+    ViewState* vs = nullptr;
+    SendMessageA(view, CVM_GETSTATE, 0, reinterpret_cast<LPARAM>(&vs));
+    if (!vs || g_viewLineLimit <= 0) return;
+    if (vs->logicalLineCount - g_viewLineLimit <= g_viewLineLimit / 10) return;
+    SendMessageA(view, CVM_SETMAXLINES, g_viewLineLimit, 0);
+    SendMessageA(view, CVM_SETMAXLINES, 0, 0);
 }
 
 void OnPaint(HWND hwnd) {
@@ -106,6 +126,18 @@ bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
     return true;
 }
 
+void ReadCommandLine(const char* commandLine) {
+    static const char kOption[] = "--max-lines";
+    const char* p = commandLine ? strstr(commandLine, kOption) : nullptr;
+    if (!p) return;
+    p += sizeof kOption - 1;
+    if (*p != '=' && *p != ' ' && *p != '\t') return;
+    while (*p == '=' || *p == ' ' || *p == '\t') p++;
+    char* end = nullptr;
+    long value = strtol(p, &end, 10);
+    if (end != p && value >= 0 && value <= 0x7FFFFFFF) g_viewLineLimit = static_cast<int>(value);
+}
+
 HWND MainWindow() {
     return g_hwndMain;
 }
@@ -118,7 +150,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             OnDestroy();
             return 0;
         case WM_SIZE:
-            OnSize(hwnd);
+            OnSize(hwnd, wParam);
             return 0;
         case WM_SETFOCUS:
             SetFocus(GetDlgItem(hwnd, IDC_VIEW));
@@ -138,6 +170,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return OnCommand(hwnd, wParam, lParam);
         case WM_SOCKET_NOTIFY:
             OnSocketNotify(hwnd, wParam, lParam);
+            TrimView(g_hwndView);
             return 0;
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);

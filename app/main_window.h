@@ -8,6 +8,14 @@
 extern char g_title[100];      // string 103
 extern char g_className[100];  // string 109
 extern HINSTANCE g_hInstance;  // loads the About box
+// The most logical lines the view keeps (0: no limit); the log file keeps
+// everything. Set from the command line before the window is made.
+extern int g_viewLineLimit;
+enum { kDefaultViewLineLimit = 1000000 };
+
+// Reads "--max-lines N" (or "--max-lines=N") from the command line into
+// g_viewLineLimit; anything else on it is ignored.
+void ReadCommandLine(const char* commandLine);
 
 void RegisterMainClass(HINSTANCE hInstance);
 // Creates, shows and updates the main window; false when it cannot be created.
