@@ -1,6 +1,6 @@
-// The main window procedure and the About box. The window lacks
-// WS_CLIPCHILDREN on purpose: invalidating it after the mask toggle also
-// invalidates the view, which then repaints in the new mode.
+// The main window procedure, the view's context menu and the About box. The
+// window lacks WS_CLIPCHILDREN on purpose: invalidating it after the mask
+// toggle also invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
 #include <cstdlib>
@@ -63,6 +63,28 @@ void TrimView(HWND view) {
     if (vs->logicalLineCount - g_viewLineLimit <= g_viewLineLimit / 10) return;
     SendMessageA(view, CVM_SETMAXLINES, g_viewLineLimit, 0);
     SendMessageA(view, CVM_SETMAXLINES, 0, 0);
+}
+
+// The view's context menu, at the pointer, or at the view's top left corner
+// when it was asked for from the keyboard (the point is then -1, -1). Copy is
+// grey while nothing is selected.
+void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
+    HMENU menu = LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_VIEWMENU));
+    if (!menu) return;
+    DWORD start = 0, end = 0;
+    SendMessageA(view, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    HMENU popup = GetSubMenu(menu, 0);
+    EnableMenuItem(popup, IDM_COPY, MF_BYCOMMAND | (start == end ? MF_GRAYED : MF_ENABLED));
+    POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    if (point == -1) {
+        at.x = at.y = 0;
+        ClientToScreen(view, &at);
+    }
+    UINT chosen = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd,
+                                 nullptr);
+    DestroyMenu(menu);
+    if (chosen == IDM_COPY) SendMessageA(view, WM_COPY, 0, 0);
+    if (chosen == IDM_SELECTALL) SendMessageA(view, EM_SETSEL, 0, -1);
 }
 
 void OnPaint(HWND hwnd) {
@@ -168,6 +190,12 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_COMMAND:
             return OnCommand(hwnd, wParam, lParam);
+        case WM_CONTEXTMENU:
+            // The frame's own (the system menu on the caption) stays the system's.
+            if (reinterpret_cast<HWND>(wParam) != GetDlgItem(hwnd, IDC_VIEW))
+                return DefWindowProcA(hwnd, msg, wParam, lParam);
+            OnContextMenu(hwnd, reinterpret_cast<HWND>(wParam), lParam);
+            return 0;
         case WM_SOCKET_NOTIFY:
             OnSocketNotify(hwnd, wParam, lParam);
             TrimView(g_hwndView);

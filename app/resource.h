@@ -13,6 +13,10 @@
 #define IDM_EXIT 105
 #define IDM_MASK 32775
 
+#define IDR_VIEWMENU 110     // the view's context menu
+#define IDM_COPY 32776       // copy the selection (as Ctrl+C)
+#define IDM_SELECTALL 32777  // select all (as Ctrl+A)
+
 #define IDC_VIEW 2        // the view child of the main window
 #define IDC_ABOUT_ICON 2  // the icon of the About box
 
