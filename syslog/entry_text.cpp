@@ -4,6 +4,7 @@
 // each entry lands whole in the file.
 #include "syslog/entry_text.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -34,9 +35,16 @@ ColorValue TextColor(unsigned severity) {
 
 ColorValue HostColor(int counter) {
     int slot = counter % kHostColorCount;
-    if (slot < 0)  // only after the counter wrapped around
+    if (slot < 0)  // a counter set below zero still picks one of the five
         slot += kHostColorCount;
     return PaletteColor(kFirstHostColorIndex + slot);
+}
+
+// Counts a block. Past INT_MAX the count starts again low, on the colour
+// that comes next, rather than overflowing (undefined behaviour).
+void CountBlock() {
+    if (g_hostCounter == INT_MAX) g_hostCounter = INT_MAX % kHostColorCount;
+    ++g_hostCounter;
 }
 
 // Field as strftime's %H/%M/%S would print it when in range; the plain number
@@ -166,7 +174,7 @@ bool NoteBlock(const unsigned char* sender, const char* host, char* source, size
         FormatSender(reinterpret_cast<const sockaddr_in*>(sender), source, size);
     }
     if (strcmp(host, g_lastHost) == 0 && source[0] == '\0') return false;
-    ++g_hostCounter;
+    CountBlock();
     snprintf(g_lastHost, sizeof g_lastHost, "%s", host);
     return true;
 }

@@ -214,6 +214,16 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         EXPECT_EQ(Command(s.hostColor), CommandAt(g_appends, std::string("<") + s.host));
         EXPECT_STREQ(s.host, g_lastHost);
     }
+    // Past INT_MAX the count starts again on the next colour (it overflowed).
+    g_hostCounter = INT_MAX - 1;
+    const int wrapColors[] = {12, 13, 14};  // counters INT_MAX, 3, 4
+    for (int i = 0; i < 3; ++i) {
+        g_appends.clear();
+        const std::string host = "w" + std::to_string(i);
+        Entry("<13>Oct 11 22:14:15 " + host + " up", kExampleTime);
+        EXPECT_EQ(Command(wrapColors[i]), CommandAt(g_appends, "<" + host)) << host;
+    }
+    EXPECT_EQ(4, g_hostCounter);
 }
 
 TEST_F(Formatter, SeverityPicksTheTextColour) {
