@@ -1,0 +1,204 @@
+// libFuzzer target for the formatter's pure pieces: the clock text, the label
+// with its difference, the block decision, and the view text and log line of
+// an entry and of a status line. The tail of the input chooses the numbers
+// and the block state; the rest is the datagram (an exactly sized heap buffer).
+#include "syslog/entry_text.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Check(bool holds, const char* what) {
+    if (holds) return;
+    fprintf(stderr, "entry text invariant broken: %s\n", what);
+    abort();
+}
+
+// Clock text into a buffer of exactly `size` bytes: always terminated inside
+// it, and when it has room, the fields read back, two digits for 0 to 99.
+void CheckClock(int hour, int minute, int second, size_t size) {
+    char* out = static_cast<char*>(malloc(size));
+    FormatClock(hour, minute, second, out, size);
+    Check(memchr(out, '\0', size) != nullptr, "clock text terminated in its buffer");
+    if (size >= 36) {
+        int fields[3] = {hour, minute, second}, read[3] = {};
+        Check(sscanf(out, "%d:%d:%d", &read[0], &read[1], &read[2]) == 3, "clock text has three fields");
+        const char* field = out;
+        for (int i = 0; i < 3; ++i) {
+            Check(read[i] == fields[i], "clock fields read back");
+            size_t width = strcspn(field, ":");
+            if (fields[i] >= 0 && fields[i] <= 99) Check(width == 2, "two digits from 0 to 99");
+            field += width + 1;
+        }
+    }
+    free(out);
+}
+
+void CheckLabel(time_t receive, time_t message) {
+    char label[kLabelSize];
+    FormatLabel(label, sizeof label, "t", receive, message);
+    if (message == static_cast<time_t>(-1)) {
+        Check(strcmp(label, "t(?)") == 0, "an unrepresentable time shows ?");
+        return;
+    }
+    size_t length = strlen(label);
+    Check(length > 3 && strncmp(label, "t(", 2) == 0 && label[length - 1] == ')', "label form");
+    double shown = strtod(label + 2, nullptr);
+    Check(shown == static_cast<double>(receive) - static_cast<double>(message), "label difference");
+}
+
+struct BlockState {
+    unsigned char lastSender[16];
+    char lastHost[kHostSize];
+    int hostCounter;
+};
+
+void SetBlocks(const BlockState& s) {
+    memcpy(g_lastSender, s.lastSender, sizeof g_lastSender);
+    memcpy(g_lastHost, s.lastHost, sizeof g_lastHost);
+    g_hostCounter = s.hostCounter;
+}
+
+// What an entry must hold, stated plainly: text pieces for both, colour
+// commands (all of them palette colours) for the view only.
+struct Expected {
+    std::string view, log;
+    void Text(const std::string& s) { view += s, log += s; }
+    void Color(int index) {
+        char command[kColorCommandSize];
+        Check(MakeClosedColorCommand(PaletteColor(index), PaletteColor(0), command), "palette colour");
+        view += command;
+    }
+};
+
+std::string JoinAppends(const EntryText& entry, size_t* count) {
+    std::string joined;
+    *count = 0;
+    for (const char* a = FirstAppend(&entry); a != nullptr; a = NextAppend(&entry, a)) {
+        Check(*a != '\0', "no empty append");
+        joined += a;
+        ++*count;
+    }
+    return joined;
+}
+
+bool HasHotMarker(const std::string& s) {
+    return s.find('\xFF') != std::string::npos;
+}
+
+void CheckEntry(const BlockState& before, const unsigned char* sender, time_t receive, const char* datagram) {
+    static SyslogMessage msg;
+    ParseMessage(datagram, reinterpret_cast<const sockaddr_in*>(sender), receive, &msg);
+    char senderText[kSenderTextSize];
+    FormatSender(reinterpret_cast<const sockaddr_in*>(sender), senderText, sizeof senderText);
+    bool newSender = memcmp(sender, before.lastSender, 16) != 0;
+    bool opens = newSender || strcmp(msg.host, before.lastHost) != 0;
+
+    // The block decision alone.
+    SetBlocks(before);
+    char source[kSenderTextSize];
+    Check(NoteBlock(sender, msg.host, source, sizeof source) == opens,
+          "a block opens on a new sender or host");
+    Check(strcmp(source, newSender ? senderText : "") == 0, "source text only for a new sender");
+    Check(memcmp(g_lastSender, sender, 16) == 0 && strcmp(g_lastHost, msg.host) == 0, "block state follows");
+    Check(!opens || g_hostCounter != before.hostCounter, "a new block is counted");
+    Check(opens || g_hostCounter == before.hostCounter, "the same block is not counted");
+    int counter = g_hostCounter;
+
+    // The whole entry.
+    SetBlocks(before);
+    static EntryText entry;
+    BuildEntry(&entry, sender, receive, datagram);
+    Check(!entry.overflow, "an entry always fits");
+    Check(g_hostCounter == counter, "the entry counts as the decision did");
+
+    char clock[kTimeTextSize], label[kLabelSize];
+    FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, clock, sizeof clock);
+    struct tm t = msg.time;
+    FormatLabel(label, sizeof label, clock, receive, mktime(&t));
+    Expected e;
+    if (newSender) e.Color(1), e.Text(std::string("<<") + senderText + ">> ");
+    if (opens) e.Color(9), e.Text(std::string(50, '-') + "\r\n");
+    e.Color(15), e.Text(std::string(label) + " ");
+    e.Color(10 + ((counter % 5) + 5) % 5), e.Text("<"), e.Text(msg.host);
+    if (msg.facility != 0 && msg.severity != 0)
+        e.Text(std::string(" ") + LookupName(FacilityNames, msg.facility) + "." +
+               LookupName(SeverityNames, msg.severity));
+    e.Text("> ");
+    e.Color(msg.severity == 0 ? 9 : msg.severity + 1), e.Text(msg.message), e.Text("\r\n");
+
+    Check(std::string(entry.log, entry.logLength) == e.log && strlen(entry.log) == entry.logLength,
+          "log line");
+    size_t appends = 0;
+    Check(JoinAppends(entry, &appends) == e.view, "view text");
+    // The host and the message go alone when they hold a hot marker.
+    Check(appends == 1 + 2 * (HasHotMarker(msg.host) + HasHotMarker(msg.message)), "appends");
+    for (const char* a = FirstAppend(&entry); a != nullptr; a = NextAppend(&entry, a)) {
+        if (HasHotMarker(a))
+            Check(strcmp(a, msg.host) == 0 || strcmp(a, msg.message) == 0, "hot piece alone");
+    }
+}
+
+void CheckStatusLine(time_t now, const char* text) {
+    static EntryText entry;
+    BuildStatusLine(&entry, now, text);
+    Check(!entry.overflow, "a status line of kMaxStatusText bytes fits");
+    const struct tm* local = localtime(&now);
+    char clock[kTimeTextSize];
+    FormatClock(local ? local->tm_hour : 0, local ? local->tm_min : 0, local ? local->tm_sec : 0, clock,
+                sizeof clock);
+    Expected e;
+    e.Color(15), e.Text(std::string(clock) + " "), e.Color(1), e.Text(text), e.Text("\r\n");
+    Check(std::string(entry.log, entry.logLength) == e.log, "status log line");
+    size_t appends = 0;
+    Check(JoinAppends(entry, &appends) == e.view, "status view text");
+    Check(appends == 1 + 2 * HasHotMarker(text), "status appends");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    uint8_t mode = in.ConsumeIntegral<uint8_t>();
+    int hour = in.ConsumeIntegral<int>(), minute = in.ConsumeIntegral<int>(),
+        second = in.ConsumeIntegral<int>();
+    size_t clockSize = in.ConsumeIntegralInRange<size_t>(1, 48);
+    time_t receive = in.ConsumeIntegral<int64_t>();
+    time_t message = in.ConsumeIntegral<int64_t>();
+    BlockState before = {};
+    before.hostCounter = in.ConsumeIntegral<int>();
+    alignas(8) unsigned char sender[16] = {2, 0};
+    std::vector<uint8_t> address = in.ConsumeBytes<uint8_t>(6);
+    if (!address.empty()) memcpy(sender + 2, address.data(), address.size());
+    if (mode & 0x01) sender[8 + (mode >> 5)] = mode;  // padding counts too
+    if (mode & 0x02) receive = static_cast<time_t>(static_cast<uint64_t>(receive) % 8000000000ull);
+    std::string bytes = in.ConsumeRemainingBytesAsString();
+    char* datagram = static_cast<char*>(malloc(bytes.size() + 1));
+    memcpy(datagram, bytes.data(), bytes.size());
+    datagram[bytes.size()] = '\0';
+
+    CheckClock(hour, minute, second, clockSize);
+    CheckLabel(receive, message);
+    CheckLabel(receive, -1);
+
+    // The previous entry: the same sender or not, the same host or not.
+    if (mode & 0x04) memcpy(before.lastSender, sender, 16);
+    if (mode & 0x08) {
+        static SyslogMessage msg;
+        ParseMessage(datagram, reinterpret_cast<const sockaddr_in*>(sender), receive, &msg);
+        memcpy(before.lastHost, msg.host, sizeof before.lastHost);
+    }
+    CheckEntry(before, sender, receive, datagram);
+
+    if (strlen(datagram) > kMaxStatusText) datagram[kMaxStatusText] = '\0';
+    CheckStatusLine(receive, datagram);
+    free(datagram);
+    return 0;
+}
