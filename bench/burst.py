@@ -1,38 +1,136 @@
 #!/usr/bin/env python3
-"""Burst benchmark: starts ornivel.exe under Wine in a scratch directory,
-sends N syslog datagrams to 127.0.0.1:514 from one socket, back to back or
-at a set rate, and prints how many were logged in "messages", how many were
-lost, and how long it took until the last one was logged. Figures only; it
-asserts nothing. Run it through bench/burst, which builds and sets up Wine first."""
+"""Burst benchmark: sends the same burst of N syslog datagrams to 127.0.0.1:514
+first to baseline.exe (reception without the view), then to ornivel.exe, each
+started under Wine in a scratch directory of its own, and prints sent, logged,
+lost and the time from the first send to the last logged datagram side by side.
+With --max-rate-search it looks for the highest rate with 0 lost for both.
+Figures only; it asserts nothing. Run it through bench/burst, which builds and
+sets up Wine first."""
 import argparse
 import os
-import re
+import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Program, send, sender  # noqa: E402
+from harness import Failure, LogTail, Program, send, sender, udp_drops  # noqa: E402
 
-MARK = re.compile(rb"> bench: seq (\d+)")
+MARK = b" bench: seq "  # in the program's entry text and in the baseline's raw line alike
 WM_SYSCOMMAND, SC_MINIMIZE = 0x112, 0xF020
+HIGHEST_RATE = 200000  # about what one Python sender manages
+
+
+def datagram(i, size):
+    """Datagram number i: a syslog line with its sequence mark, padded to `size` bytes."""
+    head = b"<14>Oct 11 22:14:15 burst" + MARK + b"%07d " % i
+    return head + b"x" * max(0, size - len(head))
 
 
 def send_burst(sock, count, rate, size):
-    """Sends `count` datagrams of `size` bytes; rate 0 means back to back."""
-    start = time.perf_counter()
+    """Sends `count` datagrams of `size` bytes, each with its sequence mark;
+    rate 0 means back to back. Returns the wall-clock time of the first send."""
+    start, first = time.perf_counter(), time.time()
     for i in range(count):
-        head = b"<14>Oct 11 22:14:15 burst bench: seq %06d " % i
-        send(sock, head + b"x" * max(0, size - len(head)))
+        send(sock, datagram(i, size))
         if rate > 0:
+            # Sleeping only when a millisecond ahead keeps high rates exact.
             delay = start + (i + 1) / rate - time.perf_counter()
-            if delay > 0:
+            if delay > 0.001:
                 time.sleep(delay)
-    return start
+    return first, time.perf_counter() - start
 
 
-def logged(program):
-    return len(MARK.findall(program.read_log()))
+def wait_logged(program, count, settle):
+    """Counts marked lines until all `count` are in or none came for `settle`
+    seconds; returns the count and the wall-clock time of the last write."""
+    tail, logged, changed = LogTail(program.log), 0, time.monotonic()
+    while logged < count and time.monotonic() - changed < settle:
+        time.sleep(0.1)
+        now = logged + sum(line.count(MARK) for line in tail.new_lines())
+        if now != logged:
+            logged, changed = now, time.monotonic()
+    last = os.stat(program.log).st_mtime if os.path.exists(program.log) else 0.0
+    return logged, last
+
+
+def run(args, target, rate):
+    """One burst against `target` ("baseline" or "program"); a dict of figures."""
+    is_program = target == "program"
+    exe = args.exe if is_program else args.baseline
+    options = dict(args=args.program_args) if is_program else dict(start_text=None)
+    with tempfile.TemporaryDirectory(prefix="ornivel-%s-" % target, dir=args.scratch) as scratch, \
+            Program(exe, args.probe, scratch, **options) as p:
+        client = None
+        if is_program and args.window == "minimized":
+            p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MINIMIZE), "0")
+            time.sleep(0.5)
+        elif is_program:
+            client = on_screen(p, args.on_screen).split("\n")[0]
+        first, sending = send_burst(sender(), args.count, rate, args.size)
+        logged, last = wait_logged(p, args.count, args.settle)
+        figures = dict(target=target, rate=rate, sent=args.count, logged=logged, lost=args.count - logged,
+                       seconds=max(0.0, last - first), sending=sending, drops=udp_drops(), in_view=None,
+                       client=client)
+        if client:
+            on_screen(p, args.on_screen)  # still on the screen at the end
+        if is_program and args.count_view:
+            figures["in_view"] = p.view_text().count(MARK)
+    return figures
+
+
+def on_screen(program, helper):
+    """Raises the main window and fails unless its view is wholly on the screen."""
+    run = subprocess.run(["wine", helper], cwd=program.scratch, stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=60)
+    out = run.stdout.decode(errors="replace").strip()
+    if run.returncode != 0:
+        raise Failure("the program's view is not on the screen: %r" % out)
+    return out
+
+
+def describe_rate(rate):
+    return "back to back" if rate <= 0 else "%g/s" % rate
+
+
+def print_pair(base, prog):
+    print("%-12s %9s %9s %9s %10s %9s %7s" % ("", "sent", "logged", "lost", "seconds", "dropped", "ratio"))
+    for f in (base, prog):
+        ratio = f["seconds"] / base["seconds"] if base["seconds"] > 0 else float("nan")
+        print("%-12s %9d %9d %9d %10.2f %9s %7.2f" % (f["target"], f["sent"], f["logged"], f["lost"], f["seconds"],
+                                                      f["drops"], ratio))
+    if prog["client"]:
+        print("the program's view was on the screen and uncovered, %s" % prog["client"])
+    if prog["in_view"] is not None:
+        print("in the program's view: %d of %d" % (prog["in_view"], prog["sent"]))
+
+
+def search(args, target):
+    """Highest rate with 0 lost: doubles or halves from the start rate to
+    bracket it, then bisects; returns that rate (0 when even the lowest loses)."""
+    good, bad, rate = 0.0, None, args.rate if args.rate > 0 else 1000.0
+    while True:
+        f = run(args, target, rate)
+        print("  %-8s %10s: lost %d, %.2f s" % (target, describe_rate(rate), f["lost"], f["seconds"]), flush=True)
+        if f["lost"] == 0:
+            good = rate
+            if bad is not None or rate >= HIGHEST_RATE:
+                break
+            rate = min(rate * 2, HIGHEST_RATE)
+        else:
+            bad = rate
+            if good > 0 or rate <= args.lowest_rate:
+                break
+            rate = max(rate / 2, args.lowest_rate)
+    for _ in range(args.search_steps if bad is not None and good > 0 else 0):
+        rate = round((good + bad) / 2)
+        f = run(args, target, rate)
+        print("  %-8s %10s: lost %d, %.2f s" % (target, describe_rate(rate), f["lost"], f["seconds"]), flush=True)
+        if f["lost"] == 0:
+            good = rate
+        else:
+            bad = rate
+    return good
 
 
 def main():
@@ -43,31 +141,35 @@ def main():
     parser.add_argument("-r", "--rate", type=float, default=0, help="datagrams per second; 0 = back to back")
     parser.add_argument("-s", "--size", type=int, default=64, help="bytes per datagram (at least the header)")
     parser.add_argument("--window", choices=("normal", "minimized"), default="minimized",
-                        help="state of the main window during the burst")
+                        help="the main window during the burst: normal is on the screen, following the end")
+    parser.add_argument("--max-rate-search", action="store_true",
+                        help="find the highest rate with 0 lost at this count, for both, from -r (or 1000/s)")
+    parser.add_argument("--search-steps", type=int, default=5, help="bisection steps of the rate search")
+    parser.add_argument("--lowest-rate", type=float, default=10, help="the rate search goes no lower")
     parser.add_argument("--settle", type=float, default=10, help="seconds without progress that end the wait")
+    parser.add_argument("--count-view", action="store_true", help="also count the marks in the program's view")
+    parser.add_argument("--program-args", nargs="*", default=[], help="command line of ornivel.exe")
     parser.add_argument("--exe", default=os.path.join(build, "app", "ornivel.exe"))
+    parser.add_argument("--baseline", default=os.path.join(build, "bench", "baseline.exe"))
+    parser.add_argument("--on-screen", default=os.path.join(build, "bench", "on_screen.exe"))
     parser.add_argument("--probe", default=os.path.join(build, "tests", "e2e", "probe.exe"))
-    parser.add_argument("--scratch", default=None)
+    parser.add_argument("--scratch", default=None, help="directory for the scratch directories")
     args = parser.parse_args()
+    for name in ("exe", "baseline", "on_screen", "probe"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    args.size = min(args.size, 4095)  # larger ones are refused by both, as they should be
 
-    scratch = args.scratch or tempfile.mkdtemp(prefix="ornivel-burst-")
-    with Program(os.path.abspath(args.exe), os.path.abspath(args.probe), scratch) as p:
-        if args.window == "minimized":
-            p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MINIMIZE), "0")
-            time.sleep(0.5)
-        start = send_burst(sender(), args.count, args.rate, args.size)
-        sent_seconds = time.perf_counter() - start
-        count, last_change = 0, time.perf_counter()
-        while count < args.count and time.perf_counter() - last_change < args.settle:
-            time.sleep(0.02)
-            now = logged(p)
-            if now != count:
-                count, last_change = now, time.perf_counter()
-        rate = "back to back" if args.rate <= 0 else "at %g/s" % args.rate
-        print("sent %d datagrams of %d bytes %s in %.2f s, window %s" %
-              (args.count, args.size, rate, sent_seconds, args.window))
-        print("logged %d, lost %d, last logged %.2f s after the first was sent" %
-              (count, args.count - count, last_change - start))
+    print("%d datagrams of %d bytes, window %s" % (args.count, args.size, args.window), flush=True)
+    if args.max_rate_search:
+        base = search(args, "baseline")
+        prog = search(args, "program")
+        print("highest rate with 0 lost at %d datagrams: baseline %g/s, program %g/s, fraction %.2f" %
+              (args.count, base, prog, prog / base if base > 0 else float("nan")))
+        return
+    base = run(args, "baseline", args.rate)
+    prog = run(args, "program", args.rate)
+    print("%s; sending took %.2f s" % (describe_rate(args.rate), prog["sending"]))
+    print_pair(base, prog)
 
 
 if __name__ == "__main__":

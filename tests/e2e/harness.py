@@ -88,27 +88,32 @@ def send(sock, data):
 class Program:
     """ornivel.exe running in `scratch`; stopped (killed if need be) on exit."""
 
-    def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True):
+    def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True, args=(), start_text=START_TEXT):
+        """`args` go on the program's command line; `start_text` is the log
+        line that says it is up (None for a program that writes none)."""
         self.exe, self.probe_exe, self.scratch = exe, probe, scratch
         os.makedirs(scratch, exist_ok=True)
         self.log = os.path.join(scratch, "messages")
         if fresh and os.path.exists(self.log):
             os.remove(self.log)
         self.wait_for_port = wait_for_port
+        self.args, self.start_text = list(args), start_text
         self.process = None
+        self._pid = None
 
     def __enter__(self):
         if self.wait_for_port:
             # A program of an earlier test may still be letting go of the port.
             wait_until(port_free, "UDP port 514 to be free", timeout=20)
-        starts = self.read_log().count(START_TEXT)
-        self.process = subprocess.Popen(["wine", self.exe], cwd=self.scratch,
+        starts = self.read_log().count(self.start_text) if self.start_text else 0
+        self.process = subprocess.Popen(["wine", self.exe] + self.args, cwd=self.scratch,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             # The first Wine program on a fresh display also starts Wine's
             # desktop process: allow for a slow machine.
-            wait_until(lambda: self.read_log().count(START_TEXT) > starts, "the start-up status line",
-                       timeout=60)
+            if self.start_text:
+                wait_until(lambda: self.read_log().count(self.start_text) > starts, "the start-up status line",
+                           timeout=60)
             if self.wait_for_port:
                 wait_until(port_bound, "the program to bind UDP port 514")
             wait_until(lambda: self.probe("windows", check_rc=False)[0] == 0, "the main window")
@@ -132,6 +137,29 @@ class Program:
 
     def alive(self):
         return self.process.poll() is None
+
+    def pid(self):
+        """The Linux process that runs the program: the one whose command line
+        starts with the program's path and that runs in the scratch directory."""
+        if self._pid is None:
+            scratch = os.path.realpath(self.scratch)
+            for entry in os.listdir("/proc"):
+                try:
+                    with open("/proc/%s/cmdline" % entry, "rb") as f:
+                        command = f.read().split(b"\0")[0]
+                    if command == os.fsencode(self.exe) and os.path.realpath("/proc/%s/cwd" % entry) == scratch:
+                        self._pid = int(entry)
+                        break
+                except (OSError, ValueError):
+                    pass  # not a process, or one that has just ended
+            check(self._pid is not None, "no process runs " + self.exe)
+        return self._pid
+
+    def working_set(self):
+        """(VmRSS, VmHWM) of the program in KiB: its working set now and at its peak."""
+        with open("/proc/%d/status" % self.pid()) as f:
+            fields = dict(line.split(":", 1) for line in f if ":" in line)
+        return int(fields["VmRSS"].split()[0]), int(fields["VmHWM"].split()[0])
 
     def exit_code(self, timeout=20):
         try:
@@ -203,3 +231,34 @@ class Program:
 
 def is_status(line, text):
     return re.fullmatch(CLOCK + b" " + re.escape(text), line) is not None
+
+
+class LogTail:
+    """Follows a growing log file: each call returns the lines completed
+    since the last one (split at LF, without it), reading only new bytes."""
+
+    def __init__(self, path):
+        self.path, self.offset, self.rest = path, 0, b""
+
+    def new_lines(self):
+        try:
+            with open(self.path, "rb") as f:
+                f.seek(self.offset)
+                data = f.read()
+        except FileNotFoundError:
+            return []
+        self.offset += len(data)
+        lines = (self.rest + data).split(b"\n")
+        self.rest = lines.pop()
+        return lines
+
+
+def udp_drops():
+    """Datagrams the kernel dropped for the socket on port 514 (its receive
+    buffer was full), or None when no socket holds the port."""
+    with open("/proc/net/udp") as f:
+        for line in list(f)[1:]:
+            fields = line.split()
+            if fields[1].endswith(":%04X" % PORT):
+                return int(fields[-1])
+    return None
