@@ -1,59 +1,162 @@
-// Appends entries the way the formatter sends them (a dozen pieces each, with
-// colour commands) to a visible view that follows the end, and prints the
-// time per entry and the bytes the layout walked per entry.
-//   view_append [entries]
+// Append cost of the view as the program pays it: entries made by the real
+// formatter go to a visible view that follows the end, one per posted message
+// as socket notifications arrive, measured with about 1 MB and again with about
+// 100 MB of text in the view. Prints microseconds per entry at both and the ratio.
+//   view_append [entries] [small-MB] [large-MB]
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "colorview/append_layout.h"
 #include "colorview/colorview.h"
+#include "syslog/formatter.h"
 
-static LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+namespace {
+
+const UINT kNextEntry = WM_APP + 1;
+const char kDatagram[] = "<189>Oct 11 22:14:15 router7 %LINK-3-UPDOWN: Interface Gi0/1, changed state to up";
+const int kFillPiece = 8 << 20;  // bytes of entries per append while filling
+
+HWND g_view;
+int g_remaining;
+std::string g_recorded;  // what the formatter sent to the recorder window
+int g_recordedAppends;
+sockaddr_in g_sender;
+
+void FormatOne(HWND target) {
+    time_t now = time(nullptr);
+    FormatEntry(target, &now, &g_sender, kDatagram);
 }
 
-static void Pump() {
+// Each entry posts the next, as FD_READ is posted again while datagrams wait:
+// the queue is never idle during a measurement, as under a sustained burst.
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != kNextEntry) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    FormatOne(g_view);
+    if (--g_remaining > 0) PostMessageA(hwnd, kNextEntry, 0, 0);
+    return 0;
+}
+
+LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != CVM_APPENDTEXT) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    g_recorded += reinterpret_cast<const char*>(lParam);
+    g_recordedAppends++;
+    return 1;
+}
+
+void Pump() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER freq;
+    QueryPerformanceFrequency(&freq);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / freq.QuadPart;
+}
+
+int TextLength() {
+    return static_cast<int>(SendMessageA(g_view, WM_GETTEXTLENGTH, 0, 0));
+}
+
+// Brings the view to about `bytes` of text in large appends of whole entries.
+// Colours in the filler may read differently than when sent piece by piece;
+// only its size and mix of bytes matter.
+void FillTo(long long bytes, const std::string& entry) {
+    std::string piece;
+    while (TextLength() < bytes) {
+        long long missing = bytes - TextLength();
+        piece.clear();
+        while (static_cast<long long>(piece.size()) < (missing < kFillPiece ? missing : kFillPiece))
+            piece += entry;
+        if (!SendMessageA(g_view, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(piece.c_str()))) {
+            fprintf(stderr, "the view refused %zu bytes at %d\n", piece.size(), TextLength());
+            exit(1);
+        }
+    }
+}
+
+struct Cost {
+    double microsPerEntry;
+    double layoutBytesPerEntry;
+};
+
+Cost Measure(HWND host, int entries) {
+    long long walked = g_layoutBytesWalked;
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    g_remaining = entries;
+    PostMessageA(host, kNextEntry, 0, 0);
+    MSG msg;
+    while (g_remaining > 0 && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    // The burst is over: whatever the view deferred is drawn now.
+    Pump();
+    UpdateWindow(g_view);
+    QueryPerformanceCounter(&t1);
+    return {1e6 * Seconds(t0, t1) / entries, static_cast<double>(g_layoutBytesWalked - walked) / entries};
+}
+
+HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC proc, DWORD style, HWND parent) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.lpszClassName = name;
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, name, "bench", style, 0, 0, 800, 500, parent, nullptr, instance, nullptr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    int entries = argc > 1 ? atoi(argv[1]) : 300;
+    int entries = argc > 1 ? atoi(argv[1]) : 1000;
+    double smallMB = argc > 2 ? atof(argv[2]) : 1;
+    double largeMB = argc > 3 ? atof(argv[3]) : 100;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterViewClass(instance);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = HostProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = "ViewBenchHost";
-    RegisterClassA(&wc);
-    HWND host = CreateWindowExA(0, "ViewBenchHost", "bench", WS_POPUP | WS_VISIBLE, 0, 0, 800, 500, nullptr,
-                                nullptr, instance, nullptr);
-    HWND view = CreateWindowExA(0, COLORVIEW_CLASS, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 800, 500, host,
-                                nullptr, instance, nullptr);
+    g_sender.sin_family = AF_INET;
+    g_sender.sin_port = htons(40123);
+    g_sender.sin_addr.s_addr = htonl(0xC0000207);  // 192.0.2.7
+
+    // One entry as the formatter sends it, in the middle of a block.
+    HWND recorder = MakeWindow(instance, "ViewBenchRecorder", RecorderProc, WS_POPUP, nullptr);
+    FormatOne(recorder);
+    g_recorded.clear();
+    g_recordedAppends = 0;
+    FormatOne(recorder);
+    DestroyWindow(recorder);
+
+    HWND host = MakeWindow(instance, "ViewBenchHost", HostProc, WS_POPUP | WS_VISIBLE, nullptr);
+    g_view = CreateWindowExA(0, COLORVIEW_CLASS, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 800, 500, host,
+                             nullptr, instance, nullptr);
     Pump();
-    const char* pieces[] = {"\x03" "1,15", "192.168.0.10:514", "\x03", "\r\n", "\x03" "2",
-                            "Dec  8 18:00:54 (0)", "\x03", " ", "\x03" "12", "router7", "\x03",
-                            " local7.notice ", "\x03" "4", "%LINK-3-UPDOWN: Interface Gi0/1, changed state to up",
-                            "\x03", "\r\n"};
-    long long walkedBefore = g_layoutBytesWalked;
-    LARGE_INTEGER freq, t0, t1;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&t0);
-    int pieceCount = 0;
-    for (int e = 0; e < entries; e++) {
-        // A block header only for the first entry, as for one sender.
-        for (size_t i = e == 0 ? 0 : 4; i < sizeof pieces / sizeof pieces[0]; i++, pieceCount++)
-            SendMessageA(view, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(pieces[i]));
-        Pump();
-    }
-    QueryPerformanceCounter(&t1);
-    double ms = 1000.0 * (t1.QuadPart - t0.QuadPart) / freq.QuadPart;
-    printf("entries %d, pieces %d, %.2f ms per entry, %.2f ms per piece, %.0f layout bytes per entry\n", entries,
-           pieceCount, ms / entries, ms / pieceCount,
-           static_cast<double>(g_layoutBytesWalked - walkedBefore) / entries);
+    printf("%d bytes and %d appends per entry, %d entries per measurement\n", static_cast<int>(g_recorded.size()),
+           g_recordedAppends, entries);
+
+    FillTo(static_cast<long long>(smallMB * 1e6), g_recorded);
+    Pump();
+    Measure(host, entries / 10 + 1);  // warm-up: fonts, back buffer, scroll bar
+    int smallLength = TextLength();
+    Cost small = Measure(host, entries);
+
+    // Filling a hidden view keeps the screen out of the way; the view then
+    // shows again, following the end, for the measurement.
+    ShowWindow(host, SW_HIDE);
+    FillTo(static_cast<long long>(largeMB * 1e6), g_recorded);
+    ShowWindow(host, SW_SHOWNOACTIVATE);
+    Pump();
+    UpdateWindow(g_view);
+    int largeLength = TextLength();
+    Cost large = Measure(host, entries);
+
+    printf("at %7.1f MB: %9.1f us per entry, %8.0f layout bytes per entry\n", smallLength / 1e6,
+           small.microsPerEntry, small.layoutBytesPerEntry);
+    printf("at %7.1f MB: %9.1f us per entry, %8.0f layout bytes per entry\n", largeLength / 1e6,
+           large.microsPerEntry, large.layoutBytesPerEntry);
+    printf("ratio %.2f\n", large.microsPerEntry / small.microsPerEntry);
     DestroyWindow(host);
     return 0;
 }
