@@ -307,9 +307,18 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
         if (wanted > INT_MAX || !GrowByteBuffers(vs, static_cast<int>(wanted))) return 0;
     }
 
+    const int writeAt = vs->length;
     vs->logicalLineCount += CopyWithCodes(vs, reinterpret_cast<const unsigned char*>(in));
 
     int relaid = vs->lineCount - 1;
+    // A lead byte that ended the text was measured alone, and wrapped onto a
+    // line of its own; with its trail byte now behind it, it may fit the line
+    // before after all, so that line is laid out again too.
+    if (relaid > 0 && vs->lineStart[relaid] == writeAt - 1 && vs->text[writeAt - 2] != '\n' &&
+        IsDBCSLeadByte(static_cast<BYTE>(vs->text[writeAt - 1]))) {
+        relaid--;
+        vs->lineCount = relaid + 1;
+    }
     NoteLinesChanged(vs, relaid);
     if (!LayoutLines(hwnd, vs, vs->lineStart[relaid])) return 0;
 

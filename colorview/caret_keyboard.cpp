@@ -7,6 +7,7 @@
 
 #include "colorview/hit_test.h"
 #include "colorview/line_walker.h"
+#include "colorview/paint.h"
 #include "colorview/scroll.h"
 
 static bool KeyHeld(int key) {
@@ -137,9 +138,11 @@ LRESULT OnKeyDown(HWND hwnd, WPARAM key) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
     // Text that streamed in is put on screen first, so that the picture, the
-    // view position and the caret the system reports all agree.
+    // view position and the caret the system reports all agree (the caret
+    // moves with appended text even when no row of it is repainted).
     CatchUpScreen(hwnd, vs);
     UpdateWindow(hwnd);
+    PlaceSystemCaret(hwnd, vs);
     bool ctrl = KeyHeld(VK_CONTROL);
     switch (key) {
         case VK_PRIOR:

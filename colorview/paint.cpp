@@ -175,6 +175,15 @@ static void PlaceCaret(ViewState* vs, int line, const RunState* ds) {
     SetCaretPos(XFromPosition(vs, line, ds, vs->caret), (line - vs->topLine) * vs->lineHeight);
 }
 
+void PlaceSystemCaret(HWND hwnd, ViewState* vs) {
+    if (GetFocus() != hwnd) return;
+    int line = LineFromOffset(vs, vs->caret);
+    RunState at;
+    InitRunState(&at, vs);
+    at.bold = BoldAt(vs, vs->lineStart[line]);
+    PlaceCaret(vs, line, &at);
+}
+
 LRESULT OnPaint(HWND hwnd) {
     ViewState* vs = GetViewState(hwnd);
     // Text that arrived since the last catch-up moves the picture first, so
@@ -214,8 +223,10 @@ LRESULT OnPaint(HWND hwnd) {
         }
         DrawDisplayLine(vs, line, &ds);
     }
-    // The caret's line lies outside the update: measured with the state as left.
-    if (caretLine >= 0 && GetFocus() == hwnd) PlaceCaret(vs, caretLine, &ds);
+    // The caret's line lies outside the update: measured in the bold state
+    // its logical line reaches there (what the last drawn line left would
+    // belong to another line).
+    if (caretLine >= 0 && GetFocus() == hwnd) PlaceSystemCaret(hwnd, vs);
 
     BitBlt(windowDC, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
            ps.rcPaint.bottom - ps.rcPaint.top, dc, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);

@@ -33,5 +33,9 @@ void DrawDisplayLine(ViewState* vs, int line, RunState* ds);
 // state `ds` carries into the line, as hit testing measures.
 int XFromPosition(ViewState* vs, int line, const RunState* ds, int target);
 
+// Puts the system caret (when the view has the focus) where the caret
+// stands, whether or not its line is repainted.
+void PlaceSystemCaret(HWND hwnd, ViewState* vs);
+
 // The one text output routine: ExtTextOutA, or a masked copy in mask mode.
 BOOL MaskedTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text, UINT count);

@@ -54,10 +54,16 @@ void SyncScrollBar(HWND hwnd, ViewState* vs) {
             now.nPos != si.nPos)
             SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
     } else {
-        // Everything fits: the bar stays, disabled.
-        if (!known || now.nMin != 0 || now.nMax != visible + 1 || now.nPos != vs->topLine) {
-            SetScrollRange(hwnd, SB_VERT, 0, visible + 1, TRUE);
-            if (now.nPos != vs->topLine) SetScrollPos(hwnd, SB_VERT, vs->topLine, TRUE);
+        // Everything fits: the bar stays, disabled. Its page is cleared with
+        // the range: a page left from before that covers the whole range
+        // would hide the bar, and the client area would widen under the text.
+        if (!known || now.nMin != 0 || now.nMax != visible + 1 || now.nPage != 0 || now.nPos != vs->topLine) {
+            SCROLLINFO si = {};
+            si.cbSize = sizeof(si);
+            si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+            si.nMax = visible + 1;
+            si.nPos = vs->topLine;
+            SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
         }
         EnableScrollBar(hwnd, SB_VERT, ESB_DISABLE_BOTH);
     }
@@ -200,6 +206,8 @@ static int RequestedTopLine(HWND hwnd, const ViewState* vs, int code) {
 LRESULT OnVScroll(HWND hwnd, int code) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
+    // The bar first shows what the record holds: a thumb request reads it.
+    CatchUpScreen(hwnd, vs);
     ScrollTo(hwnd, vs, RequestedTopLine(hwnd, vs, code));
     return 0;
 }

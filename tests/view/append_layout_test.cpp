@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "colorview/append_layout.h"
 #include "colorview/color_codes.h"
 #include "colorview/fonts.h"
+#include "colorview/scroll.h"
 #include "tests/view/view_fixture.h"
 
 namespace {
@@ -141,14 +145,10 @@ TEST_F(AppendLayout, LineCountLimitKeepsTheNewestLogicalLines) {
 }
 
 TEST_F(AppendLayout, SizeLimitDropsWholeOldestLinesAndNeverFillsTheBuffer) {
-    // textLimit as the limit message sets it: the buffers hold exactly the limit.
+    // The limit message makes the buffers hold exactly the limit.
     SetText("");
-    ViewState* v = vs();
-    v->text = static_cast<char*>(ViewReAlloc(v->text, v->capacity, 100));
-    v->attrFlags = static_cast<unsigned char*>(ViewReAlloc(v->attrFlags, v->capacity, 100));
-    v->attrColors = static_cast<unsigned char*>(ViewReAlloc(v->attrColors, v->capacity, 100));
-    v->caret = v->anchor = 0;
-    v->capacity = v->textLimit = 100;
+    SendMessageA(tv_.view, EM_LIMITTEXT, 100, 0);
+    ASSERT_EQ(vs()->capacity, 100);
 
     std::string expected;
     for (int i = 0; i < 40; i++) {
@@ -334,49 +334,179 @@ std::string RandomPiece(Lcg* rng) {
     return s;
 }
 
-TEST_F(AppendLayout, RandomisedOperationsKeepEveryInvariant) {
-    Lcg rng = {20261208u};
-    const int kOps = 3000;
-    // Hidden, so that the run measures layout rather than the screen.
-    ShowWindow(tv_.view, SW_HIDE);
-    for (int op = 0; op < kOps; op++) {
-        int what = rng.Below(100);
-        std::string trace = "op " + std::to_string(op) + " kind " + std::to_string(what);
-        int failAt = 0;
-        if (what < 70) {
-            if (rng.Below(20) == 0) failAt = 1 + rng.Below(3);
-            g_viewAllocFailCountdown = failAt;
-            Append(tv_.view, RandomPiece(&rng));
-        } else if (what < 76) {
-            if (rng.Below(4) == 0) failAt = 1 + rng.Below(6);
-            g_viewAllocFailCountdown = failAt;
-            SetText(RandomPiece(&rng));
-        } else if (what < 84) {
-            SendMessageA(tv_.view, CVM_SETMAXLINES, rng.Below(4) == 0 ? 0 : 1 + rng.Below(30), 0);
-        } else if (what < 90) {
-            if (rng.Below(5) == 0) failAt = 1;
-            g_viewAllocFailCountdown = failAt;
-            ResizeView(tv_, 60 + rng.Below(400), 40 + rng.Below(300));
-        } else if (what < 95) {
-            // The user scrolls back, or the view is locked.
-            ViewState* v = vs();
-            v->topLine = v->maxTopLine > 0 ? rng.Below(v->maxTopLine + 1) : 0;
-            v->scrollLock = rng.Below(4) == 0;
-        } else {
-            // A selection somewhere in the text.
-            ViewState* v = vs();
-            v->anchor = rng.Below(v->length + 1);
-            v->caret = rng.Below(v->length + 1);
-        }
-        g_viewAllocFailCountdown = 0;
-        if (failAt) {
-            // A failed layout leaves lines missing until the next full one.
-            vs()->layoutWidth = 0;
-            SendMessageA(tv_.view, WM_SIZE, 0, 0);
-        }
-        std::string broken = CheckInvariants(tv_.view, failAt || op % 10 == 0);
-        ASSERT_EQ(broken, "") << trace << " fail at " << failAt;
+// One random operation of a user, a host or the network on the view. It is
+// drawn whole before it is applied, so that the same sequence can be replayed.
+struct RandomOp {
+    int kind;
+    std::string text;
+    int a, b, c;
+    int failAt;  // the allocation that fails during the operation, 0 for none
+};
+
+RandomOp NextRandomOp(Lcg* rng) {
+    RandomOp op = {rng->Below(100), "", static_cast<int>(rng->Next()), static_cast<int>(rng->Next()),
+                   rng->Below(4), 0};
+    if (op.kind < 55 || (op.kind >= 60 && op.kind < 64)) op.text = RandomPiece(rng);
+    // Allocation failures where the view allocates: appends, replacing the
+    // text, limits and re-layouts.
+    bool allocates = op.kind < 64 || (op.kind >= 70 && op.kind < 78);
+    if (allocates && rng->Below(20) == 0) op.failAt = 1 + rng->Below(6);
+    return op;
+}
+
+const WPARAM kKeys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_PRIOR, VK_NEXT, 'A', 'C'};
+
+// Applies `op`; returns a word for the failure message.
+const char* ApplyRandomOp(TestView* tv, const RandomOp& op) {
+    HWND view = tv->view;
+    ViewState* v = StateOf(view);
+    int length = v->length;
+    g_viewAllocFailCountdown = op.failAt;
+    const char* what = "";
+    if (op.kind < 55) {
+        what = "append";
+        Append(view, op.text);
+    } else if (op.kind < 60) {
+        what = "split pair";  // a lead byte at the end of one append, its trail byte in the next
+        Append(view, std::string("x\x88"));
+        Append(view, std::string("\x9f") + (op.c ? "\r\n" : "y"));
+    } else if (op.kind < 64) {
+        what = "set text";
+        SendMessageA(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(op.text.c_str()));
+    } else if (op.kind < 68) {
+        what = "line limit";
+        SendMessageA(view, CVM_SETMAXLINES, op.c == 0 ? 0 : 1 + op.a % 30, 0);
+    } else if (op.kind < 70) {
+        what = "text limit";
+        SendMessageA(view, EM_LIMITTEXT, op.c == 0 ? 0 : 40 + op.a % 3000, 0);
+    } else if (op.kind < 74) {
+        what = "resize";
+        ResizeView(*tv, 60 + op.a % 400, 40 + op.b % 300);
+    } else if (op.kind < 76) {
+        what = "font";
+        static const int kSizes[] = {8, 9, 12, 20};
+        SendMessageA(view, CVM_SETFONTFACE, kSizes[op.c], reinterpret_cast<LPARAM>(op.c == 3 ? "IPAPGothic" : nullptr));
+    } else if (op.kind < 78) {
+        what = "tab stops";
+        int width = op.a % 12;
+        SendMessageA(view, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&width));
+    } else if (op.kind < 88) {
+        what = "key";
+        BYTE keys[256] = {};
+        keys[VK_SHIFT] = (op.c & 1) ? 0x80 : 0;
+        keys[VK_CONTROL] = (op.c & 2) ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageA(view, WM_KEYDOWN, kKeys[op.a % 10], 0);
+        memset(keys, 0, sizeof keys);
+        SetKeyboardState(keys);
+    } else if (op.kind < 92) {
+        what = "select";
+        SendMessageA(view, EM_SETSEL, op.a % (length + 5) - 2, op.b % (length + 5) - 2);
+    } else if (op.kind < 96) {
+        what = "scroll";
+        SendMessageA(view, WM_VSCROLL, op.a % 9, 0);
+        if (op.c == 0) SendMessageA(view, CVM_SETSCROLLLOCK, op.b & 1, 0);
+    } else {
+        what = "mouse";
+        RECT rc = ClientRect(view);
+        int h = rc.bottom + 1;
+        LPARAM from = MAKELPARAM(op.a % (rc.right + 1), op.b % h);
+        LPARAM to = MAKELPARAM(op.b % (rc.right + 1), op.a % (3 * h) - h);
+        SendMessageA(view, WM_LBUTTONDOWN, MK_LBUTTON, from);
+        SendMessageA(view, WM_MOUSEMOVE, MK_LBUTTON, to);
+        SendMessageA(view, WM_LBUTTONUP, 0, to);
     }
+    g_viewAllocFailCountdown = 0;
+    if (op.failAt) {
+        // A failed layout leaves lines missing until the next full one.
+        StateOf(view)->layoutWidth = 0;
+        SendMessageA(view, WM_SIZE, 0, 0);
+    }
+    return what;
+}
+
+// What the record holds, everything that must not depend on when the screen
+// catches up.
+std::string Snapshot(HWND view) {
+    ViewState* v = StateOf(view);
+    std::string out(v->text, v->length);
+    out.append(reinterpret_cast<const char*>(v->attrFlags), v->length + 1);
+    out.append(reinterpret_cast<const char*>(v->attrColors), v->length + 1);
+    out.append(reinterpret_cast<const char*>(v->lineStart), v->lineCount * sizeof(int));
+    out.append(reinterpret_cast<const char*>(v->lineLength), v->lineCount * sizeof(int));
+    RECT client = ClientRect(view);
+    int fields[] = {v->topLine,   v->maxTopLine,     v->caret,  v->anchor,        v->goalX,
+                    v->logicalLineCount, v->textLimit, v->maxLines, v->tabWidth, v->layoutWidth,
+                    static_cast<int>(client.right), static_cast<int>(client.bottom), v->lineHeight};
+    out.append(reinterpret_cast<const char*>(fields), sizeof fields);
+    return out;
+}
+
+// Runs `ops` random operations from `seed` on a fresh, focused view, checking
+// every invariant after each; "" or what broke. With `snapshots` it records
+// the record after each operation, or compares with what an earlier run recorded.
+std::string RunRandomOps(TestView* tv, uint32_t seed, int ops, std::vector<std::string>* snapshots, bool record) {
+    Lcg rng = {seed};
+    SendMessageA(tv->view, EM_LIMITTEXT, 0, 0);
+    SendMessageA(tv->view, CVM_SETMAXLINES, 0, 0);
+    SendMessageA(tv->view, CVM_SETSCROLLLOCK, 0, 0);
+    SendMessageA(tv->view, CVM_SETFONTFACE, 9, 0);
+    SendMessageA(tv->view, EM_SETTABSTOPS, 0, 0);
+    SendMessageA(tv->view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    ResizeView(*tv, 400, 200);
+    SetFocus(tv->view);
+    for (int i = 0; i < ops; i++) {
+        RandomOp op = NextRandomOp(&rng);
+        const char* what = ApplyRandomOp(tv, op);
+        std::string broken = CheckInvariants(tv->view, op.failAt || i % 10 == 0);
+        std::string where = "seed " + std::to_string(seed) + " op " + std::to_string(i) + " (" + what + ", fail at " +
+                            std::to_string(op.failAt) + "): ";
+        if (!broken.empty()) return where + broken;
+        if (!snapshots) continue;
+        if (record) {
+            snapshots->push_back(Snapshot(tv->view));
+        } else if ((*snapshots)[i] != Snapshot(tv->view)) {
+            return where + "the record differs from the run that caught up after every append";
+        }
+    }
+    return "";
+}
+
+// The same operations with the screen catching up after every append and
+// in batches must leave the same record after every step.
+TEST_F(AppendLayout, RandomisedOperationsKeepEveryInvariantBatchedOrNot) {
+    const int savedCatchUp = g_screenCatchUpMs;
+    std::vector<std::string> snapshots;
+    g_screenCatchUpMs = 0;
+    std::string broken = RunRandomOps(&tv_, 20261208u, 2000, &snapshots, true);
+    EXPECT_EQ(broken, "");
+    g_screenCatchUpMs = 1000000;  // only idle paints and user actions catch up
+    if (broken.empty()) {
+        EXPECT_EQ(RunRandomOps(&tv_, 20261208u, 2000, &snapshots, false), "");
+    }
+    g_screenCatchUpMs = savedCatchUp;
+}
+
+// A benchmark, not a test: VIEW_RANDOM_OPS=1000000 runs that many operations
+// in runs of 2,000 from consecutive seeds and prints operations per second
+// and the first failing seed.
+TEST_F(AppendLayout, RandomisedOperationsAtScale) {
+    const char* wanted = getenv("VIEW_RANDOM_OPS");
+    if (!wanted) GTEST_SKIP() << "set VIEW_RANDOM_OPS to run";
+    const long long total = atoll(wanted);
+    const char* first = getenv("VIEW_RANDOM_SEED");
+    uint32_t seed = first ? static_cast<uint32_t>(strtoul(first, nullptr, 10)) : 1u;
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    long long done = 0;
+    std::string failure;
+    for (; done < total && failure.empty(); seed++, done += 2000) failure = RunRandomOps(&tv_, seed, 2000, nullptr, false);
+    QueryPerformanceCounter(&t1);
+    double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart;
+    printf("random view operations: %lld in %.1f s, %.0f per second; %s\n", done, seconds, done / seconds,
+           failure.empty() ? "no failure" : ("first failure: " + failure).c_str());
+    EXPECT_EQ(failure, "");
 }
 
 // ---- Leaks ------------------------------------------------------------------
