@@ -264,6 +264,61 @@ TEST_F(ScrollTest, EmScrollPassesTheCodeOn) {
     ExpectSettledAt(kMaxTop, kMaxTop - kVisible);
 }
 
+// Entries streaming in are put on screen in batches, not one paint per
+// append; once the queue is idle the picture is exactly a fresh paint, from
+// the bottom, scrolled back, held by the scroll lock, and while the line
+// limit drops old lines. Small bursts move the picture already on screen,
+// large ones repaint it.
+TEST_F(ScrollTest, BurstsOfAppendsEndInTheFreshPicture) {
+    struct Case {
+        const char* what;
+        int from;
+        int lock;
+        int maxLines;
+    } cases[] = {
+        {"at the bottom", kMaxTop, 0, 0},
+        {"scrolled back", 12, 0, 0},
+        {"held", kMaxTop, 1, 0},
+        {"dropping old lines at the bottom", kMaxTop, 0, 45},
+        {"dropping old lines scrolled back", 12, 0, 45},
+    };
+    const int savedCatchUp = g_screenCatchUpMs;
+    int piece = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open(kLines);
+        ShowFrom(c.from);
+        SendMessageA(view_, CVM_SETSCROLLLOCK, c.lock, 0);
+        SendMessageA(view_, CVM_SETMAXLINES, c.maxLines, 0);
+        for (int burst = 1; burst <= 24; burst++) {
+            // Bursts of 1 to 24 pieces, half of them ending a line; the
+            // screen catches up only once the queue is idle.
+            g_screenCatchUpMs = 1000000;
+            for (int i = 0; i < burst; i++, piece++) {
+                char text[48];
+                snprintf(text, sizeof text, piece % 2 ? "\x03%d,0entry %d" : "\r\n\x02%d\x02 ", piece % 16, piece);
+                Append(view_, text);
+            }
+            EXPECT_EQ(g_paints, 0) << "burst " << burst;
+            PumpMessages();
+            ASSERT_EQ(RowDifferingFromFreshPaint(view_), -1) << "burst " << burst;
+            ResetPaintLog();
+        }
+        EXPECT_EQ(vs_->topLine, c.from == kMaxTop && !c.lock ? vs_->maxTopLine : vs_->topLine);
+        EXPECT_EQ(GetScrollPos(view_, SB_VERT), vs_->topLine);
+        EXPECT_EQ(CheckInvariants(view_), "");
+
+        // A long burst at the normal pace catches up now and then, not per append.
+        g_screenCatchUpMs = savedCatchUp;
+        for (int i = 0; i < 400; i++, piece++) Append(view_, piece % 2 ? "more " : "\r\n");
+        EXPECT_LT(g_paints, 100);
+        PumpMessages();
+        EXPECT_EQ(RowDifferingFromFreshPaint(view_), -1);
+        DestroyTestView(&tv_);
+    }
+    g_screenCatchUpMs = savedCatchUp;
+}
+
 struct RangeCase {
     int lineA, lineB;  // display lines of the two positions
     int top;
