@@ -1,5 +1,7 @@
 // Public interface of the colour text view control, window class "mireva-san":
-// its class registration and the index of every message it handles or sends.
+// its class registration, its own messages and the notifications it sends to
+// its parent. It also answers the system's edit-control queries and
+// selection messages (EM_*) and WM_COPY, as a read-only multi-line edit does.
 // Hosts include this header; the view's own units include it too.
 #pragma once
 
