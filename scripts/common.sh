@@ -6,7 +6,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # ORNIVEL_BUILD lets several checkouts of work share one tree without sharing a build.
 BUILD="${ORNIVEL_BUILD:-$ROOT/build}"
 PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
-          locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3 clang xclip)
+          locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3 clang xclip
+          libclang-rt-dev)
 
 say() { printf '%s\n' "$*" >&2; }
 
