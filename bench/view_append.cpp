@@ -1,15 +1,18 @@
 // Append cost of the view as the program pays it: entries made by the real
 // formatter go to a visible view that follows the end, one per posted message
 // as socket notifications arrive, measured with about 1 MB and again with about
-// 100 MB of text in the view. Prints microseconds per entry at both and the ratio.
-//   view_append [entries] [small-MB] [large-MB]
+// 100 MB of text in the view, in rounds. Prints microseconds per entry at both
+// (median and mean of the rounds) and the ratio of the medians.
+//   view_append [entries-per-round] [small-MB] [large-MB] [rounds]
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "colorview/append_layout.h"
 #include "colorview/colorview.h"
@@ -80,13 +83,7 @@ void FillTo(long long bytes, const std::string& entry) {
     }
 }
 
-struct Cost {
-    double microsPerEntry;
-    double layoutBytesPerEntry;
-};
-
-Cost Measure(HWND host, int entries) {
-    long long walked = g_layoutBytesWalked;
+double MeasureRound(HWND host, int entries) {
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     g_remaining = entries;
@@ -97,7 +94,45 @@ Cost Measure(HWND host, int entries) {
     Pump();
     UpdateWindow(g_view);
     QueryPerformanceCounter(&t1);
-    return {1e6 * Seconds(t0, t1) / entries, static_cast<double>(g_layoutBytesWalked - walked) / entries};
+    return 1e6 * Seconds(t0, t1) / entries;
+}
+
+// Other processes on the machine disturb single rounds; the median of
+// several shows the view's own cost, the mean includes rare buffer growth.
+struct Cost {
+    double median;
+    double mean;
+    double layoutBytesPerEntry;
+    double megabytes;  // text in the view when the measurement began
+};
+
+Cost Measure(HWND host, int entries, int rounds) {
+    Cost cost = {0, 0, 0, TextLength() / 1e6};
+    long long walked = g_layoutBytesWalked;
+    std::vector<double> micros;
+    for (int r = 0; r < rounds; r++) micros.push_back(MeasureRound(host, entries));
+    for (double m : micros) cost.mean += m / rounds;
+    std::sort(micros.begin(), micros.end());
+    cost.median = micros[rounds / 2];
+    cost.layoutBytesPerEntry = static_cast<double>(g_layoutBytesWalked - walked) / (static_cast<double>(entries) * rounds);
+    return cost;
+}
+
+void PrintCost(const Cost& cost) {
+    printf("at %7.1f MB: %9.1f us per entry (median), %9.1f (mean), %6.0f layout bytes per entry\n", cost.megabytes,
+           cost.median, cost.mean, cost.layoutBytesPerEntry);
+}
+
+// Filling a hidden view keeps the screen out of the way; the view then shows
+// again, following the end, and both sizes are measured from the same state.
+Cost FillAndMeasure(HWND host, double megabytes, int entries, int rounds) {
+    ShowWindow(host, SW_HIDE);
+    FillTo(static_cast<long long>(megabytes * 1e6), g_recorded);
+    ShowWindow(host, SW_SHOWNOACTIVATE);
+    Pump();
+    UpdateWindow(g_view);
+    MeasureRound(host, entries / 10 + 1);  // warm-up: the first screen updates after showing
+    return Measure(host, entries, rounds);
 }
 
 HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC proc, DWORD style, HWND parent) {
@@ -112,9 +147,10 @@ HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC proc, DWORD style,
 }  // namespace
 
 int main(int argc, char** argv) {
-    int entries = argc > 1 ? atoi(argv[1]) : 1000;
+    int entries = argc > 1 ? atoi(argv[1]) : 2000;
     double smallMB = argc > 2 ? atof(argv[2]) : 1;
     double largeMB = argc > 3 ? atof(argv[3]) : 100;
+    int rounds = argc > 4 ? std::max(1, atoi(argv[4])) : 5;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterViewClass(instance);
     g_sender.sin_family = AF_INET;
@@ -133,30 +169,15 @@ int main(int argc, char** argv) {
     g_view = CreateWindowExA(0, COLORVIEW_CLASS, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 800, 500, host,
                              nullptr, instance, nullptr);
     Pump();
-    printf("%d bytes and %d appends per entry, %d entries per measurement\n", static_cast<int>(g_recorded.size()),
-           g_recordedAppends, entries);
+    printf("%d bytes and %d appends per entry, %d rounds of %d entries\n", static_cast<int>(g_recorded.size()),
+           g_recordedAppends, rounds, entries);
 
-    FillTo(static_cast<long long>(smallMB * 1e6), g_recorded);
-    Pump();
-    Measure(host, entries / 10 + 1);  // warm-up: fonts, back buffer, scroll bar
-    int smallLength = TextLength();
-    Cost small = Measure(host, entries);
+    Cost small = FillAndMeasure(host, smallMB, entries, rounds);
+    Cost large = FillAndMeasure(host, largeMB, entries, rounds);
 
-    // Filling a hidden view keeps the screen out of the way; the view then
-    // shows again, following the end, for the measurement.
-    ShowWindow(host, SW_HIDE);
-    FillTo(static_cast<long long>(largeMB * 1e6), g_recorded);
-    ShowWindow(host, SW_SHOWNOACTIVATE);
-    Pump();
-    UpdateWindow(g_view);
-    int largeLength = TextLength();
-    Cost large = Measure(host, entries);
-
-    printf("at %7.1f MB: %9.1f us per entry, %8.0f layout bytes per entry\n", smallLength / 1e6,
-           small.microsPerEntry, small.layoutBytesPerEntry);
-    printf("at %7.1f MB: %9.1f us per entry, %8.0f layout bytes per entry\n", largeLength / 1e6,
-           large.microsPerEntry, large.layoutBytesPerEntry);
-    printf("ratio %.2f\n", large.microsPerEntry / small.microsPerEntry);
+    PrintCost(small);
+    PrintCost(large);
+    printf("ratio %.2f (median), %.2f (mean)\n", large.median / small.median, large.mean / small.mean);
     DestroyWindow(host);
     return 0;
 }
