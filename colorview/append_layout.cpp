@@ -71,9 +71,38 @@ void DropLeadingLines(ViewState* vs, int k) {
     vs->maxTopLine = vs->maxTopLine > k ? vs->maxTopLine - k : 0;
 }
 
+// The codes on the bytes a cut takes from the kept text's logical line (the
+// CR bytes between its line feed and the cut) still style the kept text:
+// their toggles and the colours they leave in force move onto the first
+// kept byte, so that the kept lines look, and wrap, as before.
+static void KeepCutAttributes(ViewState* vs, int cut) {
+    int from = cut;
+    while (from > 0 && vs->text[from - 1] != '\n') from--;
+    if (from == cut) return;
+    const unsigned char kToggles = kAttrBold | kAttrUnderline | kAttrItalic | kAttrReverse;
+    unsigned char toggles = 0;
+    int fg = -1, bg = -1;  // -1: unchanged, -2: the defaults, else a palette index
+    // Character starts only, as everywhere: a code on a trail byte does nothing.
+    for (int i = from; i <= cut; i += i < cut ? CharBytes(vs->text, i) : 1) {
+        unsigned char flags = vs->attrFlags[i], colors = vs->attrColors[i];
+        toggles ^= flags & kToggles;
+        if (flags & kAttrReset) fg = bg = -2;
+        if (flags & kAttrFore) fg = colors & 0x0F;
+        if (flags & kAttrBack) bg = colors >> 4;
+    }
+    unsigned char flags = toggles | (vs->attrFlags[cut] & kAttrHot);
+    unsigned char colors = 0;
+    if (fg == -2 || bg == -2) flags |= kAttrReset;
+    if (fg >= 0) flags |= kAttrFore, colors |= static_cast<unsigned char>(fg);
+    if (bg >= 0) flags |= kAttrBack, colors |= static_cast<unsigned char>(bg << 4);
+    vs->attrFlags[cut] = flags;
+    vs->attrColors[cut] = colors;
+}
+
 // Removes text[0..cut) and the display lines before the one holding `cut`;
 // returns the number of display lines dropped.
 static int FrontCut(ViewState* vs, int cut, bool inAppend) {
+    KeepCutAttributes(vs, cut);
     int k = LineFromOffset(vs, cut);
     int kStart = vs->lineStart[k];
     DropLeadingLines(vs, k);

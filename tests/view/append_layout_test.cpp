@@ -142,6 +142,14 @@ TEST_F(AppendLayout, LineCountLimitKeepsTheNewestLogicalLines) {
     Append(tv_.view, "7\n8");  // one line feed in: one old line out
     EXPECT_EQ(ViewText(tv_.view), "67\n8");
     EXPECT_EQ(CheckInvariants(tv_.view), "");
+
+    // A bold code on a CR that the cut takes away still styles the kept line.
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 0, 0);
+    SetText("x\r\n\x02\rWWWW\r\nz");
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 2, 0);
+    EXPECT_EQ(ViewText(tv_.view), "WWWW\r\nz");
+    EXPECT_EQ(vs()->attrFlags[0], kAttrBold);
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
 
 TEST_F(AppendLayout, SizeLimitDropsWholeOldestLinesAndNeverFillsTheBuffer) {
