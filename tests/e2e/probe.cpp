@@ -1,7 +1,9 @@
 // Test helper that looks at the running program from outside, as another
 // Windows process: finds its windows, reads the view's text (WM_GETTEXT is
 // copied across processes), posts messages, types keys, and tries the log
-// file's sharing. Output is binary-safe: texts are written as hex.
+// file's sharing, reads and sets the clipboard, and reports the system's
+// colours and the view's font metrics. Output is binary-safe: texts are
+// written as hex.
 #include <windows.h>
 
 #include <cstdio>
@@ -193,6 +195,87 @@ int LogSharing() {
     return 0;
 }
 
+// send TARGET MSG WPARAM LPARAM: sends the message and prints its result in
+// decimal. Only messages whose parameters are numbers (or null pointers).
+int Send(char** args) {
+    HWND target = Target(args[0]);
+    if (!target) return 2;
+    LRESULT result = SendMessageA(target, strtoul(args[1], nullptr, 0), strtoull(args[2], nullptr, 0),
+                                  strtoll(args[3], nullptr, 0));
+    printf("%lld\n", static_cast<long long>(result));
+    return 0;
+}
+
+// clipboard: the clipboard's CF_TEXT as hex ("none" when it holds no text).
+// clipboard HEX: puts those bytes on the clipboard as CF_TEXT instead.
+int Clipboard(const char* set) {
+    if (!OpenClipboard(nullptr)) return 1;
+    int rc = 0;
+    if (set) {
+        size_t n = strlen(set) / 2;
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, n + 1);
+        char* bytes = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+        for (size_t i = 0; bytes && i < n; i++) {
+            char pair[3] = {set[2 * i], set[2 * i + 1], 0};
+            bytes[i] = static_cast<char>(strtoul(pair, nullptr, 16));
+        }
+        if (bytes) GlobalUnlock(block);
+        rc = bytes && EmptyClipboard() && SetClipboardData(CF_TEXT, block) ? 0 : 1;
+        if (rc && block) GlobalFree(block);  // the clipboard did not take it
+    } else {
+        HANDLE data = GetClipboardData(CF_TEXT);
+        const char* text = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+        printf("%s\n", text ? Hex(text, strlen(text)).c_str() : "none");
+        if (text) GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return rc;
+}
+
+// metrics: "font HEIGHT AVERAGE-WIDTH" of the font the view asks for by
+// default (9 points, any fixed-pitch face of the Shift-JIS character set),
+// then "colors HIGHLIGHT MENUTEXT MENU" as RRGGBB.
+int Metrics() {
+    HDC dc = GetDC(nullptr);
+    LOGFONTA lf = {};
+    lf.lfHeight = -(GetDeviceCaps(dc, LOGPIXELSY) * 9 / 72);
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    lf.lfPitchAndFamily = FIXED_PITCH;
+    HFONT font = CreateFontIndirectA(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    printf("font %ld %ld\ncolors", tm.tmHeight, tm.tmAveCharWidth);
+    for (int index : {COLOR_HIGHLIGHT, COLOR_MENUTEXT, COLOR_MENU}) {
+        COLORREF c = GetSysColor(index);
+        printf(" %02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
+    }
+    printf("\n");
+    return 0;
+}
+
+// menu: the program's visible popup menu (class #32768) as "menu L T R B" in
+// screen coordinates; exit code 1 while there is none. Its items cannot be
+// read from another process under Wine, so their state is judged from a
+// screenshot.
+int Menu() {
+    DWORD process = 0;
+    GetWindowThreadProcessId(MainWindow(), &process);
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+         w = FindWindowExA(nullptr, w, "#32768", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        RECT rc;
+        if (owner != process || !IsWindowVisible(w) || !GetWindowRect(w, &rc)) continue;
+        printf("menu %ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
+        return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,8 +287,13 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "log") == 0) return LogSharing();
     if (argc >= 4 && strcmp(argv[1], "size") == 0) return Size(argv[2], argv[3]);
     if (argc >= 2 && strcmp(argv[1], "geometry") == 0) return Geometry();
+    if (argc >= 6 && strcmp(argv[1], "send") == 0) return Send(argv + 2);
+    if (argc >= 2 && strcmp(argv[1], "clipboard") == 0) return Clipboard(argc >= 3 ? argv[2] : nullptr);
+    if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
+    if (argc >= 2 && strcmp(argv[1], "menu") == 0) return Menu();
     fprintf(stderr,
             "usage: probe view | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
-            "       keys TARGET VK[+VK...] ... | click TARGET   (TARGET: main, view or a hex handle)\n");
+            "       send TARGET MSG WPARAM LPARAM | keys TARGET VK[+VK...] ... | click TARGET |\n"
+            "       clipboard [HEX] | metrics | menu   (TARGET: main, view or a hex handle)\n");
     return 64;
 }
