@@ -144,9 +144,9 @@ TEST_F(AppendLayout, LineCountLimitKeepsTheNewestLogicalLines) {
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 
     // A bold code on a CR that the cut takes away still styles the kept line.
-    SendMessageA(tv_.view, CVM_SETMAXLINES, 0, 0);
-    SetText("x\r\n\x02\rWWWW\r\nz");
     SendMessageA(tv_.view, CVM_SETMAXLINES, 2, 0);
+    SetText("x\r\n\x02\rWWWW");
+    Append(tv_.view, "\r\nz");
     EXPECT_EQ(ViewText(tv_.view), "WWWW\r\nz");
     EXPECT_EQ(vs()->attrFlags[0], kAttrBold);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
