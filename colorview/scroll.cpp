@@ -139,11 +139,14 @@ void ScreenChanged(HWND hwnd, ViewState* vs) {
         return;
     }
     // Leave an update region behind: WM_PAINT comes once the queue is idle,
-    // and painting catches up first.
+    // and painting catches up first. Once is enough until then (each
+    // invalidation is a round trip to the server under Wine).
+    if (vs->idlePaintPending) return;
     RECT client;
     GetClientRect(hwnd, &client);
     client.top = client.bottom > 1 ? client.bottom - 1 : 0;
     InvalidateRect(hwnd, &client, FALSE);
+    vs->idlePaintPending = 1;
 }
 
 void MoveView(HWND hwnd, ViewState* vs, int top) {

@@ -186,11 +186,10 @@ void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTim
     char source[kSenderTextSize];
     bool opensBlock = NoteBlock(sender, msg.host, source, sizeof source);
 
-    // The clock shows the fields as parsed; mktime then normalises its copy.
+    // The clock shows the fields as parsed; the conversion normalises a copy.
     char timeText[kTimeTextSize];
     FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, timeText, sizeof timeText);
-    struct tm messageTm = msg.time;
-    time_t messageTime = mktime(&messageTm);
+    time_t messageTime = MakeLocalTime(&msg.time);
     char label[kLabelSize];
     FormatLabel(label, sizeof label, timeText, receiveTime, messageTime);
 
@@ -230,10 +229,10 @@ void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTim
 }
 
 void BuildStatusLine(EntryText* entry, time_t now, const char* text) {
-    const struct tm* local = localtime(&now);
+    struct tm local;
     char timeText[kTimeTextSize];
-    if (local != nullptr)
-        FormatClock(local->tm_hour, local->tm_min, local->tm_sec, timeText, sizeof timeText);
+    if (LocalTimeOf(now, &local))
+        FormatClock(local.tm_hour, local.tm_min, local.tm_sec, timeText, sizeof timeText);
     else
         FormatClock(0, 0, 0, timeText, sizeof timeText);
 

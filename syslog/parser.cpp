@@ -172,11 +172,7 @@ void ParseMessage(const char* datagram, const sockaddr_in* sender, time_t receiv
     ParsePri(msg);
 
     struct tm arrival;
-    const struct tm* local = localtime(&receiveTime);
-    if (local != nullptr)
-        arrival = *local;
-    else
-        memset(&arrival, 0, sizeof arrival);
+    if (!LocalTimeOf(receiveTime, &arrival)) memset(&arrival, 0, sizeof arrival);
 
     if (ParseTimestamp(msg))
         ReadHost(msg);
@@ -184,4 +180,32 @@ void ParseMessage(const char* datagram, const sockaddr_in* sender, time_t receiv
         FormatSender(sender, msg->host, kHostSize);
 
     CompleteTime(&msg->time, &arrival);
+}
+
+bool LocalTimeOf(time_t t, struct tm* out) {
+    static time_t lastTime;
+    static struct tm lastLocal;
+    static bool known = false;
+    if (!known || t != lastTime) {
+        const struct tm* local = localtime(&t);
+        if (local == nullptr) return false;
+        lastTime = t;
+        lastLocal = *local;
+        known = true;
+    }
+    *out = lastLocal;
+    return true;
+}
+
+time_t MakeLocalTime(const struct tm* t) {
+    static struct tm lastTm;
+    static time_t lastTime;
+    static bool known = false;
+    if (!known || memcmp(t, &lastTm, sizeof lastTm) != 0) {
+        struct tm copy = *t;  // mktime normalises what it is given
+        lastTime = mktime(&copy);
+        lastTm = *t;
+        known = true;
+    }
+    return lastTime;
 }

@@ -44,6 +44,14 @@ int LookupMonth(const char* word);
 void CompleteTime(struct tm* t, const struct tm* arrival);
 const char* LookupName(const NameCode* table, int code);
 
+// localtime and mktime, remembering their last answer: the datagrams of a
+// burst arrive within one second and name the same times, and every
+// conversion asks the system for its time zone (under Wine a round trip to
+// the server and a look at the zone file). LocalTimeOf is false when the
+// time cannot be converted; MakeLocalTime leaves its argument as it is.
+bool LocalTimeOf(time_t t, struct tm* out);
+time_t MakeLocalTime(const struct tm* t);
+
 // "a.b.c.d:port" of a sender, the port in host order; used for the host of a
 // message without timestamp and for the formatter's source header.
 void FormatSender(const sockaddr_in* sender, char* out, size_t size);
