@@ -28,6 +28,16 @@ LRESULT SendEntryText(HWND view, const EntryText* entry) {
 
 }  // namespace
 
+time_t CurrentTime() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;  // 100-nanosecond intervals since 1601
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    const ULONGLONG kTicksTo1970 = 116444736000000000ULL, kTicksPerSecond = 10000000ULL;
+    return static_cast<time_t>((ticks.QuadPart - kTicksTo1970) / kTicksPerSecond);
+}
+
 bool OpenLog() {
     g_logFile = CreateFileA("messages", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -49,6 +59,6 @@ LRESULT FormatEntry(HWND view, const time_t* receiveTime, const sockaddr_in* sen
 
 LRESULT WriteStatusLine(HWND view, const char* text) {
     EntryText entry;
-    BuildStatusLine(&entry, time(nullptr), text);
+    BuildStatusLine(&entry, CurrentTime(), text);
     return SendEntryText(view, &entry);
 }

@@ -95,7 +95,7 @@ void OnSocketNotify(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 void ReceiveDatagram() {
     char buffer[kReceiveBufferSize];
-    time_t receiveTime = time(nullptr);
+    time_t receiveTime = CurrentTime();
     int addressLength = sizeof g_lastPeer;
     // One receive only: WinSock posts FD_READ again while datagrams are queued.
     int received = recvfrom(g_socket, buffer, kReceiveBufferSize - 1, 0,

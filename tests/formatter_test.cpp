@@ -271,6 +271,10 @@ TEST_F(Formatter, DifferenceIsArrivalMinusMessageTime) {
     Entry("hello world", LocalTime(2024, 3, 14, 9, 41, 30));
     EXPECT_TRUE(EndsWith(JoinText(g_appends), "09:41:30(0) <192.0.2.7:40123> hello world\r\n"))
         << JoinText(g_appends);
+    // The arrival time comes from the system clock as time() gives it.
+    time_t before = time(nullptr), now = CurrentTime(), after = time(nullptr);
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, after);
 }
 
 // The clock text as documented: 0..99 two digits, anything else as sent.
