@@ -188,10 +188,7 @@ LRESULT OnPaint(HWND hwnd) {
     ViewState* vs = GetViewState(hwnd);
     // Text that arrived since the last catch-up moves the picture first, so
     // that the update region below covers everything out of date.
-    if (vs) {
-        vs->idlePaintPending = 0;
-        CatchUpScreen(hwnd, vs);
-    }
+    if (vs) CatchUpScreen(hwnd, vs);
     PAINTSTRUCT ps;
     HDC windowDC = BeginPaint(hwnd, &ps);
     // Without a record there is nothing to draw, but the update region must

@@ -11,6 +11,9 @@ int g_screenCatchUpMs = 40;
 
 // Rows scrolled per wheel message, whatever its delta.
 static const int kWheelLines = 3;
+// The catch-up timer's id, and the longest an appended entry waits for it.
+static const UINT_PTR kCatchUpTimer = 1;
+static const DWORD kLongestWaitMs = 100;
 
 int VisibleRows(HWND hwnd, const ViewState* vs) {
     RECT rc;
@@ -138,15 +141,25 @@ void ScreenChanged(HWND hwnd, ViewState* vs) {
         UpdateWindow(hwnd);
         return;
     }
-    // Leave an update region behind: WM_PAINT comes once the queue is idle,
-    // and painting catches up first. Once is enough until then (each
-    // invalidation is a round trip to the server under Wine).
-    if (vs->idlePaintPending) return;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    client.top = client.bottom > 1 ? client.bottom - 1 : 0;
-    InvalidateRect(hwnd, &client, FALSE);
-    vs->idlePaintPending = 1;
+    // The rest waits for the timer, which fires once the batch is due and
+    // the queue is idle: when the stream pauses, its last entries show
+    // within one batch time. (Catching up at every momentary gap in a
+    // stream would paint between nearly every two datagrams.)
+    if (vs->catchUpTimerSet) return;
+    DWORD due = static_cast<DWORD>(g_screenCatchUpMs) - (GetTickCount() - vs->lastScreenUpdate);
+    if (due > kLongestWaitMs) due = kLongestWaitMs;
+    if (SetTimer(hwnd, kCatchUpTimer, due > 0 ? due : 1, nullptr)) vs->catchUpTimerSet = 1;
+}
+
+LRESULT OnTimer(HWND hwnd, WPARAM id) {
+    ViewState* vs = GetViewState(hwnd);
+    if (id != kCatchUpTimer) return 0;
+    KillTimer(hwnd, kCatchUpTimer);
+    if (!vs) return 0;
+    vs->catchUpTimerSet = 0;
+    CatchUpScreen(hwnd, vs);
+    UpdateWindow(hwnd);
+    return 0;
 }
 
 void MoveView(HWND hwnd, ViewState* vs, int top) {

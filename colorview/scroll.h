@@ -6,10 +6,12 @@
 //
 // Batching: an append changes the record at once, but the picture and the
 // scroll bar catch up at most every g_screenCatchUpMs while appends keep
-// coming, and as soon as the message queue is idle (the pending change
-// leaves an update region behind, so WM_PAINT arrives then). Everything
-// that moves the picture itself (scrolling, keys, mouse, resizing, painting)
-// first brings the screen up to date with CatchUpScreen.
+// coming; a timer catches up with what is left once the batch is due and the
+// message queue is idle (WM_TIMER, like WM_PAINT, waits for posted messages
+// such as the socket's, so the append path itself catches up during a
+// stream). An entry waits 100 ms at the most. Everything that moves the
+// picture itself (scrolling, keys, mouse, resizing, painting) first brings
+// the screen up to date with CatchUpScreen.
 #pragma once
 
 #include "colorview/view_state.h"
@@ -39,8 +41,10 @@ void NoteLinesDropped(ViewState* vs, int k);
 // Everything on screen is out of date.
 void NoteAllChanged(ViewState* vs);
 // At the end of an append: catches up now when the last catch-up is
-// g_screenCatchUpMs old, else leaves it for later.
+// g_screenCatchUpMs old, else leaves it to the timer.
 void ScreenChanged(HWND hwnd, ViewState* vs);
+// WM_TIMER: the catch-up timer.
+LRESULT OnTimer(HWND hwnd, WPARAM id);
 // Brings the picture (moved and invalidated, not yet painted) and the scroll
 // bar up to date with the record.
 void CatchUpScreen(HWND hwnd, ViewState* vs);

@@ -91,6 +91,8 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnPaint(hwnd);
         case WM_ERASEBKGND:
             return OnEraseBkgnd(hwnd);
+        case WM_TIMER:
+            return OnTimer(hwnd, wParam);
         case WM_VSCROLL:
             return OnVScroll(hwnd, LOWORD(wParam));
         case WM_MOUSEWHEEL:

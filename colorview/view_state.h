@@ -61,7 +61,7 @@ struct ViewState {
     int dirtyLine;           // first display line whose picture is out of date
     int screenPending;       // the screen or the scroll bar lags the record
     DWORD lastScreenUpdate;  // GetTickCount of the last catch-up
-    int idlePaintPending;    // an update region waits for the idle WM_PAINT
+    int catchUpTimerSet;     // the catch-up timer runs (scroll.h)
 };
 
 // Initial sizes and least growth steps of the buffers.

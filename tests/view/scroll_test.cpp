@@ -107,7 +107,7 @@ class ScrollTest : public testing::Test {
                      "#########################");
             Append(view_, line);
         }
-        PumpMessages();  // appends leave the screen and the bar to the idle catch-up
+        SettleScreen(view_);  // appends leave the screen and the bar to the catch-up timer
         g_viewProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(view_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
     }
@@ -292,7 +292,7 @@ TEST_F(ScrollTest, BurstsOfAppendsEndInTheFreshPicture) {
         SendMessageA(view_, CVM_SETMAXLINES, c.maxLines, 0);
         for (int burst = 1; burst <= 24; burst++) {
             // Bursts of 1 to 24 pieces, half of them ending a line; the
-            // screen catches up only once the queue is idle.
+            // screen catches up only when the timer fires.
             g_screenCatchUpMs = 1000000;
             for (int i = 0; i < burst; i++, piece++) {
                 char text[48];
@@ -300,7 +300,7 @@ TEST_F(ScrollTest, BurstsOfAppendsEndInTheFreshPicture) {
                 Append(view_, text);
             }
             EXPECT_EQ(g_paints, 0) << "burst " << burst;
-            PumpMessages();
+            SettleScreen(view_);
             ASSERT_EQ(RowDifferingFromFreshPaint(view_), -1) << "burst " << burst;
             ResetPaintLog();
         }
@@ -312,7 +312,7 @@ TEST_F(ScrollTest, BurstsOfAppendsEndInTheFreshPicture) {
         g_screenCatchUpMs = savedCatchUp;
         for (int i = 0; i < 400; i++, piece++) Append(view_, piece % 2 ? "more " : "\r\n");
         EXPECT_LT(g_paints, 100);
-        PumpMessages();
+        SettleScreen(view_);
         EXPECT_EQ(RowDifferingFromFreshPaint(view_), -1);
         DestroyTestView(&tv_);
     }

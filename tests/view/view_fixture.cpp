@@ -97,6 +97,15 @@ void PumpMessages() {
     }
 }
 
+void SettleScreen(HWND view) {
+    for (int i = 0; i < 200; i++) {
+        PumpMessages();
+        ViewState* vs = StateOf(view);
+        if (!vs || (!vs->screenPending && !vs->catchUpTimerSet)) return;
+        Sleep(5);
+    }
+}
+
 void SqueezeGdiTable(GdiSqueeze* sq, int leaveFree) {
     for (;;) {
         HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));

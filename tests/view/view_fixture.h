@@ -34,6 +34,9 @@ void ResizeView(const TestView& tv, int width, int height);
 
 // Processes pending messages (paints included).
 void PumpMessages();
+// Processes messages until the view's screen has caught up with its record
+// (its catch-up timer has fired), for at most a second.
+void SettleScreen(HWND view);
 
 // "" when every invariant holds, else a description of the first broken one.
 // With `compareLayout` the line table must also equal a fresh full layout.
