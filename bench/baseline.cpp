@@ -6,6 +6,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 const UINT kSocketNotify = WM_USER + 2;
@@ -60,7 +62,7 @@ LRESULT CALLBACK BaselineProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     WSADATA data;
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return 1;
     WNDCLASSA wc = {};
@@ -75,6 +77,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                         nullptr);
     if (!hwnd || g_log == INVALID_HANDLE_VALUE || !OpenSocket(hwnd)) return 1;
     SetFilePointer(g_log, 0, nullptr, FILE_END);
+    // --show puts the (empty) window on the screen, for a comparison with
+    // the program's window in the same state.
+    if (strstr(commandLine, "--show")) ShowWindow(hwnd, SW_SHOWNORMAL);
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);

@@ -58,7 +58,8 @@ def run(args, target, rate):
     """One burst against `target` ("baseline" or "program"); a dict of figures."""
     is_program = target == "program"
     exe = args.exe if is_program else args.baseline
-    options = dict(args=args.program_args) if is_program else dict(start_text=None)
+    options = dict(args=args.program_args) if is_program else \
+        dict(start_text=None, args=["--show"] if args.baseline_window == "normal" else [])
     with tempfile.TemporaryDirectory(prefix="ornivel-%s-" % target, dir=args.scratch) as scratch, \
             Program(exe, args.probe, scratch, **options) as p:
         client = None
@@ -149,6 +150,9 @@ def main():
     parser.add_argument("-s", "--size", type=int, default=64, help="bytes per datagram (at least the header)")
     parser.add_argument("--window", choices=("normal", "minimized"), default="minimized",
                         help="the main window during the burst: normal is on the screen, following the end")
+    parser.add_argument("--baseline-window", choices=("normal", "hidden"), default="hidden",
+                        help="normal shows the baseline's (empty) window: under Wine a visible window alone "
+                             "slows every call into the server")
     parser.add_argument("--max-rate-search", action="store_true",
                         help="find the highest rate with 0 lost at this count, for both, from -r (or 1000/s)")
     parser.add_argument("--search-steps", type=int, default=5, help="bisection steps of the rate search")

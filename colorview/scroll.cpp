@@ -14,6 +14,10 @@ static const int kWheelLines = 3;
 // The catch-up timer's id, and the longest an appended entry waits for it.
 static const UINT_PTR kCatchUpTimer = 1;
 static const DWORD kLongestWaitMs = 100;
+// The scroll bar catches up at most this often while appends stream in.
+static const DWORD kBarCatchUpMs = 250;
+
+static void CatchUpPicture(HWND hwnd, ViewState* vs);
 
 int VisibleRows(HWND hwnd, const ViewState* vs) {
     RECT rc;
@@ -110,9 +114,29 @@ static void MovePicture(HWND hwnd, int rows, int lineHeight, UINT flags) {
     if (pending) DeleteObject(pending);
 }
 
+// Brings the picture up to date, and the scroll bar too when `withBar` is
+// set or the bar's own interval has passed.
+static void CatchUp(HWND hwnd, ViewState* vs, bool withBar) {
+    const DWORD now = GetTickCount();
+    if (vs->screenPending) {
+        vs->screenPending = 0;
+        vs->barPending = 1;
+        vs->lastScreenUpdate = now;
+        CatchUpPicture(hwnd, vs);
+    }
+    if (vs->barPending && (withBar || now - vs->lastBarUpdate >= kBarCatchUpMs)) {
+        vs->barPending = 0;
+        vs->lastBarUpdate = now;
+        SyncScrollBar(hwnd, vs);
+    }
+}
+
 void CatchUpScreen(HWND hwnd, ViewState* vs) {
-    if (!vs->screenPending) return;
-    vs->screenPending = 0;
+    CatchUp(hwnd, vs, true);
+}
+
+// Moves the picture on screen to topLine and invalidates what is out of date.
+static void CatchUpPicture(HWND hwnd, ViewState* vs) {
     RECT client;
     GetClientRect(hwnd, &client);
     int rows = client.bottom / vs->lineHeight + 1;  // the partly visible row too
@@ -130,16 +154,17 @@ void CatchUpScreen(HWND hwnd, ViewState* vs) {
     }
     vs->shownTopLine = vs->topLine;
     vs->dirtyLine = INT_MAX;
-    SyncScrollBar(hwnd, vs);
-    vs->lastScreenUpdate = GetTickCount();
 }
 
 void ScreenChanged(HWND hwnd, ViewState* vs) {
     if (!vs->screenPending) return;
     if (g_screenCatchUpMs <= 0 || GetTickCount() - vs->lastScreenUpdate >= static_cast<DWORD>(g_screenCatchUpMs)) {
-        CatchUpScreen(hwnd, vs);
+        // During a stream the bar keeps an interval of its own: redrawing it
+        // is a round trip to the display server (several milliseconds under
+        // Wine, more than the picture costs).
+        CatchUp(hwnd, vs, false);
         UpdateWindow(hwnd);
-        return;
+        if (!vs->barPending) return;
     }
     // The rest waits for the timer, which fires once the batch is due and
     // the queue is idle: when the stream pauses, its last entries show

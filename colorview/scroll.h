@@ -4,14 +4,14 @@
 // between two text positions, and the batching of screen updates while text
 // streams in.
 //
-// Batching: an append changes the record at once, but the picture and the
-// scroll bar catch up at most every g_screenCatchUpMs while appends keep
-// coming; a timer catches up with what is left once the batch is due and the
-// message queue is idle (WM_TIMER, like WM_PAINT, waits for posted messages
-// such as the socket's, so the append path itself catches up during a
-// stream). An entry waits 100 ms at the most. Everything that moves the
-// picture itself (scrolling, keys, mouse, resizing, painting) first brings
-// the screen up to date with CatchUpScreen.
+// Batching: an append changes the record at once, but the picture catches
+// up at most every g_screenCatchUpMs while appends keep coming, and the
+// scroll bar every 250 ms; a timer catches up with what is left once the
+// batch is due and the message queue is idle (WM_TIMER, like WM_PAINT, waits
+// for posted messages such as the socket's, so the append path itself
+// catches up during a stream). An entry waits 100 ms at the most. Everything
+// that moves the picture itself (scrolling, keys, mouse, resizing, painting)
+// first brings the screen and the bar up to date with CatchUpScreen.
 #pragma once
 
 #include "colorview/view_state.h"

@@ -59,8 +59,10 @@ struct ViewState {
     // record by one batch (scroll.h): what the screen shows and what is stale.
     int shownTopLine;        // topLine of the picture on screen; -1: none usable
     int dirtyLine;           // first display line whose picture is out of date
-    int screenPending;       // the screen or the scroll bar lags the record
+    int screenPending;       // the picture lags the record
     DWORD lastScreenUpdate;  // GetTickCount of the last catch-up
+    int barPending;          // the scroll bar lags the record
+    DWORD lastBarUpdate;     // GetTickCount of the scroll bar's last catch-up
     int catchUpTimerSet;     // the catch-up timer runs (scroll.h)
 };
 

@@ -101,7 +101,7 @@ void SettleScreen(HWND view) {
     for (int i = 0; i < 200; i++) {
         PumpMessages();
         ViewState* vs = StateOf(view);
-        if (!vs || (!vs->screenPending && !vs->catchUpTimerSet)) return;
+        if (!vs || (!vs->screenPending && !vs->barPending && !vs->catchUpTimerSet)) return;
         Sleep(5);
     }
 }
