@@ -152,22 +152,37 @@ static void EmptyText(ViewState* vs) {
 // Replaces the three byte buffers by new empty ones of `capacity` bytes.
 // The old ones are freed only once all new ones exist, so a failure leaves
 // the view as it was.
-static bool ReplaceByteBuffers(ViewState* vs, int capacity) {
-    char* text = static_cast<char*>(ViewAlloc(capacity));
-    unsigned char* colors = text ? static_cast<unsigned char*>(ViewAlloc(capacity)) : nullptr;
-    unsigned char* flags = colors ? static_cast<unsigned char*>(ViewAlloc(capacity)) : nullptr;
-    if (!flags) {
-        ViewFree(colors);
-        ViewFree(text);
-        return false;
-    }
+// Three new zeroed byte buffers of `capacity` bytes: all three, or none.
+struct ByteBuffers {
+    char* text;
+    unsigned char* flags;
+    unsigned char* colors;
+};
+static bool NewByteBuffers(ByteBuffers* b, int capacity) {
+    b->text = static_cast<char*>(ViewAlloc(capacity));
+    b->colors = b->text ? static_cast<unsigned char*>(ViewAlloc(capacity)) : nullptr;
+    b->flags = b->colors ? static_cast<unsigned char*>(ViewAlloc(capacity)) : nullptr;
+    if (b->flags) return true;
+    ViewFree(b->colors);
+    ViewFree(b->text);
+    return false;
+}
+
+// Frees the view's byte buffers and puts the new ones in their place.
+static void InstallByteBuffers(ViewState* vs, const ByteBuffers& b, int capacity) {
     ViewFree(vs->text);
-    ViewFree(vs->attrColors);
     ViewFree(vs->attrFlags);
-    vs->text = text;
-    vs->attrColors = colors;
-    vs->attrFlags = flags;
+    ViewFree(vs->attrColors);
+    vs->text = b.text;
+    vs->attrFlags = b.flags;
+    vs->attrColors = b.colors;
     vs->capacity = capacity;
+}
+
+static bool ReplaceByteBuffers(ViewState* vs, int capacity) {
+    ByteBuffers b;
+    if (!NewByteBuffers(&b, capacity)) return false;
+    InstallByteBuffers(vs, b, capacity);
     EmptyText(vs);
     return true;
 }
@@ -530,29 +545,23 @@ static bool LayOutAgain(HWND hwnd, ViewState* vs, int width) {
 bool LimitText(HWND hwnd, ViewState* vs, int limit) {
     int from = vs->length >= limit ? SkipPastNextLineFeed(vs->text, vs->length - limit + 1, vs->length) : 0;
     int kept = vs->length - from;
-    char* text = static_cast<char*>(ViewAlloc(limit));
-    unsigned char* flags = text ? static_cast<unsigned char*>(ViewAlloc(limit)) : nullptr;
-    unsigned char* colors = flags ? static_cast<unsigned char*>(ViewAlloc(limit)) : nullptr;
+    ByteBuffers b;
+    if (!NewByteBuffers(&b, limit)) return false;
     int *starts = nullptr, *lengths = nullptr;
-    if (!colors || !NewLineTables(&starts, &lengths)) {
-        ViewFree(colors);
-        ViewFree(flags);
-        ViewFree(text);
+    if (!NewLineTables(&starts, &lengths)) {
+        ViewFree(b.colors);
+        ViewFree(b.flags);
+        ViewFree(b.text);
         return false;
     }
     // The kept text with its NUL, and its attributes with the pending ones.
-    memcpy(text, vs->text + from, kept + 1);
-    memcpy(flags, vs->attrFlags + from, kept + 1);
-    memcpy(colors, vs->attrColors + from, kept + 1);
-    ViewFree(vs->text);
-    ViewFree(vs->attrFlags);
-    ViewFree(vs->attrColors);
-    vs->text = text;
-    vs->attrFlags = flags;
-    vs->attrColors = colors;
-    vs->capacity = vs->textLimit = limit;
+    memcpy(b.text, vs->text + from, kept + 1);
+    memcpy(b.flags, vs->attrFlags + from, kept + 1);
+    memcpy(b.colors, vs->attrColors + from, kept + 1);
+    InstallByteBuffers(vs, b, limit);
+    vs->textLimit = limit;
     vs->length = kept;
-    vs->logicalLineCount = CountLineFeeds(text, kept) + 1;
+    vs->logicalLineCount = CountLineFeeds(vs->text, kept) + 1;
     InstallLineTables(vs, starts, lengths);
     vs->lineCount = 1;
     vs->maxTopLine = 0;

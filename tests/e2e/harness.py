@@ -262,3 +262,20 @@ def udp_drops():
             if fields[1].endswith(":%04X" % PORT):
                 return int(fields[-1])
     return None
+
+
+def run_driver(name, test):
+    """The main of a driver with one test: takes --exe, --probe and --scratch,
+    runs test(args) and reports; the exit code is 0 when it passed."""
+    import argparse
+    parser = argparse.ArgumentParser()
+    for option in ("--exe", "--probe", "--scratch"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    try:
+        test(args)
+    except Failure as e:
+        print("FAILED: %s" % e)
+        return 1
+    print("%s: passed" % name)
+    return 0

@@ -8,12 +8,11 @@ Input through X reaches the program a little later than the probe's
 messages, so every expected state is waited for.
     interaction.py --exe ornivel.exe --probe probe.exe --scratch DIR
 """
-import argparse
 import os
 import subprocess
 import sys
 
-from harness import CP, Failure, Program, check, send, sender, wait_until
+from harness import run_driver, CP, Failure, Program, check, send, sender, wait_until
 
 EM_GETSEL, EM_GETFIRSTVISIBLELINE = 0xB0, 0xCE
 LEFT_MARGIN, LINE_SPACING = 1, 2  # the view's defaults: pixels left of the text, extra pixels per row
@@ -244,20 +243,5 @@ def test(args):
         check(p.alive(), "the program ended")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--scratch", required=True)
-    args = parser.parse_args()
-    try:
-        test(args)
-    except Failure as e:
-        print("FAILED: %s" % e)
-        return 1
-    print("interaction: passed")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_driver("interaction", test))

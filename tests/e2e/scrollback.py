@@ -8,13 +8,12 @@ a scroll moves the picture by whole rows, a view that stays put keeps its
 picture, and a view at the bottom does not change when told to go there.
     scrollback.py --exe ornivel.exe --probe probe.exe --scratch DIR
 """
-import argparse
 import os
 import subprocess
 import sys
 import time
 
-from harness import Failure, Program, check, send, sender, wait_until
+from harness import run_driver, Failure, Program, check, send, sender, wait_until
 
 EM_SCROLL, SB_BOTTOM = 0xB5, 7
 NOTCH = 120
@@ -190,20 +189,5 @@ def test(args):
         check(p.alive(), "the program ended")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--scratch", required=True)
-    args = parser.parse_args()
-    try:
-        test(args)
-    except Failure as e:
-        print("FAILED: %s" % e)
-        return 1
-    print("scrollback: passed")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_driver("scrollback", test))
