@@ -143,6 +143,16 @@ TEST_F(AppendLayout, LineCountLimitKeepsTheNewestLogicalLines) {
     EXPECT_EQ(ViewText(tv_.view), "67\n8");
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 
+    // A view scrolled back keeps showing the same text when old lines go.
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 0, 0);
+    std::string many;
+    for (int i = 0; i < 40; i++) many += "line " + std::to_string(i) + "\n";
+    SetText(many);
+    vs()->topLine = 15;
+    SendMessageA(tv_.view, CVM_SETMAXLINES, 30, 0);
+    EXPECT_EQ(DisplayLine(tv_.view, vs()->topLine), "line 15\n");
+    EXPECT_EQ(CheckInvariants(tv_.view), "");
+
     // A bold code on a CR that the cut takes away still styles the kept line.
     SendMessageA(tv_.view, CVM_SETMAXLINES, 2, 0);
     SetText("x\r\n\x02\rWWWW");
