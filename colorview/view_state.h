@@ -119,12 +119,6 @@ int FirstLineOfLogicalLine(const ViewState* vs, int line);
 // appends that brought a pair) has no effect.
 int BoldAt(const ViewState* vs, int pos);
 
-// The end of display line `line`: the offset where the next one starts, or
-// the end of the text.
-inline int LineEnd(const ViewState* vs, int line) {
-    return line + 1 < vs->lineCount ? vs->lineStart[line + 1] : vs->length;
-}
-
 inline int SelectionLow(const ViewState* vs) {
     return vs->caret < vs->anchor ? vs->caret : vs->anchor;
 }

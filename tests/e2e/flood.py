@@ -59,12 +59,12 @@ def built(rng):
     return data
 
 
-def hostile(count, seed):
+def hostile(count, start):
     """`count` datagrams: random bytes of every length from 0 to 5,000 in
     turn, datagrams built from the syntax, and a few over-long ones (4,096 to
     65,000 bytes). Bytes that could start one of the program's own lines after
     a CR or LF are replaced, keeping the CR and LF runs."""
-    rng = random.Random(seed)
+    rng = random.Random(start)
     edges = [0, 1, MAX_RECEIVED, MAX_RECEIVED + 1, 5000]  # first, so that even a short run has them
     lengths = list(range(5001))
     rng.shuffle(lengths)
@@ -144,13 +144,13 @@ def mib(kib):
 
 
 def flood(args):
-    datagrams = hostile(args.count, args.seed)
+    datagrams = hostile(args.count, args.start)
     status_expected = sum(map(expected_status, datagrams))
     overlong = sum(len(d) > 5000 for d in datagrams)
     on_screen = args.count if args.minimize_after is None else min(args.minimize_after, args.count)
-    print("flood: %d datagrams from %d sockets (seed %d; %d over-long, %d give a status line), %d of them "
+    print("flood: %d datagrams from %d sockets (random start %d; %d over-long, %d give a status line), %d of them "
           "with the window on the screen, --max-lines %d" %
-          (args.count, args.senders, args.seed, overlong, status_expected, on_screen, args.max_lines), flush=True)
+          (args.count, args.senders, args.start, overlong, status_expected, on_screen, args.max_lines), flush=True)
     # What a datagram may hold in the kernel's receive buffer: its bytes and
     # the buffer's own overhead. The budget fits the smallest buffer granted.
     cost = [len(d) + 1024 for d in datagrams]
@@ -235,7 +235,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("-n", "--count", type=int, default=10000)
     parser.add_argument("--senders", type=int, default=4)
-    parser.add_argument("--seed", type=int, default=13)
+    parser.add_argument("--start", type=int, default=13, help="start value of the random generator")
     parser.add_argument("--max-lines", type=int, default=200, help="the program's view line limit")
     parser.add_argument("--minimize-after", type=int, default=None,
                         help="minimize the window once this many datagrams are handled (default: never)")

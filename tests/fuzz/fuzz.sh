@@ -2,7 +2,7 @@
 # Builds and runs the libFuzzer targets of the pure units (clang++ with
 # -fsanitize=fuzzer,address,undefined), for ctest and scripts/fuzz.
 #   fuzz.sh build OUT                     build every target into OUT
-#   fuzz.sh check OUT TARGET RUNS         RUNS executions from the seeds, the same each time
+#   fuzz.sh check OUT TARGET RUNS         RUNS executions from the starting inputs, the same each time
 #   fuzz.sh run OUT TARGET SECONDS [ARGS] fuzz for SECONDS, keeping the corpus in OUT
 set -euo pipefail
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
@@ -28,16 +28,16 @@ build() {
   done
 }
 
-# The seed corpus of a target, one file per line of its seed lists: escaped
-# lines (\xHH) from tests/fuzz/seeds, real datagrams verbatim.
-seeds() {
-  local out=$1 target=$2 dir=$1/seeds/$2 line n=0
+# The starting inputs of a target, one file per line of its input lists:
+# escaped lines (\xHH) from tests/fuzz/inputs, real datagrams verbatim.
+starting_inputs() {
+  local out=$1 target=$2 dir=$1/inputs/$2 line n=0
   rm -rf "$dir"
   mkdir -p "$dir"
   if [ "$target" = color_codes ]; then
-    while IFS= read -r line; do printf '%b' "$line" >"$dir/seed-$((n += 1))"; done <"$HERE/seeds/color_commands.txt"
+    while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/color_commands.txt"
   else
-    while IFS= read -r line; do printf '%b' "$line" >"$dir/seed-$((n += 1))"; done <"$HERE/seeds/datagrams.txt"
+    while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/datagrams.txt"
     local peers=$SRC/tests/e2e/corpus/peer-parser-inputs.txt
     if [ -f "$peers" ]; then
       while IFS= read -r line; do printf '%s' "$line" >"$dir/peer-$((n += 1))"; done <"$peers"
@@ -50,14 +50,14 @@ dict_of() {
   if [ "$1" = color_codes ]; then echo "$HERE/color_codes.dict"; else echo "$HERE/syslog.dict"; fi
 }
 
-# Runs a target on a working corpus and its seeds; extra arguments go to libFuzzer.
+# Runs a target on a working corpus and its starting inputs; extra arguments go to libFuzzer.
 fuzz() {
   local out=$1 target=$2 corpus=$3; shift 3
-  local seedDir
-  seedDir=$(seeds "$out" "$target")
+  local inputs
+  inputs=$(starting_inputs "$out" "$target")
   mkdir -p "$corpus" "$out/artifacts"
   "$out/${target}_fuzz" -dict="$(dict_of "$target")" -max_len=5000 -print_final_stats=1 \
-    -artifact_prefix="$out/artifacts/$target-" "$@" "$corpus" "$seedDir"
+    -artifact_prefix="$out/artifacts/$target-" "$@" "$corpus" "$inputs"
 }
 
 command=$1 out=$2
@@ -66,7 +66,7 @@ case $command in
   build) build "$out" ;;
   check)
     rm -rf "$out/scratch/$1"
-    fuzz "$out" "$1" "$out/scratch/$1" -runs="$2" -seed=1 ;;
+    fuzz "$out" "$1" "$out/scratch/$1" -runs="$2" -seed=1 ;;  # libFuzzer's own option: the same inputs every time
   run)
     target=$1 seconds=$2
     shift 2

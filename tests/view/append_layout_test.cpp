@@ -17,21 +17,14 @@
 
 namespace {
 
-class AppendLayout : public ::testing::Test {
+class AppendLayout : public ViewTest {
 protected:
-    void SetUp() override { tv_ = CreateTestView(400, 200); }
-    void TearDown() override { DestroyTestView(&tv_); }
-    ViewState* vs() { return StateOf(tv_.view); }
-    void SetText(const std::string& s) {
-        SendMessageA(tv_.view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.c_str()));
-    }
     // Flag and colour bytes of the stored text, one pair per byte.
     std::vector<std::pair<int, int>> Attrs() {
         std::vector<std::pair<int, int>> out;
         for (int i = 0; i < vs()->length; i++) out.push_back({vs()->attrFlags[i], vs()->attrColors[i]});
         return out;
     }
-    TestView tv_;
 };
 
 // ---- Appending and in-band codes ------------------------------------------
@@ -460,11 +453,11 @@ std::string Snapshot(HWND view) {
     return out;
 }
 
-// Runs `ops` random operations from `seed` on a fresh, focused view, checking
+// Runs `ops` random operations from start value `start` on a fresh, focused view, checking
 // every invariant after each; "" or what broke. With `snapshots` it records
 // the record after each operation, or compares with what an earlier run recorded.
-std::string RunRandomOps(TestView* tv, uint32_t seed, int ops, std::vector<std::string>* snapshots, bool record) {
-    Lcg rng = {seed};
+std::string RunRandomOps(TestView* tv, uint32_t start, int ops, std::vector<std::string>* snapshots, bool record) {
+    Lcg rng = {start};
     SendMessageA(tv->view, EM_LIMITTEXT, 0, 0);
     SendMessageA(tv->view, CVM_SETMAXLINES, 0, 0);
     SendMessageA(tv->view, CVM_SETSCROLLLOCK, 0, 0);
@@ -477,7 +470,7 @@ std::string RunRandomOps(TestView* tv, uint32_t seed, int ops, std::vector<std::
         RandomOp op = NextRandomOp(&rng);
         const char* what = ApplyRandomOp(tv, op);
         std::string broken = CheckInvariants(tv->view, op.failAt || i % 10 == 0);
-        std::string where = "seed " + std::to_string(seed) + " op " + std::to_string(i) + " (" + what + ", fail at " +
+        std::string where = "start " + std::to_string(start) + " op " + std::to_string(i) + " (" + what + ", fail at " +
                             std::to_string(op.failAt) + "): ";
         if (!broken.empty()) return where + broken;
         if (!snapshots) continue;
@@ -506,20 +499,20 @@ TEST_F(AppendLayout, RandomisedOperationsKeepEveryInvariantBatchedOrNot) {
 }
 
 // A benchmark, not a test: VIEW_RANDOM_OPS=1000000 runs that many operations
-// in runs of 2,000 from consecutive seeds and prints operations per second
-// and the first failing seed.
+// in runs of 2,000 from consecutive start values and prints operations per
+// second and the first failing start value.
 TEST_F(AppendLayout, RandomisedOperationsAtScale) {
     const char* wanted = getenv("VIEW_RANDOM_OPS");
     if (!wanted) GTEST_SKIP() << "set VIEW_RANDOM_OPS to run";
     const long long total = atoll(wanted);
-    const char* first = getenv("VIEW_RANDOM_SEED");
-    uint32_t seed = first ? static_cast<uint32_t>(strtoul(first, nullptr, 10)) : 1u;
+    const char* first = getenv("VIEW_RANDOM_START");
+    uint32_t start = first ? static_cast<uint32_t>(strtoul(first, nullptr, 10)) : 1u;
     LARGE_INTEGER freq, t0, t1;
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&t0);
     long long done = 0;
     std::string failure;
-    for (; done < total && failure.empty(); seed++, done += 2000) failure = RunRandomOps(&tv_, seed, 2000, nullptr, false);
+    for (; done < total && failure.empty(); start++, done += 2000) failure = RunRandomOps(&tv_, start, 2000, nullptr, false);
     QueryPerformanceCounter(&t1);
     double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart;
     printf("random view operations: %lld in %.1f s, %.0f per second; %s\n", done, seconds, done / seconds,

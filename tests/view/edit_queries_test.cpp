@@ -9,15 +9,7 @@
 
 namespace {
 
-class EditQueries : public ::testing::Test {
-protected:
-    void SetUp() override { tv_ = CreateTestView(400, 200); }
-    void TearDown() override { DestroyTestView(&tv_); }
-    ViewState* vs() { return StateOf(tv_.view); }
-    LRESULT Send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(tv_.view, msg, w, l); }
-    void SetText(const std::string& s) { Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.c_str())); }
-    TestView tv_;
-};
+using EditQueries = ViewTest;
 
 struct QueryCase {
     const char* text;

@@ -9,11 +9,9 @@
 
 namespace {
 
-class Fonts : public ::testing::Test {
+class Fonts : public ViewTest {
 protected:
-    void SetUp() override { tv_ = CreateTestView(300, 200); }
-    void TearDown() override { DestroyTestView(&tv_); }
-    ViewState* vs() { return StateOf(tv_.view); }
+    Fonts() { width_ = 300; }
     // Height and average width of the regular font the view makes now.
     TEXTMETRICA Metrics() {
         UseFont(vs(), 0, 0, 0);
@@ -28,7 +26,6 @@ protected:
         DeleteObject(font);
         return lf.lfHeight;
     }
-    TestView tv_;
 };
 
 TEST_F(Fonts, NewViewUsesTheDefaultsAndItsMetricsFollowTheFont) {

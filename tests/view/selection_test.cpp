@@ -45,18 +45,17 @@ struct KeyCase {
 const std::string kRagged = "abcdefgh\r\nab\r\nabcdefgh\r\nabcdefgh";
 const std::string kPair = std::string("a") + "\x93\xfa" + "b";  // a, a double-byte character, b
 
-class Selection : public ::testing::Test {
+class Selection : public ViewTest {
 protected:
     void SetUp() override {
-        tv_ = CreateTestView(400, 200);
+        ViewTest::SetUp();
         SetFocus(tv_.view);
         PumpMessages();
     }
     void TearDown() override {
         HoldKeys(kNone);
-        DestroyTestView(&tv_);
+        ViewTest::TearDown();
     }
-    ViewState* vs() { return StateOf(tv_.view); }
     void Show(const std::string& text, int caret, int anchor) {
         SendMessageA(tv_.view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
         vs()->caret = caret;
@@ -69,7 +68,6 @@ protected:
         SendMessageA(tv_.view, s.msg, s.a, s.msg == WM_KEYDOWN ? 0 : s.b);
         HoldKeys(kNone);
     }
-    TestView tv_;
 };
 
 TEST_F(Selection, KeysAndSelectionMessagesMoveCaretAndAnchor) {
@@ -163,36 +161,36 @@ protected:
         ViewState* v = vs();
         return MAKELPARAM(v->leftMargin + column * v->avgCharWidth + 1, row * v->lineHeight + 2);
     }
-    void Send(UINT msg, LPARAM point, WPARAM keys = 0) { SendMessageA(tv_.view, msg, keys, point); }
+    void Pointer(UINT msg, LPARAM point, WPARAM keys = 0) { SendMessageA(tv_.view, msg, keys, point); }
 };
 
 TEST_F(Mouse, ClickDragAndShiftClick) {
     Show("one two three\r\nfour five six\r\nseven", 0, 0);
-    Send(WM_LBUTTONDOWN, At(4, 0), MK_LBUTTON);
-    Send(WM_LBUTTONUP, At(4, 0));
+    Pointer(WM_LBUTTONDOWN, At(4, 0), MK_LBUTTON);
+    Pointer(WM_LBUTTONUP, At(4, 0));
     EXPECT_EQ(vs()->caret, 4);
     EXPECT_EQ(vs()->anchor, 4) << "a click leaves an empty selection";
 
-    Send(WM_LBUTTONDOWN, At(2, 0), MK_LBUTTON);
-    Send(WM_MOUSEMOVE, At(3, 1), MK_LBUTTON);
-    Send(WM_LBUTTONUP, At(3, 1));
+    Pointer(WM_LBUTTONDOWN, At(2, 0), MK_LBUTTON);
+    Pointer(WM_MOUSEMOVE, At(3, 1), MK_LBUTTON);
+    Pointer(WM_LBUTTONUP, At(3, 1));
     EXPECT_EQ(vs()->anchor, 2);
     EXPECT_EQ(vs()->caret, 18);
     EXPECT_EQ(GetCapture(), nullptr);
-    Send(WM_MOUSEMOVE, At(0, 0), MK_LBUTTON);  // no press in the view: no drag
+    Pointer(WM_MOUSEMOVE, At(0, 0), MK_LBUTTON);  // no press in the view: no drag
     EXPECT_EQ(vs()->caret, 18);
 
     HoldKeys(kShift);
-    Send(WM_LBUTTONDOWN, At(1, 2), MK_LBUTTON | MK_SHIFT);
-    Send(WM_LBUTTONUP, At(1, 2));
+    Pointer(WM_LBUTTONDOWN, At(1, 2), MK_LBUTTON | MK_SHIFT);
+    Pointer(WM_LBUTTONUP, At(1, 2));
     HoldKeys(kNone);
     EXPECT_EQ(vs()->anchor, 2) << "Shift+click extends from the old anchor";
     EXPECT_EQ(vs()->caret, 31);
 
     // Below the last line with all text in view: no scrolling, the caret at the end.
-    Send(WM_LBUTTONDOWN, At(0, 0), MK_LBUTTON);
-    Send(WM_MOUSEMOVE, MAKELPARAM(5, 30000), MK_LBUTTON);
-    Send(WM_LBUTTONUP, MAKELPARAM(5, 30000));
+    Pointer(WM_LBUTTONDOWN, At(0, 0), MK_LBUTTON);
+    Pointer(WM_MOUSEMOVE, MAKELPARAM(5, 30000), MK_LBUTTON);
+    Pointer(WM_LBUTTONUP, MAKELPARAM(5, 30000));
     EXPECT_EQ(vs()->caret, vs()->length);
     EXPECT_EQ(vs()->topLine, 0);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
@@ -204,15 +202,15 @@ TEST_F(Mouse, DragAboveTheViewScrollsSeveralLinesButNeverAboveTheTop) {
     Show(text, 0, 0);
     ASSERT_GT(vs()->topLine, 10);
     const int top = vs()->topLine, lh = vs()->lineHeight;
-    Send(WM_LBUTTONDOWN, At(1, 2), MK_LBUTTON);
+    Pointer(WM_LBUTTONDOWN, At(1, 2), MK_LBUTTON);
     // Three rows and a bit above: the truncating division makes that three.
-    Send(WM_MOUSEMOVE, MAKELPARAM(5, -3 * lh - 1), MK_LBUTTON);
+    Pointer(WM_MOUSEMOVE, MAKELPARAM(5, -3 * lh - 1), MK_LBUTTON);
     EXPECT_EQ(vs()->topLine, top - 3);
     EXPECT_EQ(GetScrollPos(tv_.view, SB_VERT), top - 3);
-    Send(WM_MOUSEMOVE, MAKELPARAM(5, -30000), MK_LBUTTON);
+    Pointer(WM_MOUSEMOVE, MAKELPARAM(5, -30000), MK_LBUTTON);
     EXPECT_EQ(vs()->topLine, 0);
     EXPECT_EQ(vs()->caret, 0);
-    Send(WM_LBUTTONUP, MAKELPARAM(5, -30000));
+    Pointer(WM_LBUTTONUP, MAKELPARAM(5, -30000));
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
 
@@ -237,7 +235,7 @@ TEST_F(Mouse, DoubleAndRightClicksSendTheTextFromTheWordToTheLineEnd) {
         SCOPED_TRACE(c.text + " at " + std::to_string(c.column));
         Show(c.text, 2, 0);
         g_notes.clear();
-        Send(c.msg, At(c.column, 0), c.keys);
+        Pointer(c.msg, At(c.column, 0), c.keys);
         EXPECT_EQ(g_notes, c.notes);
         if (!c.notes.empty()) {
             EXPECT_EQ(vs()->anchor, vs()->caret) << "the selection collapses at the caret";

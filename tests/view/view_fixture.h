@@ -3,6 +3,7 @@
 // invariant of the record and its line table.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -28,6 +29,19 @@ ViewState* StateOf(HWND view);
 std::string ViewText(HWND view);
 LRESULT Append(HWND view, const std::string& piece);
 RECT ClientRect(HWND view);
+
+// The fixture of most view tests: a fresh view per test (width_ by
+// height_, 400 by 200 unless a test's constructor says otherwise).
+class ViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { tv_ = CreateTestView(width_, height_); }
+    void TearDown() override { DestroyTestView(&tv_); }
+    ViewState* vs() { return StateOf(tv_.view); }
+    LRESULT Send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(tv_.view, msg, w, l); }
+    void SetText(const std::string& s) { Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.c_str())); }
+    int width_ = 400, height_ = 200;
+    TestView tv_ = {};
+};
 
 // Resizes the host so that the view's window is `width` by `height`.
 void ResizeView(const TestView& tv, int width, int height);
