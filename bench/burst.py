@@ -151,8 +151,7 @@ def main():
     parser.add_argument("--window", choices=("normal", "minimized"), default="minimized",
                         help="the main window during the burst: normal is on the screen, following the end")
     parser.add_argument("--baseline-window", choices=("normal", "hidden"), default="hidden",
-                        help="normal shows the baseline's (empty) window: under Wine a visible window alone "
-                             "slows every call into the server")
+                        help="normal shows the baseline's (empty) window too, for a comparison in the same state")
     parser.add_argument("--max-rate-search", action="store_true",
                         help="find the highest rate with 0 lost at this count, for both, from -r (or 1000/s)")
     parser.add_argument("--search-steps", type=int, default=5, help="bisection steps of the rate search")

@@ -17,7 +17,6 @@ static const DWORD kLongestWaitMs = 100;
 // The scroll bar catches up at most this often while appends stream in.
 static const DWORD kBarCatchUpMs = 250;
 
-static void CatchUpPicture(HWND hwnd, ViewState* vs);
 
 int VisibleRows(HWND hwnd, const ViewState* vs) {
     RECT rc;
@@ -114,27 +113,6 @@ static void MovePicture(HWND hwnd, int rows, int lineHeight, UINT flags) {
     if (pending) DeleteObject(pending);
 }
 
-// Brings the picture up to date, and the scroll bar too when `withBar` is
-// set or the bar's own interval has passed.
-static void CatchUp(HWND hwnd, ViewState* vs, bool withBar) {
-    const DWORD now = GetTickCount();
-    if (vs->screenPending) {
-        vs->screenPending = 0;
-        vs->barPending = 1;
-        vs->lastScreenUpdate = now;
-        CatchUpPicture(hwnd, vs);
-    }
-    if (vs->barPending && (withBar || now - vs->lastBarUpdate >= kBarCatchUpMs)) {
-        vs->barPending = 0;
-        vs->lastBarUpdate = now;
-        SyncScrollBar(hwnd, vs);
-    }
-}
-
-void CatchUpScreen(HWND hwnd, ViewState* vs) {
-    CatchUp(hwnd, vs, true);
-}
-
 // Moves the picture on screen to topLine and invalidates what is out of date.
 static void CatchUpPicture(HWND hwnd, ViewState* vs) {
     RECT client;
@@ -154,6 +132,27 @@ static void CatchUpPicture(HWND hwnd, ViewState* vs) {
     }
     vs->shownTopLine = vs->topLine;
     vs->dirtyLine = INT_MAX;
+}
+
+// Brings the picture up to date, and the scroll bar too when `withBar` is
+// set or the bar's own interval has passed.
+static void CatchUp(HWND hwnd, ViewState* vs, bool withBar) {
+    const DWORD now = GetTickCount();
+    if (vs->screenPending) {
+        vs->screenPending = 0;
+        vs->barPending = 1;
+        vs->lastScreenUpdate = now;
+        CatchUpPicture(hwnd, vs);
+    }
+    if (vs->barPending && (withBar || now - vs->lastBarUpdate >= kBarCatchUpMs)) {
+        vs->barPending = 0;
+        vs->lastBarUpdate = now;
+        SyncScrollBar(hwnd, vs);
+    }
+}
+
+void CatchUpScreen(HWND hwnd, ViewState* vs) {
+    CatchUp(hwnd, vs, true);
 }
 
 void ScreenChanged(HWND hwnd, ViewState* vs) {
