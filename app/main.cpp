@@ -5,7 +5,7 @@
 #include "app/main_window.h"
 #include "app/resource.h"
 #include "colorview/colorview.h"
-#include "syslog/listener.h"
+#include "syslog/reception.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int nCmdShow) {
     ReadCommandLine(commandLine);

@@ -5,12 +5,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "app/resource.h"
 #include "colorview/colorview.h"
 #include "colorview/view_state.h"
-#include "syslog/formatter.h"
-#include "syslog/listener.h"
+#include "syslog/reception.h"
 #include "syslog/texts.h"
 
 char g_title[100];
@@ -27,20 +27,57 @@ HWND g_hwndMain;
 const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NOHIDESEL | ES_MULTILINE;
 static_assert(kViewStyle == 0x50300104, "the view's style bits");
 
+// Posted by the reception thread: entries wait in the queue (the first one
+// after it was empty; FeedView posts again while more remain), and an error
+// closed a socket (wParam: its slot).
+enum : UINT {
+    WM_ENTRIES_QUEUED = WM_APP + 1,
+    WM_RECEPTION_ERROR = WM_APP + 2,
+};
+static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
+// The longest stretch the window thread spends appending before it looks at
+// input and painting again.
+const DWORD kFeedSliceMilliseconds = 8;
+
+void ShowError(HWND hwnd, const char* text) {
+    MessageBoxA(hwnd, text, kTextErrorCaption, MB_ICONERROR);
+}
+
+// The main window's record of reception, kept in its user-data slot from
+// WM_CREATE to WM_DESTROY.
+Reception* ReceptionOf(HWND hwnd) {
+    return reinterpret_cast<Reception*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // No configuration is ever sent: the view runs with its own defaults.
     g_hwndView =
         CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
-    // Without a log file the program still runs; the view gets everything.
-    OpenLog();
-    WriteStatusLine(g_hwndView, kTextSyslogStart);
-    OpenListener(hwnd, g_hwndView);
+    // The log file, the start-up line and the sockets; without a log file
+    // the program still runs and the view gets everything.
+    Reception* reception = new (std::nothrow) Reception();
+    char failures[4 * kErrorTextSize];
+    if (!reception || !OpenReception(reception, "messages", kSyslogPort, hwnd, WM_ENTRIES_QUEUED,
+                                     WM_RECEPTION_ERROR, failures, sizeof failures)) {
+        delete reception;
+        ShowError(hwnd, kTextSocketFailed);
+        return 0;
+    }
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reception));
+    if (failures[0] != '\0') ShowError(hwnd, failures);
+    if (!StartReception(reception)) ShowError(hwnd, kTextSocketFailed);
     return 0;
 }
 
-void OnDestroy() {
-    CloseLog();  // nothing is written after this
+void OnDestroy(HWND hwnd) {
+    Reception* reception = ReceptionOf(hwnd);
+    if (reception) {
+        // The thread stops first; nothing is written after the log file closes.
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        CloseReception(reception);
+        delete reception;
+    }
     PostQuitMessage(0);
 }
 
@@ -80,11 +117,23 @@ void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
         at.x = at.y = 0;
         ClientToScreen(view, &at);
     }
-    UINT chosen = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd,
-                                 nullptr);
+    UINT chosen =
+        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr);
     DestroyMenu(menu);
     if (chosen == IDM_COPY) SendMessageA(view, WM_COPY, 0, 0);
     if (chosen == IDM_SELECTALL) SendMessageA(view, EM_SETSEL, 0, -1);
+}
+
+void OnEntriesQueued(HWND hwnd) {
+    Reception* reception = ReceptionOf(hwnd);
+    if (!reception) return;
+    FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds);
+    TrimView(g_hwndView);
+}
+
+void OnReceptionError(HWND hwnd, WPARAM slot) {
+    Reception* reception = ReceptionOf(hwnd);
+    if (reception) ShowError(hwnd, ReceptionErrorText(reception, slot));
 }
 
 void OnPaint(HWND hwnd) {
@@ -169,7 +218,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_CREATE:
             return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
         case WM_DESTROY:
-            OnDestroy();
+            OnDestroy(hwnd);
             return 0;
         case WM_SIZE:
             OnSize(hwnd, wParam);
@@ -196,10 +245,14 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
                 return DefWindowProcA(hwnd, msg, wParam, lParam);
             OnContextMenu(hwnd, reinterpret_cast<HWND>(wParam), lParam);
             return 0;
-        case WM_SOCKET_NOTIFY:
-            OnSocketNotify(hwnd, wParam, lParam);
-            TrimView(g_hwndView);
+        case WM_ENTRIES_QUEUED:
+            OnEntriesQueued(hwnd);
             return 0;
+        case WM_RECEPTION_ERROR:
+            OnReceptionError(hwnd, wParam);
+            return 0;
+        case WM_QUEUEDBYTES:
+            return ReceptionOf(hwnd) ? static_cast<LRESULT>(QueuedBytes(&ReceptionOf(hwnd)->sink.queue)) : 0;
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }

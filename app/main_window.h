@@ -1,5 +1,6 @@
-// The main window: owner of the view child and of the log file's lifetime,
-// target of the socket notifications, and home of the three menu commands.
+// The main window: owner of the view child and of reception (its thread,
+// sockets and log file), feeder of the view from reception's queue, and home
+// of the menu commands.
 #pragma once
 
 #include <winsock2.h>
@@ -16,6 +17,10 @@ enum { kDefaultViewLineLimit = 1000000 };
 // Reads "--max-lines N" (or "--max-lines=N") from the command line into
 // g_viewLineLimit; anything else on it is ignored.
 void ReadCommandLine(const char* commandLine);
+
+// Sent to the main window (also from other processes): the bytes of entries
+// that wait in the queue for the view; 0 once the view has caught up.
+#define WM_QUEUEDBYTES (WM_APP + 3)
 
 void RegisterMainClass(HINSTANCE hInstance);
 // Creates, shows and updates the main window; false when it cannot be created.

@@ -16,7 +16,7 @@
 
 #include "colorview/append_layout.h"
 #include "colorview/colorview.h"
-#include "syslog/formatter.h"
+#include "syslog/entry_text.h"
 
 namespace {
 
@@ -28,11 +28,16 @@ HWND g_view;
 int g_remaining;
 std::string g_recorded;  // what the formatter sent to the recorder window
 int g_recordedAppends;
-sockaddr_in g_sender;
+const SenderAddress kSender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
+BlockState g_blocks;
+SyslogMessage* g_work;
+EntryText* g_entry;
 
+// As the program's window thread appends an entry the reception thread built.
 void FormatOne(HWND target) {
-    time_t now = time(nullptr);
-    FormatEntry(target, &now, &g_sender, kDatagram);
+    BuildEntry(&g_blocks, g_work, g_entry, &kSender, time(nullptr), kDatagram, sizeof kDatagram - 1);
+    for (const char* append = FirstAppend(g_entry); append; append = NextAppend(g_entry, append))
+        SendMessageA(target, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
 }
 
 // Each entry posts the next, as FD_READ is posted again while datagrams wait:
@@ -114,13 +119,14 @@ Cost Measure(HWND host, int entries, int rounds) {
     for (double m : micros) cost.mean += m / rounds;
     std::sort(micros.begin(), micros.end());
     cost.median = micros[rounds / 2];
-    cost.layoutBytesPerEntry = static_cast<double>(g_layoutBytesWalked - walked) / (static_cast<double>(entries) * rounds);
+    cost.layoutBytesPerEntry =
+        static_cast<double>(g_layoutBytesWalked - walked) / (static_cast<double>(entries) * rounds);
     return cost;
 }
 
 void PrintCost(const Cost& cost) {
-    printf("at %7.1f MB: %9.1f us per entry (median), %9.1f (mean), %6.0f layout bytes per entry\n", cost.megabytes,
-           cost.median, cost.mean, cost.layoutBytesPerEntry);
+    printf("at %7.1f MB: %9.1f us per entry (median), %9.1f (mean), %6.0f layout bytes per entry\n",
+           cost.megabytes, cost.median, cost.mean, cost.layoutBytesPerEntry);
 }
 
 // Filling a hidden view keeps the screen out of the way; the view then shows
@@ -153,9 +159,9 @@ int main(int argc, char** argv) {
     int rounds = argc > 4 ? std::max(1, atoi(argv[4])) : 5;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterViewClass(instance);
-    g_sender.sin_family = AF_INET;
-    g_sender.sin_port = htons(40123);
-    g_sender.sin_addr.s_addr = htonl(0xC0000207);  // 192.0.2.7
+    StartBlockState(&g_blocks);
+    g_work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    g_entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
 
     // One entry as the formatter sends it, in the middle of a block.
     HWND recorder = MakeWindow(instance, "ViewBenchRecorder", RecorderProc, WS_POPUP, nullptr);
@@ -169,8 +175,8 @@ int main(int argc, char** argv) {
     g_view = CreateWindowExA(0, COLORVIEW_CLASS, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 800, 500, host,
                              nullptr, instance, nullptr);
     Pump();
-    printf("%d bytes and %d appends per entry, %d rounds of %d entries\n", static_cast<int>(g_recorded.size()),
-           g_recordedAppends, rounds, entries);
+    printf("%d bytes and %d appends per entry, %d rounds of %d entries\n",
+           static_cast<int>(g_recorded.size()), g_recordedAppends, rounds, entries);
 
     Cost small = FillAndMeasure(host, smallMB, entries, rounds);
     Cost large = FillAndMeasure(host, largeMB, entries, rounds);

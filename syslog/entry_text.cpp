@@ -10,10 +10,6 @@
 
 static_assert(sizeof(time_t) == 8, "time differences assume a 64-bit time_t");
 
-unsigned char g_lastSender[16] = {};
-char g_lastHost[kHostSize] = "";
-int g_hostCounter = 1;
-
 namespace {
 
 const ColorValue kColorWhite = 0xFFFFFF;  // background of every piece
@@ -42,9 +38,9 @@ ColorValue HostColor(int counter) {
 
 // Counts a block. Past INT_MAX the count starts again low, on the colour
 // that comes next, rather than overflowing (undefined behaviour).
-void CountBlock() {
-    if (g_hostCounter == INT_MAX) g_hostCounter = INT_MAX % kHostColorCount;
-    ++g_hostCounter;
+void CountBlock(BlockState* blocks) {
+    if (blocks->hostCounter == INT_MAX) blocks->hostCounter = INT_MAX % kHostColorCount;
+    ++blocks->hostCounter;
 }
 
 // Field as strftime's %H/%M/%S would print it when in range; the plain number
@@ -73,6 +69,11 @@ void PutView(EntryText* entry, const char* bytes, size_t n) {
 }
 
 }  // namespace
+
+void StartBlockState(BlockState* blocks) {
+    memset(blocks, 0, sizeof *blocks);
+    blocks->hostCounter = 1;
+}
 
 void StartEntryText(EntryText* entry) {
     entry->viewLength = 0;
@@ -166,30 +167,31 @@ void FormatLabel(char* out, size_t size, const char* timeText, time_t receive, t
     snprintf(out, size, "%s(%.0f)", timeText, difference);
 }
 
-bool NoteBlock(const unsigned char* sender, const char* host, char* source, size_t size) {
-    // A changed address record (address, port or padding) announces a source.
+bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host, char* source, size_t size) {
+    // A changed sender (family, address, scope or port) announces a source.
     source[0] = '\0';
-    if (memcmp(sender, g_lastSender, sizeof g_lastSender) != 0) {
-        memcpy(g_lastSender, sender, sizeof g_lastSender);
-        FormatSender(reinterpret_cast<const sockaddr_in*>(sender), source, size);
+    bool newSender = memcmp(sender, &blocks->lastSender, sizeof blocks->lastSender) != 0;
+    if (newSender) {
+        blocks->lastSender = *sender;
+        FormatSender(sender, source, size);
     }
-    if (strcmp(host, g_lastHost) == 0 && source[0] == '\0') return false;
-    CountBlock();
-    snprintf(g_lastHost, sizeof g_lastHost, "%s", host);
+    if (strcmp(host, blocks->lastHost) == 0 && !newSender) return false;
+    CountBlock(blocks);
+    snprintf(blocks->lastHost, sizeof blocks->lastHost, "%s", host);
     return true;
 }
 
-void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTime, const char* datagram) {
-    // The message record is about 4.5 KB; the GUI thread's stack holds it.
-    SyslogMessage msg;
-    ParseMessage(datagram, reinterpret_cast<const sockaddr_in*>(sender), receiveTime, &msg);
+void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const SenderAddress* sender,
+                time_t receiveTime, const char* datagram, size_t length) {
+    SyslogMessage& msg = *work;
+    ParseMessage(datagram, length, sender, receiveTime, &blocks->times, &msg);
     char source[kSenderTextSize];
-    bool opensBlock = NoteBlock(sender, msg.host, source, sizeof source);
+    bool opensBlock = NoteBlock(blocks, sender, msg.host, source, sizeof source);
 
     // The clock shows the fields as parsed; the conversion normalises a copy.
     char timeText[kTimeTextSize];
     FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, timeText, sizeof timeText);
-    time_t messageTime = MakeLocalTime(&msg.time);
+    time_t messageTime = MakeLocalTime(&blocks->times, &msg.time);
     char label[kLabelSize];
     FormatLabel(label, sizeof label, timeText, receiveTime, messageTime);
 
@@ -211,7 +213,7 @@ void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTim
     WriteText(entry, " ");
 
     // Names only when both are non-zero, so "kern" and "emerg" never show.
-    WriteColor(entry, HostColor(g_hostCounter), kColorWhite);
+    WriteColor(entry, HostColor(blocks->hostCounter), kColorWhite);
     WriteText(entry, "<");
     WriteText(entry, msg.host);
     if (msg.facility != 0 && msg.severity != 0) {
@@ -228,10 +230,10 @@ void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTim
     FinishEntryText(entry);
 }
 
-void BuildStatusLine(EntryText* entry, time_t now, const char* text) {
+void BuildStatusLine(TimeCache* times, EntryText* entry, time_t now, const char* text) {
     struct tm local;
     char timeText[kTimeTextSize];
-    if (LocalTimeOf(now, &local))
+    if (LocalTimeOf(times, now, &local))
         FormatClock(local.tm_hour, local.tm_min, local.tm_sec, timeText, sizeof timeText);
     else
         FormatClock(0, 0, 0, timeText, sizeof timeText);

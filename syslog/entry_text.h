@@ -1,7 +1,8 @@
 // Entry text: the view text (colour commands included) and the log line of
 // one entry or status line, each built whole so that it reaches the view in
-// one append and the log file in one write. Also the block state that decides
-// headers and separators. Pure code: no window headers, so it is fuzzed natively.
+// one append and the log file in one write. The block state that decides
+// headers and separators is the caller's record, passed in. Pure code: no
+// window headers, so it is fuzzed natively.
 #pragma once
 
 #include "colorview/color_codes.h"
@@ -10,9 +11,15 @@
 #include <cstddef>
 #include <ctime>
 
-extern unsigned char g_lastSender[16];  // sockaddr_in image of the previous sender
-extern char g_lastHost[kHostSize];      // host of the block being shown
-extern int g_hostCounter;               // host blocks so far; starts at 1
+// What the next entry is compared with: the previous sender and the host of
+// the block being shown. Zero-filled, apart from the counter, before the first.
+struct BlockState {
+    SenderAddress lastSender;  // family 0 before the first entry, so the first opens a block
+    char lastHost[kHostSize];
+    int hostCounter;  // host blocks so far; starts at 1
+    TimeCache times;  // the conversions of the thread that builds entries
+};
+void StartBlockState(BlockState* blocks);
 
 enum {
     kTimeTextSize = 256,
@@ -20,9 +27,9 @@ enum {
     kSeparatorLength = 52,  // 50 hyphens, CR, LF
     // The longest entry: header, separator, label, host label, message.
     kEntryLogSize = 2 + (kSenderTextSize - 1) + 3 + kSeparatorLength + (kLabelSize - 1) + 1 + 1 +
-                    (kHostSize - 1) + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 + kMaxDatagram + 2 + 1,
+                    (kHostSize - 1) + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 + kMaxText + 2 + 1,
     // Status line texts are the program's own and much shorter than this.
-    kMaxStatusText = kMaxDatagram,
+    kMaxStatusText = 4096,
     kClosedCommandLength = 6,  // 0x03, two digits, comma, two digits
     kEntryColors = 5,          // colour commands of one entry
     kMaxAppends = 5,           // a hot marker in the host and in the message split an entry in five
@@ -66,14 +73,16 @@ void FormatClock(int hour, int minute, int second, char* out, size_t size);
 // "time(?)" when the message time is (time_t)-1, mktime's "cannot represent".
 void FormatLabel(char* out, size_t size, const char* timeText, time_t receive, time_t message);
 
-// Records an entry's sender (16 bytes) and host in the block state. `source`
-// gets the sender's text when the sender differs from the last one, else "";
-// returns true when a new block opens (new sender or host), which counts it.
-bool NoteBlock(const unsigned char* sender, const char* host, char* source, size_t size);
+// Records an entry's sender and host in the block state. `source` gets the
+// sender's text when the sender differs from the last one, else ""; returns
+// true when a new block opens (new sender or host), which counts it.
+bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host, char* source, size_t size);
 
-// The entry of a datagram received at `receiveTime` from `sender` (a 16-byte
-// sockaddr_in image); updates the block state.
-void BuildEntry(EntryText* entry, const unsigned char* sender, time_t receiveTime, const char* datagram);
+// The entry of `length` bytes of `datagram` received at `receiveTime` from
+// `sender`; updates the block state. `work` is the parse's scratch record
+// (large: the caller keeps one).
+void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const SenderAddress* sender,
+                time_t receiveTime, const char* datagram, size_t length);
 // "hh:mm:ss text" in blue and red, the clock from `now`; the block state stays.
 // `text` is at most kMaxStatusText bytes.
-void BuildStatusLine(EntryText* entry, time_t now, const char* text);
+void BuildStatusLine(TimeCache* times, EntryText* entry, time_t now, const char* text);

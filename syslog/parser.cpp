@@ -128,17 +128,51 @@ const char* LookupName(const NameCode* table, int code) {
     return "";
 }
 
-void FormatSender(const sockaddr_in* sender, char* out, size_t size) {
-    if (size == 0) return;
-    if (sender == nullptr) {
-        out[0] = '\0';
+// RFC 5952: lower-case hex without leading zeros, the longest run of two or
+// more zero groups (the first of equal runs) written "::", and an IPv4-mapped
+// address with its IPv4 part dotted. `out` holds at least 46 bytes.
+static void FormatIPv6(const uint8_t* a, char* out) {
+    unsigned groups[8];
+    for (int i = 0; i < 8; ++i) groups[i] = (static_cast<unsigned>(a[2 * i]) << 8) | a[2 * i + 1];
+    int zerosAt = -1, zeros = 1;  // a single zero group is written "0"
+    for (int i = 0; i < 8;) {
+        int start = i;
+        while (i < 8 && groups[i] == 0) ++i;
+        if (i - start > zeros) zerosAt = start, zeros = i - start;
+        if (i == start) ++i;
+    }
+    if (zerosAt == 0 && zeros == 5 && groups[5] == 0xFFFF) {
+        sprintf(out, "::ffff:%u.%u.%u.%u", a[12], a[13], a[14], a[15]);
         return;
     }
-    // The record's layout is fixed by the wire format: family (2 bytes), port
-    // in network order (2), IPv4 address in network order (4), padding (8).
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(sender);
-    unsigned int port = (static_cast<unsigned int>(bytes[2]) << 8) | bytes[3];
-    snprintf(out, size, "%u.%u.%u.%u:%u", bytes[4], bytes[5], bytes[6], bytes[7], port);
+    char* p = out;
+    for (int i = 0; i < 8; ++i) {
+        if (i == zerosAt) {
+            p += sprintf(p, "::");
+            i += zeros - 1;
+        } else {
+            p += sprintf(p, i == 0 || i == zerosAt + zeros ? "%x" : ":%x", groups[i]);
+        }
+    }
+    *p = '\0';
+}
+
+void FormatSender(const SenderAddress* sender, char* out, size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    if (sender == nullptr) return;
+    const uint8_t* a = sender->address;
+    if (sender->family == kSenderIPv6) {
+        char address[64];
+        FormatIPv6(a, address);
+        if (sender->scopeId != 0)
+            snprintf(out, size, "[%s%%%lu]:%u", address, static_cast<unsigned long>(sender->scopeId),
+                     static_cast<unsigned>(sender->port));
+        else
+            snprintf(out, size, "[%s]:%u", address, static_cast<unsigned>(sender->port));
+        return;
+    }
+    snprintf(out, size, "%u.%u.%u.%u:%u", a[0], a[1], a[2], a[3], static_cast<unsigned>(sender->port));
 }
 
 // Moves past the host word after a timestamp and copies at most the first
@@ -156,11 +190,32 @@ static void ReadHost(SyslogMessage* msg) {
     msg->message = msg->text + (p - msg->text);
 }
 
-void ParseMessage(const char* datagram, const sockaddr_in* sender, time_t receiveTime, SyslogMessage* msg) {
-    size_t length = 0;
-    while (length < kMaxDatagram && datagram[length] != '\0') ++length;
-    memcpy(msg->text, datagram, length);
-    msg->text[length] = '\0';
+// Copies the message into the working text: trailing NULs dropped, every
+// NUL left inside written as "#000", at most kMaxMessage bytes looked at.
+static void CopyEscapingNuls(const char* datagram, size_t length, char* text) {
+    if (length > kMaxMessage) length = kMaxMessage;
+    while (length > 0 && datagram[length - 1] == '\0') --length;
+    const char* end = datagram + length;
+    char* out = text;
+    while (datagram < end) {
+        const char* nul =
+            static_cast<const char*>(memchr(datagram, '\0', static_cast<size_t>(end - datagram)));
+        size_t run = static_cast<size_t>((nul ? nul : end) - datagram);
+        memcpy(out, datagram, run);
+        out += run;
+        datagram += run;
+        if (nul) {
+            memcpy(out, "#000", kNulEscapeLength);
+            out += kNulEscapeLength;
+            ++datagram;
+        }
+    }
+    *out = '\0';
+}
+
+void ParseMessage(const char* datagram, size_t length, const SenderAddress* sender, time_t receiveTime,
+                  TimeCache* times, SyslogMessage* msg) {
+    CopyEscapingNuls(datagram, length, msg->text);
     TrimTrailing(msg->text);
 
     msg->facility = 0;
@@ -172,7 +227,7 @@ void ParseMessage(const char* datagram, const sockaddr_in* sender, time_t receiv
     ParsePri(msg);
 
     struct tm arrival;
-    if (!LocalTimeOf(receiveTime, &arrival)) memset(&arrival, 0, sizeof arrival);
+    if (!LocalTimeOf(times, receiveTime, &arrival)) memset(&arrival, 0, sizeof arrival);
 
     if (ParseTimestamp(msg))
         ReadHost(msg);
@@ -182,30 +237,25 @@ void ParseMessage(const char* datagram, const sockaddr_in* sender, time_t receiv
     CompleteTime(&msg->time, &arrival);
 }
 
-bool LocalTimeOf(time_t t, struct tm* out) {
-    static time_t lastTime;
-    static struct tm lastLocal;
-    static bool known = false;
-    if (!known || t != lastTime) {
+bool LocalTimeOf(TimeCache* times, time_t t, struct tm* out) {
+    if (!times->localKnown || t != times->localFor) {
+        // The run-time's localtime keeps its answer per thread.
         const struct tm* local = localtime(&t);
         if (local == nullptr) return false;
-        lastTime = t;
-        lastLocal = *local;
-        known = true;
+        times->localFor = t;
+        times->local = *local;
+        times->localKnown = true;
     }
-    *out = lastLocal;
+    *out = times->local;
     return true;
 }
 
-time_t MakeLocalTime(const struct tm* t) {
-    static struct tm lastTm;
-    static time_t lastTime;
-    static bool known = false;
-    if (!known || memcmp(t, &lastTm, sizeof lastTm) != 0) {
+time_t MakeLocalTime(TimeCache* times, const struct tm* t) {
+    if (!times->madeKnown || memcmp(t, &times->madeFrom, sizeof times->madeFrom) != 0) {
         struct tm copy = *t;  // mktime normalises what it is given
-        lastTime = mktime(&copy);
-        lastTm = *t;
-        known = true;
+        times->made = mktime(&copy);
+        times->madeFrom = *t;
+        times->madeKnown = true;
     }
-    return lastTime;
+    return times->made;
 }

@@ -2,27 +2,56 @@
 //   [<PRI>][Mmm dd hh:mm:ss ]host message
 // It never rejects anything: a missing PRI gives facility and severity 0, a
 // missing timestamp gives the sender's address as host and the arrival time.
+// The datagram comes with its length: trailing NUL bytes are dropped, and
+// every NUL left inside becomes the four characters "#000" before anything
+// else is read, so the rest of the parse works on a plain C string.
 // Pure code: no window or socket headers, so it builds and tests natively too.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 
-struct sockaddr_in;  // the sender as the socket layer wrote it (16 bytes)
-
 enum {
-    kMaxDatagram = 4095,   // bytes of one datagram that are looked at
-    kHostSize = 256,       // host field, NUL included
-    kSenderTextSize = 24,  // "255.255.255.255:65535" and its NUL
-    kMaxNameLength = 8,    // longest facility or severity name ("authpriv", "warning")
+    kMaxMessage = 65536,   // bytes of one message that are looked at: a whole UDP datagram or TCP frame
+    kNulEscapeLength = 4,  // "#000" in place of each NUL inside a message
+    kMaxText = kMaxMessage * kNulEscapeLength,  // the working text after the escape
+    kHostSize = 256,                            // host field, NUL included
+    // "[" IPv6 text (at most 45) "%" scope id (at most 10) "]:" port (at most 5) and the NUL.
+    kSenderTextSize = 1 + 45 + 1 + 10 + 2 + 5 + 1,
+    kMaxNameLength = 8,  // longest facility or severity name ("authpriv", "warning")
+};
+
+// The sender of a datagram or connection as the socket layer gave it. The
+// block decision compares all of it: family, address, scope and port.
+enum : uint16_t { kSenderIPv4 = 4, kSenderIPv6 = 6 };
+struct SenderAddress {
+    uint16_t family;      // kSenderIPv4 or kSenderIPv6; 0 for no sender yet
+    uint16_t port;        // host order
+    uint8_t address[16];  // network order; IPv4 in the first four bytes, the rest zero
+    uint32_t scopeId;     // IPv6 only; 0 for none
+};
+static_assert(sizeof(SenderAddress) == 24, "no padding: senders compare byte for byte");
+
+// The last answers of localtime and mktime. Each thread that builds entries
+// keeps its own: a datagram burst arrives within one second and names the
+// same times, and every conversion asks the system for its time zone (under
+// Wine a round trip to the server and a look at the zone file).
+struct TimeCache {
+    time_t localFor;
+    struct tm local;
+    bool localKnown;
+    struct tm madeFrom;
+    time_t made;
+    bool madeKnown;
 };
 
 struct SyslogMessage {
-    char text[kMaxDatagram + 1];  // working text: the trimmed datagram
-    char* message;                // text position inside `text`
-    unsigned short facility;      // PRI & 0xF8
-    unsigned short severity;      // PRI & 7
-    struct tm time;               // message time; 0 in a field means "not given"
+    char text[kMaxText + 1];  // working text: the trimmed datagram, NULs escaped
+    char* message;            // text position inside `text`
+    unsigned short facility;  // PRI & 0xF8
+    unsigned short severity;  // PRI & 7
+    struct tm time;           // message time; 0 in a field means "not given"
     char host[kHostSize];
 };
 
@@ -36,7 +65,9 @@ extern const char* const MonthNames[12];
 extern const NameCode FacilityNames[];
 extern const NameCode SeverityNames[];
 
-void ParseMessage(const char* datagram, const sockaddr_in* sender, time_t receiveTime, SyslogMessage* msg);
+// Parses `length` bytes of `datagram` (at most kMaxMessage are looked at).
+void ParseMessage(const char* datagram, size_t length, const SenderAddress* sender, time_t receiveTime,
+                  TimeCache* times, SyslogMessage* msg);
 void TrimTrailing(char* text);
 void ParsePri(SyslogMessage* msg);
 bool ParseTimestamp(SyslogMessage* msg);
@@ -44,14 +75,14 @@ int LookupMonth(const char* word);
 void CompleteTime(struct tm* t, const struct tm* arrival);
 const char* LookupName(const NameCode* table, int code);
 
-// localtime and mktime, remembering their last answer: the datagrams of a
-// burst arrive within one second and name the same times, and every
-// conversion asks the system for its time zone (under Wine a round trip to
-// the server and a look at the zone file). LocalTimeOf is false when the
-// time cannot be converted; MakeLocalTime leaves its argument as it is.
-bool LocalTimeOf(time_t t, struct tm* out);
-time_t MakeLocalTime(const struct tm* t);
+// localtime and mktime through the caller's cache (see TimeCache). A
+// zero-filled cache is empty. LocalTimeOf is false when the time cannot be
+// converted; MakeLocalTime leaves its argument as it is.
+bool LocalTimeOf(TimeCache* times, time_t t, struct tm* out);
+time_t MakeLocalTime(TimeCache* times, const struct tm* t);
 
-// "a.b.c.d:port" of a sender, the port in host order; used for the host of a
-// message without timestamp and for the formatter's source header.
-void FormatSender(const sockaddr_in* sender, char* out, size_t size);
+// The text of a sender, used for the host of a message without timestamp and
+// for the source header: "a.b.c.d:port" for IPv4, "[address]:port" for IPv6
+// with the address as RFC 5952 writes it and "%scope" when the scope id is
+// not 0. The port is in host order.
+void FormatSender(const SenderAddress* sender, char* out, size_t size);

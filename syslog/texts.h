@@ -16,11 +16,6 @@
 #define kTextSocketFailed                                                                     \
     "Socket\x82\xcc\x8d\xec\x90\xac\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" \
     "B"
-// ポート514をバインドできませんでした。 (Port 514 could not be bound.)
-#define kTextBindFailed                                                                  \
-    "\x83|\x81[\x83g514\x82\xf0\x83o\x83"                                                \
-    "C\x83\x93\x83h\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81" \
-    "B"
 // Socketイベントを通知させる設定に失敗しました。 (Setting up socket event notification failed.)
 #define kTextSelectFailed                                                                                   \
     "Socket\x83"                                                                                            \
@@ -35,3 +30,22 @@
     "B"
 
 #define kTextErrorCaption "Error"
+
+// ポート%u (%s) をバインドできませんでした。 (Port %u (%s) could not be bound.)
+// The port, then the protocol and address family ("UDP/IPv4").
+#define kTextBindFailedFormat                                                            \
+    "\x83|\x81[\x83g%u (%s) \x82\xf0\x83o\x83"                                           \
+    "C\x83\x93\x83h\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81" \
+    "B"
+// IPv6 が使えないため、IPv6 では受信しません。 (IPv6 is not available; nothing is received over it.)
+#define kTextNoIPv6                                                           \
+    "IPv6 \x82\xaa\x8eg\x82\xa6\x82\xc8\x82\xa2\x82\xbd\x82\xdf\x81"          \
+    "AIPv6 \x82\xc5\x82\xcd\x8e\xf3\x90M\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x81" \
+    "B"
+// ビューに表示できなかった %llu 件はログファイルにあります。
+// (The %llu entries the view could not show are in the log file.)
+#define kTextViewMissedFormat                                                                                \
+    "\x83r\x83\x85\x81[\x82\xc9\x95\\\x8e\xa6\x82\xc5\x82\xab\x82\xc8\x82\xa9\x82\xc1\x82\xbd %llu \x8c\x8f" \
+    "\x82\xcd\x83\x8d\x83O\x83t\x83@\x83"                                                                    \
+    "C\x83\x8b\x82\xc9\x82\xa0\x82\xe8\x82\xdc\x82\xb7\x81"                                                  \
+    "B"

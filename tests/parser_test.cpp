@@ -7,21 +7,22 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {
 
-// A sockaddr_in as the socket layer lays it out: family, port and address in
-// network order, zero padding.
-struct SenderImage {
-    alignas(8) unsigned char bytes[16];
-    const sockaddr_in* Get() const { return reinterpret_cast<const sockaddr_in*>(bytes); }
-};
+SenderAddress MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
+    return {
+        kSenderIPv4,
+        static_cast<uint16_t>(port),
+        {static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c), static_cast<uint8_t>(d)},
+        0};
+}
 
-SenderImage MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
-    return {{2, 0, static_cast<unsigned char>(port >> 8), static_cast<unsigned char>(port),
-             static_cast<unsigned char>(a), static_cast<unsigned char>(b), static_cast<unsigned char>(c),
-             static_cast<unsigned char>(d)}};
+void Parse(const std::string& datagram, const SenderAddress& sender, time_t arrival, SyslogMessage* msg) {
+    static TimeCache times;
+    ParseMessage(datagram.data(), datagram.size(), &sender, arrival, &times, msg);
 }
 
 // 14 March 09:41:30 local time, whatever the zone the test runs in.
@@ -85,11 +86,11 @@ TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
     };
     struct tm local;
     time_t arrival = Arrival(&local);
-    const SenderImage sender = MakeSender(192, 0, 2, 7, 40123);
+    const SenderAddress sender = MakeSender(192, 0, 2, 7, 40123);
     static SyslogMessage msg;
     for (const DatagramCase& c : cases) {
         SCOPED_TRACE(c.input);
-        ParseMessage(c.input.c_str(), sender.Get(), arrival, &msg);
+        Parse(c.input, sender, arrival, &msg);
         EXPECT_EQ(c.facility, msg.facility);
         EXPECT_EQ(c.severity, msg.severity);
         char time[64];
@@ -107,15 +108,35 @@ TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
     }
 }
 
-TEST(ParseMessage, CopiesAtMostOneDatagram) {
-    const std::string huge = "<13>" + std::string(5000, 'a');
+// Whole datagrams: every byte up to the largest message, NULs inside
+// escaped as "#000", trailing NULs dropped before the trim.
+TEST(ParseMessage, WholeMessagesWithNulsEscaped) {
+    const std::string nul(1, '\0');
+    const struct {
+        std::string input;
+        std::string text;
+    } cases[] = {
+        {"<13>" + std::string(65000, 'a'), std::string(65000, 'a')},
+        {"<13>" + std::string(70000, 'a'), std::string(kMaxMessage - 4, 'a')},
+        {"<13>a" + nul + "b" + nul + nul + "c", "a#000b#000#000c"},
+        {"<13>ab \r\n" + nul + nul, "ab"},
+        {"<13>ab" + nul + "\r\n", "ab#000"},
+        {nul + "x", "#000x"},
+        {nul + nul, ""},
+        {"<13>" + std::string(70000, '\0'), ""},
+    };
     static SyslogMessage msg;
     struct tm local;
-    const SenderImage sender = MakeSender(10, 0, 0, 1, 514);
-    ParseMessage(huge.c_str(), sender.Get(), Arrival(&local), &msg);
-    EXPECT_EQ(size_t(kMaxDatagram), strlen(msg.text));
-    EXPECT_EQ(size_t(kMaxDatagram) - 4, strlen(msg.message));
-    EXPECT_STREQ("10.0.0.1:514", msg.host);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input.substr(0, 40));
+        Parse(c.input, MakeSender(10, 0, 0, 1, 514), Arrival(&local), &msg);
+        EXPECT_EQ(c.text, std::string(msg.message));
+        EXPECT_STREQ("10.0.0.1:514", msg.host);
+    }
+    // The most a text can grow: a message of NULs between two bytes.
+    const std::string nuls = "x" + std::string(kMaxMessage - 2, '\0') + "y";
+    Parse(nuls, MakeSender(10, 0, 0, 1, 514), Arrival(&local), &msg);
+    EXPECT_EQ(size_t(kMaxText - 2 * kNulEscapeLength + 2), strlen(msg.text));
 }
 
 TEST(CompleteTime, GivenYearStopsAfterTheDaylightFlag) {
@@ -145,14 +166,44 @@ TEST(LookupName, FirstMatchingRowWins) {
     for (const auto& c : cases) EXPECT_STREQ(c.name, LookupName(c.table, c.code)) << c.code;
 }
 
+SenderAddress MakeSender6(std::initializer_list<unsigned> groups, unsigned port, uint32_t scope = 0) {
+    SenderAddress s = {kSenderIPv6, static_cast<uint16_t>(port), {}, scope};
+    int i = 0;
+    for (unsigned g : groups) {
+        s.address[i++] = static_cast<uint8_t>(g >> 8);
+        s.address[i++] = static_cast<uint8_t>(g);
+    }
+    return s;
+}
+
+// IPv4 as "a.b.c.d:port"; IPv6 as RFC 5952 writes it, in brackets, with the
+// scope when there is one.
 TEST(FormatSender, AddressAndPortInHostOrder) {
-    char out[kSenderTextSize];
-    FormatSender(MakeSender(192, 0, 2, 7, 40123).Get(), out, sizeof out);
-    EXPECT_STREQ("192.0.2.7:40123", out);
-    FormatSender(MakeSender(255, 255, 255, 255, 65535).Get(), out, sizeof out);
-    EXPECT_STREQ("255.255.255.255:65535", out);
-    FormatSender(MakeSender(192, 0, 2, 7, 40123).Get(), out, 8);
-    EXPECT_STREQ("192.0.2", out);
+    const struct {
+        SenderAddress sender;
+        const char* text;
+    } cases[] = {
+        {MakeSender(192, 0, 2, 7, 40123), "192.0.2.7:40123"},
+        {MakeSender(255, 255, 255, 255, 65535), "255.255.255.255:65535"},
+        {MakeSender6({0, 0, 0, 0, 0, 0, 0, 1}, 514), "[::1]:514"},
+        {MakeSender6({0, 0, 0, 0, 0, 0, 0, 0}, 1), "[::]:1"},
+        {MakeSender6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 7}, 40123), "[2001:db8::7]:40123"},
+        {MakeSender6({0x2001, 0xdb8, 0, 1, 0, 0, 0, 1}, 1), "[2001:db8:0:1::1]:1"},    // the longer run
+        {MakeSender6({0x2001, 0xdb8, 0, 0, 1, 0, 0, 1}, 1), "[2001:db8::1:0:0:1]:1"},  // the first of equals
+        {MakeSender6({0x2001, 0xdb8, 0, 1, 1, 1, 1, 1}, 1), "[2001:db8:0:1:1:1:1:1]:1"},  // one zero stays
+        {MakeSender6({0xfe80, 0, 0, 0, 0xABCD, 0xEF, 0, 0}, 9, 3), "[fe80::abcd:ef:0:0%3]:9"},
+        {MakeSender6({0, 0, 0, 0, 0, 0xffff, 0xc000, 0x0207}, 7), "[::ffff:192.0.2.7]:7"},
+        {MakeSender6({0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff}, 65535, 4294967295u),
+         "[ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295]:65535"},
+    };
+    for (const auto& c : cases) {
+        char out[kSenderTextSize];
+        FormatSender(&c.sender, out, sizeof out);
+        EXPECT_STREQ(c.text, out);
+    }
+    char small[8];
+    FormatSender(&cases[0].sender, small, sizeof small);
+    EXPECT_STREQ("192.0.2", small);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ from harness import (CLOCK, CP, RECEIVE_FAILED, SEPARATOR, START_TEXT, Failure, 
 ENTRY = re.compile(rb"(-?\d+:-?\d+:-?\d+)\((-?\d+|\?)\) <(\S*?)(?: ([a-z0-9]+)\.([a-z]+))?> (.*)", re.S)
 HEADER = re.compile(rb"<<127\.0\.0\.1:(\d+)>> " + SEPARATOR)
 ANY_PORT = -1
-BIND_FAILED = "ポート514をバインドできませんでした。".encode(CP)
+BIND_FAILED = "ポート514 (UDP/IPv4) をバインドできませんでした。".encode(CP)
 ABOUT_CAPTION = "バージョン情報".encode(CP)
 
 WM_COMMAND, WM_SYSCOMMAND, SC_CLOSE, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF060, 0xF020, 0xF120
@@ -122,17 +122,17 @@ def test_startup_and_layout(args):
 
 
 def test_datagram_sizes(args):
-    """4095 bytes are logged whole; 4096 bytes and an empty datagram give the
-    receive-failure status line; a NUL ends the text; reception goes on."""
+    """Datagrams of every size up to 65,000 bytes reach the log file and the
+    view whole; a NUL inside shows as "#000" and trailing NULs are dropped;
+    an empty datagram gives the receive-failure status line; reception goes on."""
     with Program(args.exe, args.probe, args.scratch) as p:
         s = sender()
         head = b"<13>Oct 11 22:14:15 big x: "
-        body = bytes(b"0123456789"[i % 10] for i in range(4095 - len(head)))
-        steps = [
-            (head + body, rb".* x: " + body),
-            (head + body + b"!", CLOCK + b" " + re.escape(RECEIVE_FAILED)),
+        bodies = [bytes(b"0123456789"[i % 10] for i in range(size - len(head))) for size in (4095, 4096, 9000, 65000)]
+        steps = [(head + body, rb".* x: " + body) for body in bodies] + [
             (b"", CLOCK + b" " + re.escape(RECEIVE_FAILED)),
-            (b"<13>Oct 11 22:14:15 big x: before\0after", rb".*<big user\.notice> x: before"),
+            (b"<13>Oct 11 22:14:15 big x: before\0after\0\0", rb".*<big user\.notice> x: before#000after"),
+            (b"<13>Oct 11 22:14:15 big \0\0x\r\n", rb".*<big user\.notice> #000#000x"),
         ]
         count = 3  # start-up line, header with separator, first entry
         for datagram, pattern in steps:

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Flood of hostile datagrams from several sockets against the real program
 under Wine: random bytes of every length up to 5,000, datagrams built from the
-syntax's pieces, and over-long ones. The program must keep answering its
+syntax's pieces, and long ones. The program must keep answering its
 message loop, leave exactly one entry or one status line per datagram in
 "messages", stop growing once its view's line limit is reached, and end with 0
 on WM_CLOSE. Prints its figures and exits 1 on any failure. ctest runs a
@@ -17,10 +17,11 @@ import sys
 import threading
 import time
 
-from harness import CLOCK, RECEIVE_FAILED, START_TEXT, Failure, LogTail, Program, send, sender
+from harness import CLOCK, RECEIVE_FAILED, START_TEXT, Failure, LogTail, Program, send, sender, wait_until
 
-MAX_RECEIVED = 4095  # longer datagrams, and empty ones, give the receive-failure line
-WM_SYSCOMMAND, SC_MINIMIZE = 0x112, 0xF020
+OLD_LIMIT = 4095  # datagrams were once cut here: its edges stay among the lengths tried
+WM_SYSCOMMAND, SC_MINIMIZE, WM_QUEUEDBYTES = 0x112, 0xF020, 0x8003
+VIEW_PACE, VIEW_BACKLOG = 500, 4 << 20  # datagrams between looks at the queue; bytes it may hold then
 
 # Lines of "messages", split at LF (each keeps its CR).
 LABEL = re.compile(rb"(-?\d+):(-?\d+):(-?\d+)\((-?\d+|\?)\) <")
@@ -54,18 +55,18 @@ def built(rng):
     parts.append(rng.choice([b"", bytes([rng.choice(LEAD_BYTES)]), bytes([rng.choice(LEAD_BYTES)]) + b"\r\n",
                              b" \r\n", bytes([rng.choice(LEAD_BYTES)]) * 3]))
     data = b"".join(parts)
-    if rng.random() < 0.05:  # the edge of what is received whole
-        data = (data * (MAX_RECEIVED // max(1, len(data)) + 1))[:MAX_RECEIVED + rng.randrange(2)]
+    if rng.random() < 0.05:  # the edge of the old limit
+        data = (data * (OLD_LIMIT // max(1, len(data)) + 1))[:OLD_LIMIT + rng.randrange(2)]
     return data
 
 
 def hostile(count, start):
     """`count` datagrams: random bytes of every length from 0 to 5,000 in
-    turn, datagrams built from the syntax, and a few over-long ones (4,096 to
-    65,000 bytes). Bytes that could start one of the program's own lines after
+    turn, datagrams built from the syntax, and a few long ones (4,096 to
+    65,000 bytes), all received whole. Bytes that could start one of the program's own lines after
     a CR or LF are replaced, keeping the CR and LF runs."""
     rng = random.Random(start)
-    edges = [0, 1, MAX_RECEIVED, MAX_RECEIVED + 1, 5000]  # first, so that even a short run has them
+    edges = [0, 1, OLD_LIMIT, OLD_LIMIT + 1, 5000]  # first, so that even a short run has them
     lengths = list(range(5001))
     rng.shuffle(lengths)
     lengths = edges + [n for n in lengths if n not in edges]
@@ -79,13 +80,13 @@ def hostile(count, start):
             data = built(rng)
         else:
             data = (rng.randbytes(1000) + built(rng)) * 70
-            data = data[:rng.randrange(MAX_RECEIVED + 1, 65001)]
+            data = data[:rng.randrange(OLD_LIMIT + 1, 65001)]
         out.append(FORGING.sub(b"_", data))
     return out
 
 
 def expected_status(data):
-    return len(data) == 0 or len(data) > MAX_RECEIVED
+    return len(data) == 0  # an empty datagram gives the receive-failure line
 
 
 class LogCount:
@@ -139,6 +140,11 @@ class Poller(threading.Thread):
             self.polls += 1
 
 
+def queued_bytes(program):
+    """Bytes of entries waiting in the program's queue for its view."""
+    return int(program.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1])
+
+
 def mib(kib):
     return kib / 1024.0
 
@@ -148,7 +154,7 @@ def flood(args):
     status_expected = sum(map(expected_status, datagrams))
     overlong = sum(len(d) > 5000 for d in datagrams)
     on_screen = args.count if args.minimize_after is None else min(args.minimize_after, args.count)
-    print("flood: %d datagrams from %d sockets (random start %d; %d over-long, %d give a status line), %d of them "
+    print("flood: %d datagrams from %d sockets (random start %d; %d long, %d give a status line), %d of them "
           "with the window on the screen, --max-lines %d" %
           (args.count, args.senders, args.start, overlong, status_expected, on_screen, args.max_lines), flush=True)
     # What a datagram may hold in the kernel's receive buffer: its bytes and
@@ -171,6 +177,12 @@ def flood(args):
                 send(socks[sent % len(socks)], datagrams[sent])
                 outstanding += cost[sent]
                 sent += 1
+                if sent % VIEW_PACE == 0:
+                    # The log keeps up; the view may lag behind by its queue.
+                    # Sending on would fill the queue, and the view would
+                    # rightly show only what fits: wait for it instead.
+                    wait_until(lambda: queued_bytes(p) <= VIEW_BACKLOG, "the view to catch up", timeout=60,
+                               step=0.05)
             time.sleep(0.01)
             now = log.update()
             if now != done:

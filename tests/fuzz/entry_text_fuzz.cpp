@@ -54,18 +54,6 @@ void CheckLabel(time_t receive, time_t message) {
     Check(shown == static_cast<double>(receive) - static_cast<double>(message), "label difference");
 }
 
-struct BlockState {
-    unsigned char lastSender[16];
-    char lastHost[kHostSize];
-    int hostCounter;
-};
-
-void SetBlocks(const BlockState& s) {
-    memcpy(g_lastSender, s.lastSender, sizeof g_lastSender);
-    memcpy(g_lastHost, s.lastHost, sizeof g_lastHost);
-    g_hostCounter = s.hostCounter;
-}
-
 // What an entry must hold, stated plainly: text pieces for both, colour
 // commands (all of them palette colours) for the view only.
 struct Expected {
@@ -93,31 +81,36 @@ bool HasHotMarker(const std::string& s) {
     return s.find('\xFF') != std::string::npos;
 }
 
-void CheckEntry(const BlockState& before, const unsigned char* sender, time_t receive, const char* datagram) {
+void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t receive,
+                const std::string& datagram) {
     static SyslogMessage msg;
-    ParseMessage(datagram, reinterpret_cast<const sockaddr_in*>(sender), receive, &msg);
+    static TimeCache times;
+    ParseMessage(datagram.data(), datagram.size(), sender, receive, &times, &msg);
     char senderText[kSenderTextSize];
-    FormatSender(reinterpret_cast<const sockaddr_in*>(sender), senderText, sizeof senderText);
-    bool newSender = memcmp(sender, before.lastSender, 16) != 0;
+    FormatSender(sender, senderText, sizeof senderText);
+    bool newSender = memcmp(sender, &before.lastSender, sizeof *sender) != 0;
     bool opens = newSender || strcmp(msg.host, before.lastHost) != 0;
 
     // The block decision alone.
-    SetBlocks(before);
+    static BlockState blocks;
+    blocks = before;
     char source[kSenderTextSize];
-    Check(NoteBlock(sender, msg.host, source, sizeof source) == opens,
+    Check(NoteBlock(&blocks, sender, msg.host, source, sizeof source) == opens,
           "a block opens on a new sender or host");
     Check(strcmp(source, newSender ? senderText : "") == 0, "source text only for a new sender");
-    Check(memcmp(g_lastSender, sender, 16) == 0 && strcmp(g_lastHost, msg.host) == 0, "block state follows");
-    Check(!opens || g_hostCounter != before.hostCounter, "a new block is counted");
-    Check(opens || g_hostCounter == before.hostCounter, "the same block is not counted");
-    int counter = g_hostCounter;
+    Check(memcmp(&blocks.lastSender, sender, sizeof *sender) == 0 && strcmp(blocks.lastHost, msg.host) == 0,
+          "block state follows");
+    Check(!opens || blocks.hostCounter != before.hostCounter, "a new block is counted");
+    Check(opens || blocks.hostCounter == before.hostCounter, "the same block is not counted");
+    int counter = blocks.hostCounter;
 
     // The whole entry.
-    SetBlocks(before);
+    blocks = before;
+    static SyslogMessage work;
     static EntryText entry;
-    BuildEntry(&entry, sender, receive, datagram);
+    BuildEntry(&blocks, &work, &entry, sender, receive, datagram.data(), datagram.size());
     Check(!entry.overflow, "an entry always fits");
-    Check(g_hostCounter == counter, "the entry counts as the decision did");
+    Check(blocks.hostCounter == counter, "the entry counts as the decision did");
 
     char clock[kTimeTextSize], label[kLabelSize];
     FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, clock, sizeof clock);
@@ -148,7 +141,8 @@ void CheckEntry(const BlockState& before, const unsigned char* sender, time_t re
 
 void CheckStatusLine(time_t now, const char* text) {
     static EntryText entry;
-    BuildStatusLine(&entry, now, text);
+    static TimeCache times;
+    BuildStatusLine(&times, &entry, now, text);
     Check(!entry.overflow, "a status line of kMaxStatusText bytes fits");
     const struct tm* local = localtime(&now);
     char clock[kTimeTextSize];
@@ -172,33 +166,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t clockSize = in.ConsumeIntegralInRange<size_t>(1, 48);
     time_t receive = in.ConsumeIntegral<int64_t>();
     time_t message = in.ConsumeIntegral<int64_t>();
-    BlockState before = {};
+    static BlockState before;
+    StartBlockState(&before);
     before.hostCounter = in.ConsumeIntegral<int>();
-    alignas(8) unsigned char sender[16] = {2, 0};
-    std::vector<uint8_t> address = in.ConsumeBytes<uint8_t>(6);
-    if (!address.empty()) memcpy(sender + 2, address.data(), address.size());
-    if (mode & 0x01) sender[8 + (mode >> 5)] = mode;  // padding counts too
+    // An IPv4 or IPv6 sender; the scope counts too.
+    SenderAddress sender = {};
+    sender.family = (mode & 0x01) ? kSenderIPv6 : kSenderIPv4;
+    sender.port = in.ConsumeIntegral<uint16_t>();
+    std::vector<uint8_t> address = in.ConsumeBytes<uint8_t>(sender.family == kSenderIPv6 ? 16 : 4);
+    if (!address.empty()) memcpy(sender.address, address.data(), address.size());
+    if (sender.family == kSenderIPv6 && (mode & 0x10)) sender.scopeId = in.ConsumeIntegral<uint32_t>();
     if (mode & 0x02) receive = static_cast<time_t>(static_cast<uint64_t>(receive) % 8000000000ull);
-    std::string bytes = in.ConsumeRemainingBytesAsString();
-    char* datagram = static_cast<char*>(malloc(bytes.size() + 1));
-    memcpy(datagram, bytes.data(), bytes.size());
-    datagram[bytes.size()] = '\0';
+    // The datagram in a buffer of exactly its size, NULs and all.
+    std::string datagram = in.ConsumeRemainingBytesAsString();
 
     CheckClock(hour, minute, second, clockSize);
     CheckLabel(receive, message);
     CheckLabel(receive, -1);
 
     // The previous entry: the same sender or not, the same host or not.
-    if (mode & 0x04) memcpy(before.lastSender, sender, 16);
+    if (mode & 0x04) before.lastSender = sender;
     if (mode & 0x08) {
         static SyslogMessage msg;
-        ParseMessage(datagram, reinterpret_cast<const sockaddr_in*>(sender), receive, &msg);
+        static TimeCache times;
+        ParseMessage(datagram.data(), datagram.size(), &sender, receive, &times, &msg);
         memcpy(before.lastHost, msg.host, sizeof before.lastHost);
     }
-    CheckEntry(before, sender, receive, datagram);
+    CheckEntry(before, &sender, receive, datagram);
 
-    if (strlen(datagram) > kMaxStatusText) datagram[kMaxStatusText] = '\0';
-    CheckStatusLine(receive, datagram);
-    free(datagram);
+    std::string status(datagram.c_str(), strnlen(datagram.c_str(), kMaxStatusText));
+    CheckStatusLine(receive, status.c_str());
     return 0;
 }

@@ -1,7 +1,7 @@
 // libFuzzer target for the datagram parser. The input is one datagram, held
-// in an exactly sized heap buffer with its NUL, so that AddressSanitizer
-// catches any read past it; the sender and the arrival time come from a hash
-// of the input. Every result is checked against the parser's invariants.
+// in an exactly sized heap buffer, so that AddressSanitizer catches any read
+// past it; the sender and the arrival time come from a hash of the input.
+// Every result is checked against the parser's invariants.
 #include "syslog/parser.h"
 
 #include <cstdint>
@@ -25,39 +25,49 @@ uint64_t Hash(const uint8_t* data, size_t size) {
     return h;
 }
 
-// The working text the parser must keep: the datagram up to its first NUL,
-// at most kMaxDatagram bytes, without trailing CR, LF and spaces.
-std::string ExpectedText(const char* datagram) {
-    std::string s(datagram, strnlen(datagram, kMaxDatagram));
-    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
-    return s;
+// The working text the parser must keep: at most kMaxMessage bytes of the
+// datagram without its trailing NULs, each NUL inside as "#000", without
+// trailing CR, LF and spaces.
+std::string ExpectedText(const uint8_t* data, size_t size) {
+    std::string s(reinterpret_cast<const char*>(data), size < kMaxMessage ? size : kMaxMessage);
+    while (!s.empty() && s.back() == '\0') s.pop_back();
+    std::string escaped;
+    for (char c : s) escaped += c == '\0' ? std::string("#000") : std::string(1, c);
+    while (!escaped.empty() && (escaped.back() == '\r' || escaped.back() == '\n' || escaped.back() == ' '))
+        escaped.pop_back();
+    return escaped;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    char* datagram = static_cast<char*>(malloc(size + 1));
+    char* datagram = static_cast<char*>(malloc(size ? size : 1));
     memcpy(datagram, data, size);
-    datagram[size] = '\0';
 
     uint64_t h = Hash(data, size);
-    alignas(8) unsigned char sender[16] = {2, 0};  // AF_INET, the rest from the hash, zero padding
-    for (int i = 2; i < 8; ++i) sender[i] = static_cast<unsigned char>(h >> (8 * i));
+    // An IPv4 or IPv6 sender from the hash.
+    SenderAddress sender = {};
+    sender.family = (h & 1) ? kSenderIPv6 : kSenderIPv4;
+    sender.port = static_cast<uint16_t>(h >> 8);
+    for (int i = 0; i < (sender.family == kSenderIPv6 ? 16 : 4); ++i)
+        sender.address[i] = static_cast<uint8_t>(h >> (8 * (i % 8)) ^ i);
+    if (sender.family == kSenderIPv6 && (h & 2)) sender.scopeId = static_cast<uint32_t>(h >> 32);
     time_t arrival = static_cast<time_t>(h % 8000000000ull) - 1000000000;  // 1938 to 2223
-    const sockaddr_in* senderRecord = reinterpret_cast<const sockaddr_in*>(sender);
 
-    SyslogMessage* msg = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    static SyslogMessage* msg = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    static TimeCache times;
     memset(msg, 0xA5, sizeof *msg);  // nothing may be left as it was
-    ParseMessage(datagram, senderRecord, arrival, msg);
+    ParseMessage(datagram, size, &sender, arrival, &times, msg);
 
     const char* textEnd = static_cast<const char*>(memchr(msg->text, '\0', sizeof msg->text));
     Check(textEnd != nullptr, "working text terminated");
-    Check(std::string(msg->text, static_cast<size_t>(textEnd - msg->text)) == ExpectedText(datagram),
+    Check(std::string(msg->text, static_cast<size_t>(textEnd - msg->text)) == ExpectedText(data, size),
           "working text is the trimmed datagram");
     Check(msg->message >= msg->text && msg->message <= textEnd, "message text inside the working text");
     Check(memchr(msg->host, '\0', sizeof msg->host) != nullptr, "host terminated within its field");
     char senderText[kSenderTextSize];
-    FormatSender(senderRecord, senderText, sizeof senderText);
+    FormatSender(&sender, senderText, sizeof senderText);
+    Check(strlen(senderText) + 1 < sizeof senderText, "sender text never cut");
     Check(strcmp(msg->host, senderText) == 0 || strstr(msg->text, msg->host) != nullptr,
           "host is the sender or a word of the datagram");
     Check(msg->facility <= 248 && msg->facility % 8 == 0, "facility in range");
@@ -67,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const struct tm* local = localtime(&arrival);
     Check(msg->time.tm_year == (local ? local->tm_year : 0), "year of the arrival");
 
-    free(msg);
     free(datagram);
     return 0;
 }

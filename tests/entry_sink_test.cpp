@@ -1,9 +1,10 @@
-// Tests of the entry formatter and log file with a real window that records
-// every append and a real log file in a scratch directory: each entry's view
-// text with its colour commands, block rules, status lines, the clock and
-// difference label for odd timestamps, the exact bytes the log file receives,
-// and a real view left exactly as by the entry's pieces sent one by one.
-#include "syslog/formatter.h"
+// Tests of entry building through the sink, with a real window that records
+// every append it is fed from the queue and a real log file in a scratch
+// directory: each entry's view text with its colour commands, block rules,
+// status lines, the clock and difference label for odd timestamps, the exact
+// bytes the log file receives, the queue's overflow and its status line, and
+// a real view left exactly as by the entry's pieces sent one by one.
+#include "syslog/entry_sink.h"
 
 #include "colorview/colorview.h"
 #include "syslog/texts.h"
@@ -29,18 +30,19 @@ LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-struct SenderImage {
-    alignas(8) unsigned char bytes[16];
-};
-
-SenderImage MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
-    SenderImage s = {{2, 0, static_cast<unsigned char>(port >> 8), static_cast<unsigned char>(port),
-                      static_cast<unsigned char>(a), static_cast<unsigned char>(b),
-                      static_cast<unsigned char>(c), static_cast<unsigned char>(d)}};
-    return s;
+SenderAddress MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
+    return {
+        kSenderIPv4,
+        static_cast<uint16_t>(port),
+        {static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c), static_cast<uint8_t>(d)},
+        0};
 }
 
-const SenderImage kSenderA = MakeSender(192, 0, 2, 7, 40123);
+const SenderAddress kSenderA = MakeSender(192, 0, 2, 7, 40123);
+// 2001:db8::c000:207 and ::1 with scope 2: IPv6 senders.
+const SenderAddress kSenderV6 = {
+    kSenderIPv6, 40123, {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 192, 0, 2, 7}, 0};
+const SenderAddress kSenderScoped = {kSenderIPv6, 40123, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 2};
 
 time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     struct tm t = {};
@@ -104,6 +106,7 @@ const std::string kSeparator = std::string(50, '-') + "\r\n";
 class Formatter : public ::testing::Test {
    protected:
     HWND view = nullptr;
+    EntrySink sink;
     std::string dir, logPath;
     char oldDirectory[MAX_PATH] = "";
 
@@ -121,7 +124,6 @@ class Formatter : public ::testing::Test {
                              GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, view);
         g_appends.clear();
-        ResetBlocks();
 
         char temp[MAX_PATH];
         ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
@@ -133,21 +135,28 @@ class Formatter : public ::testing::Test {
         // The log file is "messages" in the current directory, as for the program.
         ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        ASSERT_TRUE(OpenLog());
+        ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
     }
 
     void TearDown() override {
-        CloseLog();
+        CloseEntrySink(&sink);
+        MSG msg;  // the sink's wake-ups
+        while (PeekMessageA(&msg, view, WM_APP, WM_APP, PM_REMOVE)) {
+        }
         SetCurrentDirectoryA(oldDirectory);
         DeleteFileA(logPath.c_str());
         RemoveDirectoryA(dir.c_str());
         DestroyWindow(view);
     }
 
-    static void ResetBlocks() {
-        memset(g_lastSender, 0, sizeof g_lastSender);
-        g_lastHost[0] = '\0';
-        g_hostCounter = 1;
+    static const size_t kQueueBytes = 1 << 20;
+
+    void ResetBlocks() { StartBlockState(&sink.blocks); }
+
+    // What the window thread does: everything queued goes to `to`.
+    void Feed(HWND to) {
+        while (FeedView(&sink, to, 1000) > 0) {
+        }
     }
 
     std::string ReadLog() {
@@ -162,10 +171,15 @@ class Formatter : public ::testing::Test {
         return bytes;
     }
 
-    void Entry(const std::string& text, time_t receive, const SenderImage& sender = kSenderA,
+    void Entry(const std::string& text, time_t receive, const SenderAddress& sender = kSenderA,
                HWND to = nullptr) {
-        EXPECT_EQ(1, FormatEntry(to ? to : view, &receive, reinterpret_cast<const sockaddr_in*>(sender.bytes),
-                                 text.c_str()));
+        FormatEntry(&sink, receive, &sender, text.data(), text.size());
+        Feed(to ? to : view);
+    }
+
+    void Status(const char* text) {
+        WriteStatusLine(&sink, text);
+        Feed(view);
     }
 };
 
@@ -177,16 +191,14 @@ TEST_F(Formatter, FirstEntryIsOneAppendAndOneLogLine) {
     EXPECT_EQ(std::vector<std::string>{expected}, g_appends);
     EXPECT_EQ("<<192.0.2.7:40123>> " + kSeparator + "22:14:15(3) <gateway user.notice> kernel: link up\r\n",
               ReadLog());
-    EXPECT_EQ(2, g_hostCounter);
-    EXPECT_STREQ("gateway", g_lastHost);
-    EXPECT_EQ(0, memcmp(g_lastSender, kSenderA.bytes, 16));
+    EXPECT_EQ(2, sink.blocks.hostCounter);
+    EXPECT_STREQ("gateway", sink.blocks.lastHost);
+    EXPECT_EQ(0, memcmp(&sink.blocks.lastSender, &kSenderA, sizeof kSenderA));
 }
 
 TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
-    SenderImage padded = kSenderA;
-    padded.bytes[15] = 1;  // the whole record counts, padding included
     const struct {
-        SenderImage sender;
+        SenderAddress sender;
         const char* host;
         const char* header;  // source text, or nullptr for no header
         bool separator;
@@ -200,7 +212,10 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         {MakeSender(198, 51, 100, 1, 514), "Nas", "198.51.100.1:514", true, 11},
         {MakeSender(198, 51, 100, 1, 514), "Nas", nullptr, false, 11},
         {MakeSender(198, 51, 100, 1, 514), "gateway", nullptr, true, 12},
-        {padded, "gateway", "192.0.2.7:40123", true, 13},
+        {kSenderV6, "gateway", "[2001:db8::c000:207]:40123", true, 13},
+        {kSenderScoped, "gateway", "[::1%2]:40123", true, 14},  // the scope counts
+        {kSenderScoped, "gateway", nullptr, false, 14},
+        {kSenderA, "gateway", "192.0.2.7:40123", true, 10},  // the family counts
     };
     int step = 0;
     for (const auto& s : steps) {
@@ -212,10 +227,10 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         EXPECT_EQ(header + separator + "22:14:15(0) <" + s.host + " user.notice> up\r\n",
                   JoinText(g_appends));
         EXPECT_EQ(Command(s.hostColor), CommandAt(g_appends, std::string("<") + s.host));
-        EXPECT_STREQ(s.host, g_lastHost);
+        EXPECT_STREQ(s.host, sink.blocks.lastHost);
     }
     // Past INT_MAX the count starts again on the next colour (it overflowed).
-    g_hostCounter = INT_MAX - 1;
+    sink.blocks.hostCounter = INT_MAX - 1;
     const int wrapColors[] = {12, 13, 14};  // counters INT_MAX, 3, 4
     for (int i = 0; i < 3; ++i) {
         g_appends.clear();
@@ -223,7 +238,7 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         Entry("<13>Oct 11 22:14:15 " + host + " up", kExampleTime);
         EXPECT_EQ(Command(wrapColors[i]), CommandAt(g_appends, "<" + host)) << host;
     }
-    EXPECT_EQ(4, g_hostCounter);
+    EXPECT_EQ(4, sink.blocks.hostCounter);
 }
 
 TEST_F(Formatter, SeverityPicksTheTextColour) {
@@ -374,7 +389,7 @@ std::vector<std::string> ClocksSince(time_t before) {
 
 TEST_F(Formatter, StatusLineIsOneAppendAndOneLogLine) {
     time_t before = time(nullptr);
-    EXPECT_EQ(1, WriteStatusLine(view, kTextSyslogStart));
+    Status(kTextSyslogStart);
     std::vector<std::string> clocks = ClocksSince(before);
     ASSERT_EQ(1u, g_appends.size());
     const std::string clock = g_appends[0].substr(Command(15).size(), 8);
@@ -386,25 +401,25 @@ TEST_F(Formatter, StatusLineIsOneAppendAndOneLogLine) {
 
 TEST_F(Formatter, StatusLineInsideABlockKeepsTheBlock) {
     Entry("<13>Oct 11 22:14:15 gateway one", kExampleTime);
-    WriteStatusLine(view, kTextReceiveFailed);
+    Status(kTextReceiveFailed);
     g_appends.clear();
     Entry("<13>Oct 11 22:14:16 gateway two", kExampleTime);
     EXPECT_FALSE(Has(g_appends, kSeparator));
     EXPECT_EQ(Command(12), CommandAt(g_appends, "<gateway"));
-    EXPECT_EQ(2, g_hostCounter);
+    EXPECT_EQ(2, sink.blocks.hostCounter);
 }
 
 TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
     Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
-    WriteStatusLine(view, kTextReceiveFailed);
+    Status(kTextReceiveFailed);
     std::string first = ReadLog();
     const std::string failed =
         "\x8e\xf3\x90\x4d\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42";
     ASSERT_GE(first.size(), failed.size() + 2);
     EXPECT_EQ(failed + "\r\n", first.substr(first.size() - failed.size() - 2));
 
-    CloseLog();
-    OpenLog();
+    CloseLogFile(&sink.log);
+    OpenLogFile(&sink.log, "messages");
     Entry("<11>Oct 11 22:14:20 gateway disk full", kExampleTime + 3);
     const std::string all = ReadLog();
     EXPECT_EQ(first + "22:14:20(-2) <gateway user.err> disk full\r\n", all);
@@ -420,12 +435,12 @@ TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
 }
 
 TEST_F(Formatter, WithoutLogFileTheViewGetsEverything) {
-    CloseLog();
+    CloseLogFile(&sink.log);
     Entry("<13>Oct 11 22:14:15 gateway kernel: link up", kExampleTime + 3);
     ASSERT_EQ(1u, g_appends.size());
     EXPECT_EQ("<<192.0.2.7:40123>> " + kSeparator + "22:14:15(3) <gateway user.notice> kernel: link up\r\n",
               JoinText(g_appends));
-    WriteStatusLine(view, "x");
+    Status("x");
     EXPECT_EQ(2u, g_appends.size());
     EXPECT_EQ("", ReadLog());
 }

@@ -1,0 +1,126 @@
+// The entry sink. The log file gets every line whatever the queue does: an
+// entry that finds the queue full is left out of the view only, and once
+// the queue has drained to half, one status line (in the log file and the
+// view at the same place) says how many the view is missing.
+#include "syslog/entry_sink.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "colorview/colorview.h"
+#include "syslog/texts.h"
+
+namespace {
+
+// Queues the built entry's view text, after the status line owed for any
+// entries the queue dropped. Under the lock.
+void QueueEntryView(EntrySink* sink, const EntryText* entry);
+
+// Writes the built entry: the log line, then the view text. Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryText* entry) {
+    WriteLogLine(&sink->log, entry->log, entry->logLength);
+    QueueEntryView(sink, entry);
+}
+
+void WakeWindow(EntrySink* sink) {
+    if (!sink->wakePending.exchange(true)) PostMessageA(sink->notify, sink->notifyMessage, 0, 0);
+}
+
+void QueueEntryView(EntrySink* sink, const EntryText* entry) {
+    uint64_t dropped = TakeDropCount(&sink->queue);
+    if (dropped != 0) {
+        // Built in a record of its own: the entry being written is still in use.
+        char text[128];
+        snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
+        EntryText* status = sink->missedLine;
+        BuildStatusLine(&sink->blocks.times, status, CurrentTime(), text);
+        WriteLogLine(&sink->log, status->log, status->logLength);
+        PushEntry(&sink->queue, status->view, status->viewLength);
+    }
+    if (PushEntry(&sink->queue, entry->view, entry->viewLength)) WakeWindow(sink);
+}
+
+}  // namespace
+
+time_t CurrentTime() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;  // 100-nanosecond intervals since 1601
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    const ULONGLONG kTicksTo1970 = 116444736000000000ULL, kTicksPerSecond = 10000000ULL;
+    return static_cast<time_t>((ticks.QuadPart - kTicksTo1970) / kTicksPerSecond);
+}
+
+bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage) {
+    InitializeCriticalSection(&sink->lock);
+    StartBlockState(&sink->blocks);
+    sink->notify = notify;
+    sink->notifyMessage = notifyMessage;
+    sink->wakePending.store(false);
+    sink->entries.store(0);
+    sink->log.handle = INVALID_HANDLE_VALUE;
+    sink->work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
+    sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
+    bool queued = OpenEntryQueue(&sink->queue, queueBytes);
+    if (!sink->work || !sink->entry || !sink->missedLine || !queued) {
+        CloseEntrySink(sink);
+        return false;
+    }
+    OpenLogFile(&sink->log, logPath);
+    return true;
+}
+
+void CloseEntrySink(EntrySink* sink) {
+    CloseLogFile(&sink->log);
+    CloseEntryQueue(&sink->queue);
+    free(sink->work);
+    free(sink->entry);
+    free(sink->missedLine);
+    sink->work = nullptr;
+    sink->entry = nullptr;
+    sink->missedLine = nullptr;
+    DeleteCriticalSection(&sink->lock);
+}
+
+void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,
+                 size_t length) {
+    EnterCriticalSection(&sink->lock);
+    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length);
+    EmitBuilt(sink, sink->entry);
+    sink->entries.fetch_add(1, std::memory_order_relaxed);
+    LeaveCriticalSection(&sink->lock);
+}
+
+void WriteStatusLine(EntrySink* sink, const char* text) {
+    EnterCriticalSection(&sink->lock);
+    BuildStatusLine(&sink->blocks.times, sink->entry, CurrentTime(), text);
+    EmitBuilt(sink, sink->entry);
+    LeaveCriticalSection(&sink->lock);
+}
+
+size_t FeedView(EntrySink* sink, HWND view, DWORD sliceMs) {
+    // Cleared before reading: an entry queued from now on posts again.
+    sink->wakePending.store(false);
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const LONGLONG slice = frequency.QuadPart * sliceMs / 1000;
+    size_t appended = 0;
+    size_t length = 0;
+    while (const char* record = PeekEntry(&sink->queue, &length)) {
+        // A record is the entry's appends back to back, each NUL-terminated.
+        for (const char* append = record; append < record + length; append += strlen(append) + 1)
+            SendMessageA(view, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
+        PopEntry(&sink->queue);
+        ++appended;
+        QueryPerformanceCounter(&now);
+        if (now.QuadPart - start.QuadPart >= slice) {
+            if (PeekEntry(&sink->queue, &length)) WakeWindow(sink);
+            break;
+        }
+    }
+    return appended;
+}

@@ -1,0 +1,59 @@
+// The road of every entry and status line once it is built: its line to the
+// log file, then its view text onto the queue to the window thread, both
+// under one lock, so that whichever thread writes, the log file and the view
+// see the same order. The window thread is woken by one posted message when
+// the queue turns non-empty and takes entries off it in slices (FeedView).
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+
+#include "syslog/entry_queue.h"
+#include "syslog/entry_text.h"
+#include "syslog/log_file.h"
+
+enum : size_t {
+    kDefaultQueueBytes = 32u << 20,  // about 250,000 typical entries waiting for the view
+};
+
+struct EntrySink {
+    CRITICAL_SECTION lock;  // the producers' lock; the window thread's FeedView never takes it
+    BlockState blocks;
+    SyslogMessage* work;    // the parse's scratch record
+    EntryText* entry;       // the entry being built
+    EntryText* missedLine;  // the status line for entries the view could not take
+    LogFile log;
+    EntryQueue queue;
+    HWND notify;  // woken with `notifyMessage` when the queue turns non-empty
+    UINT notifyMessage;
+    std::atomic<bool> wakePending;  // a wake-up is posted and not yet taken
+    std::atomic<uint64_t> entries;  // entries written since the start
+};
+
+// Makes the buffers (all of them now: nothing is allocated per entry later)
+// and opens the log file at `logPath`. False when memory is short; a log file
+// that cannot be opened leaves the program without one.
+bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage);
+// Closes the log file and frees the buffers; no thread may write any more.
+void CloseEntrySink(EntrySink* sink);
+
+// The current time in seconds since 1970, as time(NULL) gives it, from the
+// system clock alone: the C run-time's time() also looks up the time zone,
+// which under Wine costs a round trip to the server for every datagram.
+time_t CurrentTime();
+
+// Builds and writes the entry of a received datagram or frame.
+void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,
+                 size_t length);
+// Writes "hh:mm:ss text" in blue and red; leaves the block state alone.
+void WriteStatusLine(EntrySink* sink, const char* text);
+
+// Window thread: appends queued entries to `view` for about `sliceMs`
+// milliseconds. When entries remain it posts the wake-up message again, so
+// that input and painting interleave with a long burst. Returns the entries
+// appended.
+size_t FeedView(EntrySink* sink, HWND view, DWORD sliceMs);
