@@ -25,6 +25,7 @@ ABOUT_CAPTION = "バージョン情報".encode(CP)
 
 WM_COMMAND, WM_SYSCOMMAND, SC_CLOSE, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF060, 0xF020, 0xF120
 EM_GETLINECOUNT = 0xBA
+WM_QUEUEDBYTES = 0x8003  # the main window's: bytes waiting in the queue for the view
 VK_ESCAPE, VK_MENU, VK_SHIFT, VK_OEM_2 = 0x1B, 0x12, 0x10, 0xBF
 ALT_QUESTION = "%#x+%#x+%#x" % (VK_MENU, VK_SHIFT, VK_OEM_2)  # '?' is Shift+/ on the keyboard
 ALT_SLASH = "%#x+%#x" % (VK_MENU, VK_OEM_2)
@@ -316,6 +317,65 @@ def test_minimize(args):
         check(count() == before + 1, "restored: %d lines, %d before" % (count(), before + 1))
 
 
+def test_busy_window(args):
+    """With the window thread held still for 4 s, as a long operation on the
+    screen holds it, 30,000 datagrams at 5,000 a second are logged as they
+    arrive, none is lost, and all reach the view once the thread runs again."""
+    count, rate, held = 30000, 5000, 4.0
+    with Program(args.exe, args.probe, args.scratch) as p:
+        hold = subprocess.Popen(["wine", args.probe, "suspend", str(int(held * 1000))], cwd=args.scratch,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            check(hold.stdout.readline().strip() == b"suspended", "the window thread could not be held")
+            s, start, logged_while_held = sender(), time.monotonic(), None
+            for i in range(0, count, 50):  # 50 every 10 ms
+                delay = start + i / rate - time.monotonic()
+                if delay > 0:
+                    time.sleep(delay)
+                for j in range(i, min(i + 50, count)):
+                    send(s, b"<14>Oct 11 22:14:15 busy load: datagram %05d" % j)
+                if logged_while_held is None and time.monotonic() - start > held - 0.5:
+                    logged_while_held, sent_by_then = len(p.lines()) - 2, j + 1
+        finally:
+            hold.wait(timeout=60)
+        # Had reception waited for the window, the log would not have grown at
+        # all; the fraction allows for a slow, busy machine.
+        check(logged_while_held >= sent_by_then // 4,
+              "only %d of %d datagrams were logged while the window was held" % (logged_while_held, sent_by_then))
+        wait_progress(lambda: len(p.lines()), count + 2, "the datagrams to be logged", stall=15)
+        numbers = [int(entry(l).group(6)[-5:]) for l in p.lines()[2:]]
+        check(numbers == list(range(count)), "logged %d of %d datagrams in order" % (len(numbers), count))
+        wait_until(lambda: p.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1].strip() == b"0",
+                   "the view to catch up", timeout=60)
+        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+
+
+def test_ipv6(args):
+    """An IPv6 sender shows as [address]:port, and as the host of a datagram
+    without timestamp; IPv4 and IPv6 senders interleaved each open a block."""
+    with Program(args.exe, args.probe, args.scratch) as p:
+        v6 = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)
+        v6.bind(("::1", 0))
+        v4 = sender()
+        six, four = b"[::1]:%d" % v6.getsockname()[1], b"127.0.0.1:%d" % port_of(v4)
+        steps = [
+            (v6, b"<13>Oct 11 22:14:15 gw one", [b"<<" + six + b">> " + SEPARATOR, rb".*<gw user\.notice> one"]),
+            (v6, b"<13>no timestamp", [SEPARATOR, rb".*<" + re.escape(six) + rb" user\.notice> no timestamp"]),
+            (v4, b"<13>Oct 11 22:14:15 gw two", [b"<<" + four + b">> " + SEPARATOR, rb".*<gw user\.notice> two"]),
+            (v6, b"<13>Oct 11 22:14:15 gw three", [b"<<" + six + b">> " + SEPARATOR, rb".*<gw user\.notice> three"]),
+            (v6, b"<13>Oct 11 22:14:15 gw four", [rb".*<gw user\.notice> four"]),
+        ]
+        count = 1
+        for sock, datagram, expected in steps:
+            sock.sendto(datagram, ("::1" if sock is v6 else "127.0.0.1", 514))
+            count += len(expected)
+            lines = p.wait_lines(count)
+            for line, pattern in zip(lines[count - len(expected):], expected):
+                check(re.fullmatch(pattern, line) if pattern.startswith(b".*") else line == pattern,
+                      "got %r, expected %r" % (line, pattern))
+        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+
+
 CASES = {
     "startup_and_layout": test_startup_and_layout,
     "datagram_sizes": test_datagram_sizes,
@@ -327,6 +387,8 @@ CASES = {
     "corpus": test_corpus,
     "view_limit": test_view_limit,
     "minimize": test_minimize,
+    "busy_window": test_busy_window,
+    "ipv6": test_ipv6,
 }
 
 

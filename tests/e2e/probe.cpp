@@ -1,9 +1,9 @@
 // Test helper that looks at the running program from outside, as another
 // Windows process: finds its windows, reads the view's text (WM_GETTEXT is
 // copied across processes), posts messages, types keys, and tries the log
-// file's sharing, reads and sets the clipboard, and reports the system's
-// colours and the view's font metrics. Output is binary-safe: texts are
-// written as hex.
+// file's sharing, reads and sets the clipboard, reports the system's colours
+// and the view's font metrics, and holds the window thread still for a while. Output is binary-safe: texts
+// are written as hex.
 #include <windows.h>
 
 #include <cstdio>
@@ -276,6 +276,28 @@ int Menu() {
     return 1;
 }
 
+// suspend MS: suspends the main window's thread for MS milliseconds, right
+// after it has answered a WM_NULL, as a long operation on the screen would
+// hold it; prints "suspended" once it is.
+int Suspend(const char* ms) {
+    HWND main = MainWindow();
+    DWORD thread = GetWindowThreadProcessId(main, nullptr);
+    HANDLE handle = thread ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread) : nullptr;
+    if (!handle) return 2;
+    DWORD_PTR ignored = 0;
+    int rc = 1;
+    if (SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) &&
+        SuspendThread(handle) != (DWORD)-1) {
+        printf("suspended\n");
+        fflush(stdout);
+        Sleep(strtoul(ms, nullptr, 10));
+        ResumeThread(handle);
+        rc = 0;
+    }
+    CloseHandle(handle);
+    return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -291,9 +313,10 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "clipboard") == 0) return Clipboard(argc >= 3 ? argv[2] : nullptr);
     if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
     if (argc >= 2 && strcmp(argv[1], "menu") == 0) return Menu();
+    if (argc >= 3 && strcmp(argv[1], "suspend") == 0) return Suspend(argv[2]);
     fprintf(stderr,
             "usage: probe view | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
             "       send TARGET MSG WPARAM LPARAM | keys TARGET VK[+VK...] ... | click TARGET |\n"
-            "       clipboard [HEX] | metrics | menu   (TARGET: main, view or a hex handle)\n");
+            "       clipboard [HEX] | metrics | menu | suspend MS   (TARGET: main, view or a hex handle)\n");
     return 64;
 }
