@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Burst benchmark: sends the same burst of N syslog datagrams to 127.0.0.1:514
-first to baseline.exe (reception without the view), then to ornivel.exe, each
-started under Wine in a scratch directory of its own, and prints sent, logged,
-lost and the time from the first send to the last logged datagram side by side.
-With --max-rate-search it looks for the highest rate with 0 lost for both.
+to two reference receivers without a view (baseline.exe: a window taking one
+recvfrom per notification, and a bare blocking recvfrom loop), then to
+ornivel.exe, each started under Wine in a scratch directory of its own, and
+prints sent, logged, lost and the time from the first send to the last logged
+datagram side by side. With --max-rate-search it looks for the highest rate
+with 0 lost for each.
 Figures only; it asserts nothing. Run it through bench/burst, which builds and
 sets up Wine first."""
 import argparse
@@ -17,7 +19,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from harness import Failure, LogTail, Program, send, sender, udp_drops  # noqa: E402
 
 MARK = b" bench: seq "  # in the program's entry text and in the baseline's raw line alike
-WM_SYSCOMMAND, SC_MINIMIZE = 0x112, 0xF020
+WM_SYSCOMMAND, SC_MINIMIZE, WM_QUEUEDBYTES = 0x112, 0xF020, 0x8003
 HIGHEST_RATE = 200000  # about what one Python sender manages
 
 
@@ -54,12 +56,16 @@ def wait_logged(program, count, settle):
     return logged, last
 
 
+TARGETS = ("window", "loop", "program")  # the two references, then the program
+
+
 def run(args, target, rate):
-    """One burst against `target` ("baseline" or "program"); a dict of figures."""
+    """One burst against `target` (one of TARGETS); a dict of figures."""
     is_program = target == "program"
     exe = args.exe if is_program else args.baseline
     options = dict(args=args.program_args) if is_program else \
-        dict(start_text=None, args=["--show"] if args.baseline_window == "normal" else [])
+        dict(start_text=None, args=(["--show"] if args.baseline_window == "normal" else []) +
+             (["--loop"] if target == "loop" else []))
     with tempfile.TemporaryDirectory(prefix="ornivel-%s-" % target, dir=args.scratch) as scratch, \
             Program(exe, args.probe, scratch, **options) as p:
         client = None
@@ -68,6 +74,11 @@ def run(args, target, rate):
             time.sleep(0.5)
         elif is_program:
             client = on_screen(p, args.on_screen).split("\n")[0]
+        latency = None
+        if is_program and args.latency:
+            # Round trips through the window thread while the burst arrives and drains.
+            latency = subprocess.Popen(["wine", args.latency_exe, "%g" % (args.count / max(rate, 1000) + 5)],
+                                       cwd=scratch, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         first, sending = send_burst(sender(), args.count, rate, args.size)
         logged, last = wait_logged(p, args.count, args.settle)
         figures = dict(target=target, rate=rate, sent=args.count, logged=logged, lost=args.count - logged,
@@ -75,9 +86,21 @@ def run(args, target, rate):
                        client=client)
         if client:
             on_screen(p, args.on_screen)  # still on the screen at the end
+        if latency:
+            figures["latency"] = latency.communicate(timeout=120)[0].decode(errors="replace").strip()
         if is_program and args.count_view:
+            wait_view(p)
             figures["in_view"] = p.view_text().count(MARK)
     return figures
+
+
+def wait_view(program):
+    """Waits until the program's view has taken every queued entry."""
+    deadline = time.monotonic() + 120
+    while time.monotonic() < deadline:
+        if program.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1].strip() == b"0":
+            return
+        time.sleep(0.2)
 
 
 def on_screen(program, helper):
@@ -94,14 +117,19 @@ def describe_rate(rate):
     return "back to back" if rate <= 0 else "%g/s" % rate
 
 
-def print_pair(base, prog):
+def print_rows(rows):
+    """The figures of each target; the ratio is its time over the loop's."""
+    loop = rows[TARGETS.index("loop")]
+    prog = rows[-1]
     print("%-12s %9s %9s %9s %10s %9s %7s" % ("", "sent", "logged", "lost", "seconds", "dropped", "ratio"))
-    for f in (base, prog):
-        ratio = f["seconds"] / base["seconds"] if base["seconds"] > 0 else float("nan")
+    for f in rows:
+        ratio = f["seconds"] / loop["seconds"] if loop["seconds"] > 0 else float("nan")
         print("%-12s %9d %9d %9d %10.2f %9s %7.2f" % (f["target"], f["sent"], f["logged"], f["lost"], f["seconds"],
                                                       f["drops"], ratio))
     if prog["client"]:
         print("the program's view was on the screen and uncovered, %s" % prog["client"])
+    if prog.get("latency"):
+        print("the program's window thread during the burst: %s" % prog["latency"])
     if prog["in_view"] is not None:
         print("in the program's view: %d of %d" % (prog["in_view"], prog["sent"]))
 
@@ -159,28 +187,31 @@ def main():
     parser.add_argument("--lowest-rate", type=float, default=10, help="the rate search goes no lower")
     parser.add_argument("--settle", type=float, default=10, help="seconds without progress that end the wait")
     parser.add_argument("--count-view", action="store_true", help="also count the marks in the program's view")
+    parser.add_argument("--latency", action="store_true",
+                        help="also time WM_NULL round trips to the program's window during the burst")
     parser.add_argument("--program-args", nargs="*", default=[], help="command line of ornivel.exe")
+    parser.add_argument("--latency-exe", default=os.path.join(build, "bench", "latency.exe"))
     parser.add_argument("--exe", default=os.path.join(build, "app", "ornivel.exe"))
     parser.add_argument("--baseline", default=os.path.join(build, "bench", "baseline.exe"))
     parser.add_argument("--on-screen", default=os.path.join(build, "bench", "on_screen.exe"))
     parser.add_argument("--probe", default=os.path.join(build, "tests", "e2e", "probe.exe"))
     parser.add_argument("--scratch", default=None, help="directory for the scratch directories")
     args = parser.parse_args()
-    for name in ("exe", "baseline", "on_screen", "probe"):
+    for name in ("exe", "baseline", "on_screen", "probe", "latency_exe"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
-    args.size = min(args.size, 4095)  # larger ones are refused by both, as they should be
+    args.size = min(args.size, 65507)  # the largest UDP datagram over IPv4
 
     print("%d datagrams of %d bytes, window %s" % (args.count, args.size, args.window), flush=True)
     if args.max_rate_search:
-        base = search(args, "baseline")
-        prog = search(args, "program")
-        print("highest rate with 0 lost at %d datagrams: baseline %g/s, program %g/s, fraction %.2f" %
-              (args.count, base, prog, prog / base if base > 0 else float("nan")))
+        rates = [search(args, target) for target in TARGETS]
+        loop = rates[TARGETS.index("loop")]
+        print("highest rate with 0 lost at %d datagrams: %s; program as a fraction of the loop %.2f" %
+              (args.count, ", ".join("%s %g/s" % pair for pair in zip(TARGETS, rates)),
+               rates[-1] / loop if loop > 0 else float("nan")))
         return
-    base = run(args, "baseline", args.rate)
-    prog = run(args, "program", args.rate)
-    print("%s; sending took %.2f s" % (describe_rate(args.rate), prog["sending"]))
-    print_pair(base, prog)
+    rows = [run(args, target, args.rate) for target in TARGETS]
+    print("%s; sending took %.2f s" % (describe_rate(args.rate), rows[-1]["sending"]))
+    print_rows(rows)
 
 
 if __name__ == "__main__":
