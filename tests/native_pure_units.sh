@@ -5,6 +5,15 @@
 set -euo pipefail
 cxx=$1 src=$2 out=$3
 mkdir -p "$out"
-for unit in syslog/parser.cpp syslog/entry_text.cpp syslog/entry_queue.cpp colorview/color_codes.cpp; do
+# One unit a line.
+units=(
+  app/options.cpp
+  colorview/color_codes.cpp
+  syslog/entry_queue.cpp
+  syslog/entry_text.cpp
+  syslog/log_backlog.cpp
+  syslog/parser.cpp
+)
+for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"
 done

@@ -181,17 +181,7 @@ class Program:
     def windows(self):
         """Top-level windows of the program: dicts with hwnd, cls, visible,
         owner, caption (bytes) and children [(hwnd, id, cls, text bytes)]."""
-        rc, out = self.probe("windows", check_rc=False)
-        tops = []
-        for line in out.decode("ascii", "replace").splitlines():
-            f = line.split()
-            unhex = lambda h: b"" if h == "-" else bytes.fromhex(h)
-            if f and f[0] == "top":
-                tops.append(dict(hwnd=f[1], cls=f[2], visible=f[3] == "1", owner=f[4],
-                                 caption=unhex(f[5]), children=[]))
-            elif f and f[0] == "child" and tops:
-                tops[-1]["children"].append((f[1], int(f[2]), f[3], unhex(f[4])))
-        return tops
+        return parse_windows(self.probe("windows", check_rc=False)[1])
 
     def geometry(self):
         """(client width, client height) of the main window and the view's
@@ -227,6 +217,27 @@ class Program:
         `timeout` is the longest wait for the next line."""
         wait_progress(lambda: len(self.lines()), count, "%d lines in messages" % count, timeout)
         return self.lines()
+
+
+def parse_windows(out):
+    """The probe's "top" and "child" lines as dicts (see Program.windows)."""
+    tops = []
+    unhex = lambda h: b"" if h == "-" else bytes.fromhex(h)
+    for line in out.decode("ascii", "replace").splitlines():
+        f = line.split()
+        if f and f[0] == "top":
+            tops.append(dict(hwnd=f[1], cls=f[2], visible=f[3] == "1", owner=f[4], caption=unhex(f[5]), children=[]))
+        elif f and f[0] == "child" and tops:
+            tops[-1]["children"].append((f[1], int(f[2]), f[3], unhex(f[4])))
+    return tops
+
+
+def boxes(probe, cwd):
+    """Every visible dialog box on the desktop, as parse_windows gives them:
+    also those a program shows before its main window exists."""
+    run = subprocess.run(["wine", probe, "boxes"], cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                         timeout=60)
+    return parse_windows(run.stdout)
 
 
 def is_status(line, text):

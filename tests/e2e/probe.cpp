@@ -1,9 +1,10 @@
 // Test helper that looks at the running program from outside, as another
-// Windows process: finds its windows, reads the view's text (WM_GETTEXT is
-// copied across processes), posts messages, types keys, and tries the log
-// file's sharing, reads and sets the clipboard, reports the system's colours
-// and the view's font metrics, and holds the window thread still for a while. Output is binary-safe: texts
-// are written as hex.
+// Windows process: finds its windows and message boxes, reads the view's
+// text (WM_GETTEXT is copied across processes), posts messages, types keys,
+// and tries the log file's sharing, reads and sets the clipboard, reports
+// the system's colours, texts for error codes and the view's font metrics,
+// and holds the window thread still for a while. Output is binary-safe:
+// texts are written as hex.
 #include <windows.h>
 
 #include <cstdio>
@@ -89,6 +90,32 @@ int Windows() {
     printf("focus %s\n", ClassOf(gui.hwndFocus).c_str());
     printf("foreground %s\n", ClassOf(GetForegroundWindow()).c_str());
     return 0;
+}
+
+BOOL CALLBACK PrintBox(HWND hwnd, LPARAM) {
+    if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
+    printf("top %p #32770 1 %s %s\n", static_cast<void*>(hwnd), ClassOf(GetWindow(hwnd, GW_OWNER)).c_str(),
+           WindowTextHex(hwnd).c_str());
+    EnumChildWindows(hwnd, PrintChild, 0);
+    return TRUE;
+}
+
+// boxes: every visible dialog box on the desktop, whichever process shows
+// it, in the form of "windows": a box can come before the main window.
+int Boxes() {
+    EnumWindows(PrintBox, 0);
+    return 0;
+}
+
+// reason CODE: the system's text for a Win32 error code in the ANSI code
+// page, as hex, without its line break.
+int Reason(const char* code) {
+    char text[1024] = "";
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             strtoul(code, nullptr, 0), 0, text, sizeof text, nullptr);
+    while (n > 0 && strchr("\r\n ", text[n - 1])) n--;
+    printf("%s\n", Hex(text, n).c_str());
+    return n > 0 ? 0 : 1;
 }
 
 HWND Target(const char* name) {
@@ -314,9 +341,12 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
     if (argc >= 2 && strcmp(argv[1], "menu") == 0) return Menu();
     if (argc >= 3 && strcmp(argv[1], "suspend") == 0) return Suspend(argv[2]);
+    if (argc >= 2 && strcmp(argv[1], "boxes") == 0) return Boxes();
+    if (argc >= 3 && strcmp(argv[1], "reason") == 0) return Reason(argv[2]);
     fprintf(stderr,
             "usage: probe view | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
             "       send TARGET MSG WPARAM LPARAM | keys TARGET VK[+VK...] ... | click TARGET |\n"
-            "       clipboard [HEX] | metrics | menu | suspend MS   (TARGET: main, view or a hex handle)\n");
+            "       clipboard [HEX] | metrics | menu | boxes | reason CODE | suspend MS\n"
+            "       (TARGET: main, view or a hex handle)\n");
     return 64;
 }

@@ -1,0 +1,291 @@
+// Reads the command line's options into a plain record, left to right, and
+// refuses the first argument it cannot take, naming it. The texts are the
+// Shift-JIS bytes that the message boxes show.
+#include "app/options.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kNoValue };
+
+struct OptionRule {
+    const char* name;
+    ValueKind kind;
+    long long low, high;  // the range of a number
+};
+
+const OptionRule kRules[] = {
+    {"--log", kPathValue, 0, 0},
+    {"--port", kNumberValue, 1, 65535},
+    {"--max-lines", kNumberValue, 0, 2147483647},
+    {"--charset", kCharsetValue, 0, 0},
+    {"--help", kNoValue, 0, 0},
+};
+
+// In the order of enum Charset.
+const char* const kCharsetNames[] = {"auto", "sjis", "utf8", "eucjp"};
+
+const char kDefaultLogPath[] = "messages";
+
+// 不明なオプションです:
+const char kUnknownOption[] = "\x95s\x96\xbe\x82\xc8\x83I\x83v\x83V\x83\x87\x83\x93\x82\xc5\x82\xb7: ";
+// オプションではない引数です:
+const char kStrayArgument[] =
+    "\x83I\x83v\x83V\x83\x87\x83\x93\x82\xc5\x82\xcd\x82\xc8\x82\xa2\x88\xf8\x90\x94\x82\xc5\x82\xb7: ";
+// に値がありません。
+const char kMissingValue[] =
+    " \x82\xc9\x92l\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B";
+// の値が空です。
+const char kEmptyValue[] =
+    " \x82\xcc\x92l\x82\xaa\x8b\xf3\x82\xc5\x82\xb7\x81"
+    "B";
+// は値を取りません:
+const char kNoValueTaken[] = " \x82\xcd\x92l\x82\xf0\x8e\xe6\x82\xe8\x82\xdc\x82\xb9\x82\xf1: ";
+// の値「 ... 」は
+const char kValueOpen[] = " \x82\xcc\x92l\x81u";
+const char kValueClose[] = "\x81v\x82\xcd ";
+// から ... までの整数ではありません。
+const char kRangeFrom[] = " \x82\xa9\x82\xe7 ";
+const char kRangeTo[] =
+    " \x82\xdc\x82\xc5\x82\xcc\x90\xae\x90\x94\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B";
+// auto、sjis、utf8、eucjp のどれでもありません。
+const char kNotACharset[] =
+    "auto\x81"
+    "Asjis\x81"
+    "Autf8\x81"
+    "Aeucjp \x82\xcc\x82\xc7\x82\xea\x82\xc5\x82\xe0\x82\xa0\x82\xe8\x82\xdc"
+    "\x82\xb9\x82\xf1\x81"
+    "B";
+// (改行) --help でオプションの一覧を表示します。
+const char kHelpHint[] =
+    "\n--help "
+    "\x82\xc5\x83I\x83v\x83V\x83\x87\x83\x93\x82\xcc\x88\xea\x97\x97\x82\xf0\x95\\\x8e\xa6\x82\xb5\x82"
+    "\xdc\x82\xb7\x81"
+    "B";
+
+const char kHelpText[] =
+    // 使い方: ornivel.exe [オプション]
+    "\x8eg\x82\xa2\x95\xfb: ornivel.exe [\x83I\x83v\x83V\x83\x87\x83\x93]\n"
+    "\n"
+    "--log PATH\n"
+    //     ログファイル (既定: カレントディレクトリの messages)
+    "    \x83\x8d\x83O\x83t\x83@\x83"
+    "C\x83\x8b (\x8a\xf9\x92\xe8: \x83J\x83\x8c\x83\x93\x83g\x83"
+    "f\x83"
+    "B\x83\x8c\x83N\x83g\x83\x8a\x82\xcc messages)\n"
+    "--port N\n"
+    //     受信するポート、1 から 65535 (既定: 514)
+    "    \x8e\xf3\x90M\x82\xb7\x82\xe9\x83|\x81[\x83g\x81"
+    "A1 \x82\xa9\x82\xe7 65535 (\x8a\xf9\x92\xe8: 514)\n"
+    "--max-lines N\n"
+    //     ビューに残す行数、0 は無制限 (既定: 1000000)
+    "    \x83r\x83\x85\x81[\x82\xc9\x8e"
+    "c\x82\xb7\x8ds\x90\x94\x81"
+    "A0 \x82\xcd\x96\xb3\x90\xa7\x8c\xc0 "
+    "(\x8a\xf9\x92\xe8: 1000000)\n"
+    "--charset auto|sjis|utf8|eucjp\n"
+    //     文字コードの最初の選択 (既定: auto)
+    "    \x95\xb6\x8e\x9a\x83R\x81[\x83h\x82\xcc\x8d\xc5\x8f\x89\x82\xcc\x91I\x91\xf0 (\x8a\xf9\x92\xe8: "
+    "auto)\n"
+    "--help\n"
+    //     この説明を表示して終了します
+    "    "
+    "\x82\xb1\x82\xcc\x90\xe0\x96\xbe\x82\xf0\x95\\\x8e\xa6\x82\xb5\x82\xc4\x8fI\x97\xb9\x82\xb5\x82\xdc\x82"
+    "\xb7\n"
+    "\n"
+    // 値は --port=N のように = でつないでも書けます。
+    "\x92l\x82\xcd --port=N \x82\xcc\x82\xe6\x82\xa4\x82\xc9 = "
+    "\x82\xc5\x82\xc2\x82\xc8\x82\xa2\x82\xc5\x82\xe0"
+    "\x8f\x91\x82\xaf\x82\xdc\x82\xb7\x81"
+    "B\n"
+    // 同じオプションが二度あれば、後のものが有効です。
+    "\x93\xaf\x82\xb6\x83I\x83v\x83V\x83\x87\x83\x93\x82\xaa\x93\xf1\x93x\x82\xa0\x82\xea\x82\xce\x81"
+    "A\x8c\xe3\x82\xcc\x82\xe0\x82\xcc\x82\xaa\x97L\x8c\xf8\x82\xc5\x82\xb7\x81"
+    "B\n";
+
+bool IsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// The error text being written; it never runs past its buffer.
+struct ErrorText {
+    char* out;
+    size_t length;
+};
+
+void Append(ErrorText* text, const char* bytes, size_t count) {
+    size_t room = kOptionsErrorSize - 1 - text->length;
+    if (count > room) count = room;
+    memcpy(text->out + text->length, bytes, count);
+    text->length += count;
+    text->out[text->length] = '\0';
+}
+
+void Append(ErrorText* text, const char* bytes) {
+    Append(text, bytes, strlen(bytes));
+}
+
+// An argument as the user wrote it, cut after kShownArgument bytes at a
+// character boundary (a double-byte character stays whole) and marked "...".
+void AppendArgument(ErrorText* text, const char* argument, size_t length) {
+    size_t shown = 0;
+    while (shown < length) {
+        size_t step = IsLeadByte(static_cast<unsigned char>(argument[shown])) && shown + 1 < length ? 2 : 1;
+        if (shown + step > kShownArgument) break;
+        shown += step;
+    }
+    Append(text, argument, shown);
+    if (shown < length) Append(text, "...");
+}
+
+void AppendArgument(ErrorText* text, const char* argument) {
+    AppendArgument(text, argument, strlen(argument));
+}
+
+// Starts the refusal of argv[index]; the caller writes the reason.
+ErrorText Refuse(Options* options, int index) {
+    options->badArgument = index;
+    options->error[0] = '\0';
+    return ErrorText{options->error, 0};
+}
+
+bool Refused(ErrorText* text) {
+    Append(text, kHelpHint);
+    return false;
+}
+
+const OptionRule* FindRule(const char* name, size_t length) {
+    for (const OptionRule& rule : kRules) {
+        if (strlen(rule.name) == length && memcmp(rule.name, name, length) == 0) return &rule;
+    }
+    return nullptr;
+}
+
+// Decimal digits only: no sign, no space, nothing after them.
+bool ReadNumber(const char* text, long long low, long long high, long long* value) {
+    long long n = 0;
+    for (const char* p = text; *p; p++) {
+        if (*p < '0' || *p > '9') return false;
+        n = n * 10 + (*p - '0');
+        if (n > high) return false;  // also keeps n from overflowing
+    }
+    if (n < low) return false;
+    *value = n;
+    return true;
+}
+
+bool SameLetters(const char* a, const char* b) {
+    for (; *a && *b; a++, b++) {
+        char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
+        if (x != *b) return false;
+    }
+    return *a == *b;
+}
+
+// "OPT の値「VALUE」は "; the caller adds what the value should have been.
+ErrorText RefuseValue(Options* options, int index, const OptionRule* rule, const char* value) {
+    ErrorText text = Refuse(options, index);
+    Append(&text, rule->name);
+    Append(&text, kValueOpen);
+    AppendArgument(&text, value);
+    Append(&text, kValueClose);
+    return text;
+}
+
+// Takes the value of one option; false when it is refused.
+bool TakeValue(Options* options, int index, const OptionRule* rule, const char* value) {
+    if (rule->kind == kPathValue) {
+        options->logPath = value;
+        return true;
+    }
+    if (rule->kind == kNumberValue) {
+        long long n = 0;
+        if (!ReadNumber(value, rule->low, rule->high, &n)) {
+            ErrorText text = RefuseValue(options, index, rule, value);
+            char number[24];
+            snprintf(number, sizeof number, "%lld", rule->low);
+            Append(&text, number);
+            Append(&text, kRangeFrom);
+            snprintf(number, sizeof number, "%lld", rule->high);
+            Append(&text, number);
+            Append(&text, kRangeTo);
+            return Refused(&text);
+        }
+        if (strcmp(rule->name, "--port") == 0) options->port = static_cast<int>(n);
+        if (strcmp(rule->name, "--max-lines") == 0) options->maxLines = static_cast<int>(n);
+        return true;
+    }
+    for (int c = kCharsetAuto; c <= kCharsetEucJp; c++) {
+        if (SameLetters(value, kCharsetNames[c])) {
+            options->charset = static_cast<Charset>(c);
+            return true;
+        }
+    }
+    ErrorText text = RefuseValue(options, index, rule, value);
+    Append(&text, kNotACharset);
+    return Refused(&text);
+}
+
+}  // namespace
+
+bool ReadOptions(int argc, const char* const* argv, Options* options) {
+    options->logPath = kDefaultLogPath;
+    options->port = kDefaultPort;
+    options->maxLines = kDefaultMaxLines;
+    options->charset = kCharsetAuto;
+    options->help = false;
+    options->badArgument = 0;
+    options->error[0] = '\0';
+
+    for (int i = 1; i < argc; i++) {
+        const char* argument = argv[i];
+        if (argument[0] != '-') {
+            ErrorText text = Refuse(options, i);
+            Append(&text, kStrayArgument);
+            AppendArgument(&text, argument);
+            return Refused(&text);
+        }
+        const char* equals = strchr(argument, '=');
+        size_t nameLength = equals ? static_cast<size_t>(equals - argument) : strlen(argument);
+        const OptionRule* rule = FindRule(argument, nameLength);
+        if (!rule) {
+            ErrorText text = Refuse(options, i);
+            Append(&text, kUnknownOption);
+            AppendArgument(&text, argument);
+            return Refused(&text);
+        }
+        if (rule->kind == kNoValue) {
+            if (equals) {
+                ErrorText text = Refuse(options, i);
+                Append(&text, rule->name);
+                Append(&text, kNoValueTaken);
+                AppendArgument(&text, argument);
+                return Refused(&text);
+            }
+            options->help = true;
+            continue;
+        }
+        // "--opt VALUE" takes the next argument, unless that is an option
+        // itself: "--log --port 5" forgot the path more likely than it names
+        // a file "--port" (which "--log=--port" still can).
+        int valueIndex = i;
+        const char* value = equals ? equals + 1 : nullptr;
+        if (!equals && i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0) value = argv[valueIndex = ++i];
+        if (!value || !*value) {
+            ErrorText text = Refuse(options, valueIndex);
+            Append(&text, rule->name);
+            Append(&text, value ? kEmptyValue : kMissingValue);
+            return Refused(&text);
+        }
+        if (!TakeValue(options, valueIndex, rule, value)) return false;
+    }
+    return true;
+}
+
+const char* OptionsHelpText() {
+    return kHelpText;
+}

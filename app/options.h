@@ -1,0 +1,43 @@
+// The command line's options, read from argc/argv as the C run-time splits
+// the command line (__argc/__argv, so quoting follows its rules):
+//   --log PATH            the log file (default "messages", in the current directory)
+//   --port N              UDP (and TCP) port, 1..65535 (default 514)
+//   --max-lines N         the view's line limit, 0..2147483647, 0 for none (default 1000000)
+//   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default auto)
+//   --help                the help text instead of a run
+// Each option takes its value as "--opt VALUE" or "--opt=VALUE"; given twice,
+// the last one wins. Anything else is refused, never guessed at: an unknown
+// option, a stray argument, a missing or empty value, a number with a sign,
+// garbage or out of range, a value given to --help. The first such argument
+// is named in a Shift-JIS text for the Error box. Pure code: no window headers.
+#pragma once
+
+#include <cstddef>
+
+enum Charset { kCharsetAuto, kCharsetSjis, kCharsetUtf8, kCharsetEucJp };
+
+enum {
+    kDefaultPort = 514,
+    kDefaultMaxLines = 1000000,
+    kOptionsErrorSize = 512,  // the error text, NUL included
+    kShownArgument = 96,      // bytes of an argument that the error text quotes
+};
+
+struct Options {
+    const char* logPath;  // the argument as given (argv outlives the run), or "messages"
+    int port;
+    int maxLines;  // 0: no limit
+    Charset charset;
+    bool help;                      // --help was given
+    int badArgument;                // index in argv of the argument refused, 0 when none
+    char error[kOptionsErrorSize];  // why, in Shift-JIS; "" when nothing was refused
+};
+
+// Fills `options` from argv[1..argc-1]; false when an argument is refused
+// (then `badArgument` and `error` say which and why, and the rest is not to
+// be used). A refusal wins over --help.
+bool ReadOptions(int argc, const char* const* argv, Options* options);
+
+// The help text for --help: every option, its values and its default, in
+// Japanese (Shift-JIS), lines ending in LF as a message box takes them.
+const char* OptionsHelpText();

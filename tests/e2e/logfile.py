@@ -1,0 +1,223 @@
+#!/usr/bin/env python3
+"""End-to-end tests of a log file that cannot be written, and of the command
+line, on the real program under Wine. One case per run:
+    logfile.py CASE --exe ornivel.exe --probe probe.exe --scratch DIR
+- full_disk: the log on a real full filesystem (a 256 KiB tmpfs, mounted
+  here as root), then space freed;
+- open_failure: a directory named "messages" in the way, then removed;
+- options: bad command lines and --help.
+While the log cannot be written the title is "syslog [ログ停止]" and one
+status line says "ログファイル PATH に書き込めません: REASON" (PATH as given,
+REASON the system's text); once it can, one line says "ログファイルへの書き込み
+を再開しました (遅れた行 N、失われた行 M)". The file then holds every line,
+in order and once, exactly as the view shows them.
+"""
+import argparse
+import os
+import re
+import signal
+import subprocess
+import sys
+import time
+
+from harness import CLOCK, CP, SEPARATOR, Failure, Program, boxes, check, send, sender, wait_until
+
+TITLE, STOPPED_TITLE = "syslog".encode(CP), "syslog [ログ停止]".encode(CP)
+CANNOT_WRITE = re.compile(CLOCK + b" " + re.escape("ログファイル ".encode(CP)) + b"(.*)" +
+                          re.escape(" に書き込めません: ".encode(CP)) + b"(.*)")
+RESUMED = re.compile(CLOCK + b" " + re.escape("ログファイルへの書き込みを再開しました (遅れた行 ".encode(CP)) +
+                     rb"(\d+)" + re.escape("、失われた行 ".encode(CP)) + rb"(\d+)\)")
+ERROR_ACCESS_DENIED, ERROR_DISK_FULL = 5, 112
+NUMBERED = re.compile(rb" fill: (\d{5}) ")
+DATAGRAM = b"<14>Oct 11 22:14:15 host fill: %05d " + b"x" * 900
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
+
+
+def title(p):
+    return next(w["caption"] for w in p.windows() if w["cls"] == "ORNIVEL")
+
+
+def reason(p, code):
+    return bytes.fromhex(p.probe("reason", str(code))[1].decode().strip())
+
+
+class Sender:
+    """Numbered entries from one socket, counted."""
+
+    def __init__(self):
+        self.sock, self.sent = sender(), 0
+
+    def send(self, count=1):
+        for _ in range(count):
+            send(self.sock, DATAGRAM % self.sent)
+            self.sent += 1
+
+    def in_view(self, p):
+        return (b" fill: %05d " % (self.sent - 1)) in p.view_text()
+
+
+def check_recovered(p, entries, path, code, first_delayed):
+    """The file and the view hold the same lines: every entry in order once,
+    one failure line naming the path and the system's reason, then one
+    resumed line counting the lines from first_delayed on, none lost. A
+    header or separator line is part of the entry below it, and counts
+    with it as one."""
+    log = p.read_log()
+    check(p.view_text() == log, "the view's text differs from the log file's")
+    lines = log.split(b"\r\n")[:-1]
+    numbers = [int(m.group(1)) for m in map(NUMBERED.search, lines) if m]
+    check(numbers == list(range(entries)), "entries in the file: %r, %d expected" % (numbers, entries))
+    fails = [i for i, line in enumerate(lines) if CANNOT_WRITE.fullmatch(line)]
+    resumes = [i for i, line in enumerate(lines) if RESUMED.fullmatch(line)]
+    check(len(fails) == 1 and len(resumes) == 1 and fails[0] < resumes[0],
+          "one failure line, then one resumed line: %r %r" % (fails, resumes))
+    check(CANNOT_WRITE.fullmatch(lines[fails[0]]).groups() == (path, reason(p, code)),
+          "the failure line: %r" % lines[fails[0]])
+    delayed, lost = map(int, RESUMED.fullmatch(lines[resumes[0]]).groups())
+    expected = sum(1 for line in lines[first_delayed:resumes[0]] if not line.endswith(SEPARATOR))
+    check((delayed, lost) == (expected, 0), "resumed with %d delayed, %d lost; expected %d, 0" % (delayed, lost, expected))
+    check(title(p) == TITLE, "the title after the log resumed: %r" % title(p))
+
+
+def test_full_disk(args):
+    """Entries until the disk is full, more while it is, then space freed:
+    nothing is lost, nothing doubled, and the status lines say so."""
+    disk = os.path.join(os.path.abspath(args.scratch), "full disk")  # the space tests the quoting
+    os.makedirs(disk, exist_ok=True)
+    mount = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk], stderr=subprocess.PIPE)
+    if mount.returncode != 0:
+        # No other way to a real full disk here, and the program has no way
+        # to fake one: skipped, and said so, rather than passed.
+        print("SKIPPED full_disk: mounting a tmpfs is not allowed here: %s" % mount.stderr.decode().strip())
+        return SKIPPED
+    try:
+        filler = os.path.join(disk, "filler")
+        with open(filler, "wb") as f:
+            f.write(bytes(96 * 1024))
+        path = "Z:" + disk.replace("/", "\\") + "\\messages"
+        p = Program(args.exe, args.probe, args.scratch, args=["--log", path])
+        p.log = os.path.join(disk, "messages")
+        with p:
+            s = Sender()
+            while title(p) != STOPPED_TITLE:
+                check(s.sent < 1000, "the title never showed the log stopped")
+                s.send(10)
+            full = os.path.getsize(p.log)
+            s.send(20)
+            wait_until(lambda: s.in_view(p), "entries in the view while the log is stopped")
+            view = p.view_text().split(b"\r\n")
+            check(sum(1 for line in view if CANNOT_WRITE.fullmatch(line)) == 1, "one failure line in the view")
+            check(os.path.getsize(p.log) == full, "the file grew on a full disk")
+            os.remove(filler)
+            # Writing is tried again as entries arrive, at most once a second.
+            deadline = time.monotonic() + 30
+            while title(p) != TITLE:
+                check(time.monotonic() < deadline, "the log did not resume after space was freed")
+                s.send()
+                time.sleep(0.5)
+            s.send(10)
+            wait_until(lambda: s.in_view(p) and p.read_log().count(b"\r\n") == p.view_text().count(b"\r\n"),
+                       "the last entries in the file")
+            # The first line delayed is the one the disk filled up in.
+            starts = [0]
+            for line in p.read_log().split(b"\r\n")[:-1]:
+                starts.append(starts[-1] + len(line) + 2)
+            first_delayed = max(i for i, start in enumerate(starts) if start <= full)
+            check_recovered(p, s.sent, path.encode(CP), ERROR_DISK_FULL, first_delayed)
+    finally:
+        if subprocess.run(["umount", disk]).returncode != 0:
+            subprocess.run(["umount", "-l", disk])
+
+
+def test_open_failure(args):
+    """A directory named "messages": the status line and the title say so,
+    entries still reach the view, and once the directory has gone the file
+    gets everything."""
+    log = os.path.join(args.scratch, "messages")
+    if os.path.isfile(log):
+        os.remove(log)  # an earlier run's
+    os.makedirs(log, exist_ok=True)
+    with Program(args.exe, args.probe, args.scratch, fresh=False, start_text=None) as p:
+        s = Sender()
+        s.send(3)
+        wait_until(lambda: s.in_view(p), "entries in the view without a log file")
+        check(title(p) == STOPPED_TITLE, "the title: %r" % title(p))
+        os.rmdir(p.log)
+        deadline = time.monotonic() + 30  # the open is tried again every few seconds
+        while title(p) != TITLE:
+            check(time.monotonic() < deadline, "the log was not opened again")
+            s.send()
+            time.sleep(1)
+        wait_until(lambda: p.read_log().count(b"\r\n") == p.view_text().count(b"\r\n"), "the file to catch up")
+        check_recovered(p, s.sent, b"messages", ERROR_ACCESS_DENIED, 0)
+
+
+BAD_COMMAND_LINES = [
+    (["--bogus"], "不明なオプションです: --bogus"),
+    (["--port", "70000"], "--port の値「70000」は 1 から 65535 までの整数ではありません。"),
+    (["--max-lines=ten"], "--max-lines の値「ten」は 0 から 2147483647 までの整数ではありません。"),
+    (["--log"], "--log に値がありません。"),
+    (["--log", "a b", "c"], "オプションではない引数です: c"),  # "a b" stays one argument
+]
+HELP_HINT = "\n--help でオプションの一覧を表示します。"
+
+
+def run_alone(args, command_line, caption):
+    """Starts the program with `command_line`, waits for its box, closes it
+    with OK; returns the box's texts and the exit code."""
+    run = subprocess.Popen(["wine", args.exe] + command_line, cwd=args.scratch,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        box = wait_until(lambda: next((b for b in boxes(args.probe, args.scratch) if caption(b["caption"])), None),
+                         "a box for %r" % command_line, timeout=60)
+        subprocess.run(["wine", args.probe, "click", next(c[0] for c in box["children"] if c[1] == 1)],
+                       cwd=args.scratch, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        return [c[3] for c in box["children"]], run.wait(timeout=20)
+    finally:
+        if run.poll() is None:
+            run.kill()
+            run.wait()
+
+
+def test_options(args):
+    """A bad command line shows an Error box naming the argument and ends
+    with 2 before anything starts; --help shows every option and ends with 0."""
+    os.makedirs(args.scratch, exist_ok=True)
+    if os.path.exists(os.path.join(args.scratch, "messages")):
+        os.remove(os.path.join(args.scratch, "messages"))
+    for command_line, error in BAD_COMMAND_LINES:
+        texts, code = run_alone(args, command_line, lambda c: c == b"Error")
+        check((error + HELP_HINT).encode(CP) in texts, "the Error box for %r says %r" % (command_line, texts))
+        check(code == 2, "exit code %d after %r" % (code, command_line))
+        check(not os.path.exists(os.path.join(args.scratch, "messages")), "a refused run made a log file")
+    texts, code = run_alone(args, ["--help"], lambda c: c != b"Error")
+    for option in ("--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--help"):
+        check(any(option.encode() in t for t in texts), "the help box does not list %s: %r" % (option, texts))
+    check(code == 0, "exit code %d after --help" % code)
+
+
+CASES = {"full_disk": test_full_disk, "open_failure": test_open_failure, "options": test_options}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=sorted(CASES))
+    for option in ("--exe", "--probe", "--scratch"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    # A timeout of ctest ends the driver with SIGTERM: unwind, so that the
+    # program is stopped and the filesystem unmounted on that path too.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAILED %s: terminated" % args.case))
+    try:
+        result = CASES[args.case](args)
+    except Failure as failure:
+        print("FAILED %s: %s" % (args.case, failure))
+        return 1
+    if result == SKIPPED:
+        return SKIPPED
+    print("passed %s" % args.case)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
