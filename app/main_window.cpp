@@ -28,16 +28,21 @@ const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NO
 static_assert(kViewStyle == 0x50300104, "the view's style bits");
 
 // Posted by the reception thread: entries wait in the queue (the first one
-// after it was empty; FeedView posts again while more remain), and an error
-// closed a socket (wParam: its slot).
+// after it was empty), and an error closed a socket (wParam: its slot).
 enum : UINT {
     WM_ENTRIES_QUEUED = WM_APP + 1,
     WM_RECEPTION_ERROR = WM_APP + 2,
 };
 static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 // The longest stretch the window thread spends appending before it looks at
-// input and painting again.
+// input and painting again, and the pause it leaves between two stretches
+// while entries keep arriving: under Wine every thread is scheduled alike,
+// whatever its priority, and the pause leaves the CPU to reception, which
+// must keep up with the network. The queue holds what the view has not
+// taken yet.
 const DWORD kFeedSliceMilliseconds = 8;
+const UINT kFeedPauseMilliseconds = 10;
+const UINT_PTR kFeedTimer = 1;
 
 void ShowError(HWND hwnd, const char* text) {
     MessageBoxA(hwnd, text, kTextErrorCaption, MB_ICONERROR);
@@ -124,11 +129,21 @@ void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
     if (chosen == IDM_SELECTALL) SendMessageA(view, EM_SETSEL, 0, -1);
 }
 
+// Feeds the view a slice of the queue. When entries remain, it comes back at
+// once if reception has gone quiet, else after a pause.
 void OnEntriesQueued(HWND hwnd) {
+    static uint64_t entriesBefore;
+    KillTimer(hwnd, kFeedTimer);
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
-    FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds);
+    bool more = FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds);
     TrimView(g_hwndView);
+    uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
+    if (more && entries != entriesBefore)
+        SetTimer(hwnd, kFeedTimer, kFeedPauseMilliseconds, nullptr);
+    else if (more)
+        PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
+    entriesBefore = entries;
 }
 
 void OnReceptionError(HWND hwnd, WPARAM slot) {
@@ -247,6 +262,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_ENTRIES_QUEUED:
             OnEntriesQueued(hwnd);
+            return 0;
+        case WM_TIMER:
+            if (wParam == kFeedTimer) OnEntriesQueued(hwnd);
             return 0;
         case WM_RECEPTION_ERROR:
             OnReceptionError(hwnd, wParam);

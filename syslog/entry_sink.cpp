@@ -101,26 +101,26 @@ void WriteStatusLine(EntrySink* sink, const char* text) {
     LeaveCriticalSection(&sink->lock);
 }
 
-size_t FeedView(EntrySink* sink, HWND view, DWORD sliceMs) {
+bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs) {
     // Cleared before reading: an entry queued from now on posts again.
     sink->wakePending.store(false);
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     const LONGLONG slice = frequency.QuadPart * sliceMs / 1000;
-    size_t appended = 0;
     size_t length = 0;
     while (const char* record = PeekEntry(&sink->queue, &length)) {
         // A record is the entry's appends back to back, each NUL-terminated.
         for (const char* append = record; append < record + length; append += strlen(append) + 1)
             SendMessageA(view, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
         PopEntry(&sink->queue);
-        ++appended;
         QueryPerformanceCounter(&now);
         if (now.QuadPart - start.QuadPart >= slice) {
-            if (PeekEntry(&sink->queue, &length)) WakeWindow(sink);
-            break;
+            if (!PeekEntry(&sink->queue, &length)) return false;
+            // The caller comes back for the rest: producers need not post.
+            sink->wakePending.store(true);
+            return true;
         }
     }
-    return appended;
+    return false;
 }

@@ -53,7 +53,6 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
 void WriteStatusLine(EntrySink* sink, const char* text);
 
 // Window thread: appends queued entries to `view` for about `sliceMs`
-// milliseconds. When entries remain it posts the wake-up message again, so
-// that input and painting interleave with a long burst. Returns the entries
-// appended.
-size_t FeedView(EntrySink* sink, HWND view, DWORD sliceMs);
+// milliseconds. Returns true when entries remain: the caller then comes back
+// by itself (no wake-up is posted for them), soon or after a pause.
+bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs);

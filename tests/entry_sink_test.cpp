@@ -155,7 +155,7 @@ class Formatter : public ::testing::Test {
 
     // What the window thread does: everything queued goes to `to`.
     void Feed(HWND to) {
-        while (FeedView(&sink, to, 1000) > 0) {
+        while (FeedView(&sink, to, 1000)) {
         }
     }
 
