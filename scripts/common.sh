@@ -51,17 +51,17 @@ ensure_loggen() {
     as_root apt-get update -q
     (cd "$scratch" && apt-get download syslog-ng-core)
   fi
-  dpkg -x "$scratch"/syslog-ng-core_*.deb "$dir/root"
+  dpkg -x "$scratch"/syslog-ng-core_*.deb "$dir/unpacked"
   rm -rf "$scratch"
   cat >"$LOGGEN" <<'WRAPPER'
 #!/bin/sh
-usr=$(cd "$(dirname "$0")/root/usr" && pwd)
+usr=$(cd "$(dirname "$0")/unpacked/usr" && pwd)
 LD_LIBRARY_PATH="$usr/lib/syslog-ng${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" SYSLOGNG_PREFIX="$usr" \
   exec "$usr/bin/loggen" "$@"
 WRAPPER
   chmod +x "$LOGGEN"
   if ! "$LOGGEN" --help-all 2>/dev/null | grep -q -- --stream; then
-    say "loggen does not run; missing: $(ldd "$dir/root/usr/bin/loggen" | grep 'not found' || true)"
+    say "loggen does not run; missing: $(ldd "$dir/unpacked/usr/bin/loggen" | grep 'not found' || true)"
     rm -f "$LOGGEN"
     return 1
   fi
