@@ -5,9 +5,12 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # ORNIVEL_BUILD lets several checkouts of work share one tree without sharing a build.
 BUILD="${ORNIVEL_BUILD:-$ROOT/build}"
+# rsyslog is a test peer, a relay started with a config of its own (the
+# package's default config listens on no network port); libivykis0 is the
+# one library of loggen (see ensure_loggen) that nothing else brings.
 PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
           locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3 clang xclip
-          libclang-rt-dev)
+          libclang-rt-dev rsyslog libivykis0)
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -29,6 +32,38 @@ ensure_packages() {
     say "generating the ja_JP.UTF-8 locale"
     as_root sed -i 's/^# *ja_JP.UTF-8/ja_JP.UTF-8/' /etc/locale.gen
     as_root locale-gen >/dev/null
+  fi
+}
+
+# syslog-ng's load generator, a TCP test peer. Its package conflicts with
+# rsyslog's, so it is unpacked into the build tree once instead of being
+# installed, and run through a wrapper, $LOGGEN, that points it at its own
+# libraries and plugins.
+LOGGEN="$BUILD/loggen/loggen"
+ensure_loggen() {
+  [ -x "$LOGGEN" ] && return 0
+  local dir=$BUILD/loggen scratch
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  scratch=$(mktemp -d)
+  say "fetching loggen (package syslog-ng-core) into the build tree"
+  if ! (cd "$scratch" && apt-get download syslog-ng-core >/dev/null 2>&1); then
+    as_root apt-get update -q
+    (cd "$scratch" && apt-get download syslog-ng-core)
+  fi
+  dpkg -x "$scratch"/syslog-ng-core_*.deb "$dir/unpacked"
+  rm -rf "$scratch"
+  cat >"$LOGGEN" <<'WRAPPER'
+#!/bin/sh
+usr=$(cd "$(dirname "$0")/unpacked/usr" && pwd)
+LD_LIBRARY_PATH="$usr/lib/syslog-ng${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" SYSLOGNG_PREFIX="$usr" \
+  exec "$usr/bin/loggen" "$@"
+WRAPPER
+  chmod +x "$LOGGEN"
+  if ! "$LOGGEN" --help-all 2>/dev/null | grep -q -- --stream; then
+    say "loggen does not run; missing: $(ldd "$dir/unpacked/usr/bin/loggen" | grep 'not found' || true)"
+    rm -f "$LOGGEN"
+    return 1
   fi
 }
 

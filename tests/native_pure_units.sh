@@ -11,6 +11,7 @@ units=(
   colorview/color_codes.cpp
   syslog/entry_queue.cpp
   syslog/entry_text.cpp
+  syslog/framing.cpp
   syslog/log_backlog.cpp
   syslog/parser.cpp
 )

@@ -7,8 +7,8 @@
 set -euo pipefail
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 HERE=$SRC/tests/fuzz
-TARGETS=(parser color_codes entry_text)
-UNITS=(syslog/parser.cpp syslog/entry_text.cpp colorview/color_codes.cpp)
+TARGETS=(parser color_codes entry_text framing)
+UNITS=(syslog/parser.cpp syslog/entry_text.cpp syslog/framing.cpp colorview/color_codes.cpp)
 CXX=${FUZZ_CXX:-clang++}
 FLAGS=(-std=c++17 -g -O1 -fno-sanitize-recover=all -I"$SRC")
 # A crash report names the broken invariant; leaks are no finding of ours.
@@ -29,25 +29,30 @@ build() {
 }
 
 # The starting inputs of a target, one file per line of its input lists:
-# escaped lines (\xHH) from tests/fuzz/inputs, real datagrams verbatim.
+# escaped lines (\xHH) from tests/fuzz/inputs, real datagrams verbatim;
+# the framing target starts from streams as real senders write them.
 starting_inputs() {
-  local out=$1 target=$2 dir=$1/inputs/$2 line n=0
+  local out=$1 target=$2 dir=$1/inputs/$2 line n=0 list
   rm -rf "$dir"
   mkdir -p "$dir"
-  if [ "$target" = color_codes ]; then
-    while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/color_commands.txt"
-  else
-    while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/datagrams.txt"
-    local peers=$SRC/tests/e2e/corpus/peer-parser-inputs.txt
-    if [ -f "$peers" ]; then
-      while IFS= read -r line; do printf '%s' "$line" >"$dir/peer-$((n += 1))"; done <"$peers"
-    fi
+  case $target in
+    color_codes) list=color_commands.txt ;;
+    framing) list=streams.txt ;;
+    *) list=datagrams.txt ;;
+  esac
+  while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/$list"
+  local peers=$SRC/tests/e2e/corpus/peer-parser-inputs.txt
+  if [ "$list" = datagrams.txt ] && [ -f "$peers" ]; then
+    while IFS= read -r line; do printf '%s' "$line" >"$dir/peer-$((n += 1))"; done <"$peers"
   fi
   echo "$dir"
 }
 
 dict_of() {
-  if [ "$1" = color_codes ]; then echo "$HERE/color_codes.dict"; else echo "$HERE/syslog.dict"; fi
+  case $1 in
+    color_codes | framing) echo "$HERE/$1.dict" ;;
+    *) echo "$HERE/syslog.dict" ;;
+  esac
 }
 
 # Runs a target on a working corpus and its starting inputs; extra arguments go to libFuzzer.
