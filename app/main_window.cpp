@@ -40,8 +40,8 @@ static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 // whatever its priority, and the pause leaves the CPU to reception, which
 // must keep up with the network. The queue holds what the view has not
 // taken yet.
-const DWORD kFeedSliceMilliseconds = 8;
-const UINT kFeedPauseMilliseconds = 10;
+const DWORD kFeedSliceMilliseconds = 5;
+const UINT kFeedPauseMilliseconds = 20;
 const UINT_PTR kFeedTimer = 1;
 
 void ShowError(HWND hwnd, const char* text) {
