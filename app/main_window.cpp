@@ -3,13 +3,13 @@
 // toggle also invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "app/resource.h"
 #include "colorview/colorview.h"
 #include "colorview/view_state.h"
+#include "syslog/log_status.h"
 #include "syslog/reception.h"
 #include "syslog/texts.h"
 
@@ -17,11 +17,15 @@ char g_title[100];
 char g_className[100];
 HINSTANCE g_hInstance;
 HWND g_hwndView;
-int g_viewLineLimit = kDefaultViewLineLimit;
 
 namespace {
 
 HWND g_hwndMain;
+// The command line's settings. maxLines is the most logical lines the view
+// keeps (0: no limit); the log file keeps everything.
+Options g_options;
+// The title shows whether the log file is being written.
+bool g_logStopped;
 
 // 0x50300104: the view understands the edit-control bits as an edit does.
 const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NOHIDESEL | ES_MULTILINE;
@@ -59,12 +63,13 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     g_hwndView =
         CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
-    // The log file, the start-up line and the sockets; without a log file
-    // the program still runs and the view gets everything.
+    // The log file, the start-up line and the sockets; while the log file
+    // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();
     char failures[4 * kErrorTextSize];
-    if (!reception || !OpenReception(reception, "messages", kSyslogPort, hwnd, WM_ENTRIES_QUEUED,
-                                     WM_RECEPTION_ERROR, failures, sizeof failures)) {
+    if (!reception ||
+        !OpenReception(reception, g_options.logPath, static_cast<unsigned short>(g_options.port), hwnd,
+                       WM_ENTRIES_QUEUED, WM_RECEPTION_ERROR, failures, sizeof failures)) {
         delete reception;
         ShowError(hwnd, kTextSocketFailed);
         return 0;
@@ -101,9 +106,10 @@ void OnSize(HWND hwnd, WPARAM kind) {
 void TrimView(HWND view) {
     ViewState* vs = nullptr;
     SendMessageA(view, CVM_GETSTATE, 0, reinterpret_cast<LPARAM>(&vs));
-    if (!vs || g_viewLineLimit <= 0) return;
-    if (vs->logicalLineCount - g_viewLineLimit <= g_viewLineLimit / 10) return;
-    SendMessageA(view, CVM_SETMAXLINES, g_viewLineLimit, 0);
+    const int limit = g_options.maxLines;
+    if (!vs || limit <= 0) return;
+    if (vs->logicalLineCount - limit <= limit / 10) return;
+    SendMessageA(view, CVM_SETMAXLINES, limit, 0);
     SendMessageA(view, CVM_SETMAXLINES, 0, 0);
 }
 
@@ -129,6 +135,19 @@ void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
     if (chosen == IDM_SELECTALL) SendMessageA(view, EM_SETSEL, 0, -1);
 }
 
+// "syslog [ログ停止]" while the log file is not written. The log file's
+// writer changes its state before it writes the status line that says so,
+// and that line wakes the window like any entry: the title follows it here.
+void ShowLogState(HWND hwnd, const Reception* reception) {
+    bool stopped = GetLogFileState(&reception->sink.log, nullptr, 0) == kLogStopped;
+    if (stopped == g_logStopped) return;
+    g_logStopped = stopped;
+    char title[sizeof g_title + sizeof kTextLogStoppedTitle];
+    strcpy(title, g_title);
+    if (stopped) strcat(title, kTextLogStoppedTitle);
+    SetWindowTextA(hwnd, title);
+}
+
 // Feeds the view a slice of the queue. When entries remain, it comes back at
 // once if reception has gone quiet, else after a pause.
 void OnEntriesQueued(HWND hwnd) {
@@ -144,6 +163,7 @@ void OnEntriesQueued(HWND hwnd) {
     else if (more)
         PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
     entriesBefore = entries;
+    ShowLogState(hwnd, reception);
 }
 
 void OnReceptionError(HWND hwnd, WPARAM slot) {
@@ -200,8 +220,9 @@ void RegisterMainClass(HINSTANCE hInstance) {
     RegisterClassExA(&wc);  // a failure shows as the window creation's
 }
 
-bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
+bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow, const Options* options) {
     g_hInstance = hInstance;
+    g_options = *options;
     // WM_CREATE runs inside: view, log file, status line and socket all
     // exist before the window is first shown.
     g_hwndMain = CreateWindowExA(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
@@ -210,18 +231,6 @@ bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
     ShowWindow(g_hwndMain, nCmdShow);
     UpdateWindow(g_hwndMain);
     return true;
-}
-
-void ReadCommandLine(const char* commandLine) {
-    static const char kOption[] = "--max-lines";
-    const char* p = commandLine ? strstr(commandLine, kOption) : nullptr;
-    if (!p) return;
-    p += sizeof kOption - 1;
-    if (*p != '=' && *p != ' ' && *p != '\t') return;
-    while (*p == '=' || *p == ' ' || *p == '\t') p++;
-    char* end = nullptr;
-    long value = strtol(p, &end, 10);
-    if (end != p && value >= 0 && value <= 0x7FFFFFFF) g_viewLineLimit = static_cast<int>(value);
 }
 
 HWND MainWindow() {

@@ -21,7 +21,9 @@ enum : size_t {
 };
 
 struct EntrySink {
-    CRITICAL_SECTION lock;  // the producers' lock; the window thread's FeedView never takes it
+    // The producers' lock, taken before the log file's (log_file.h); the
+    // window thread's FeedView never takes it.
+    CRITICAL_SECTION lock;
     BlockState blocks;
     SyslogMessage* work;    // the parse's scratch record
     EntryText* entry;       // the entry being built
@@ -35,8 +37,9 @@ struct EntrySink {
 };
 
 // Makes the buffers (all of them now: nothing is allocated per entry later)
-// and opens the log file at `logPath`. False when memory is short; a log file
-// that cannot be opened leaves the program without one.
+// and opens the log file at `logPath` (see log_file.h: a file that cannot be
+// opened or written is a stop that status lines report, not an error here).
+// False when memory is short.
 bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage);
 // Closes the log file and frees the buffers; no thread may write any more.
 void CloseEntrySink(EntrySink* sink);
