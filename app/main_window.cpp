@@ -22,6 +22,7 @@ int g_viewLineLimit = kDefaultViewLineLimit;
 namespace {
 
 HWND g_hwndMain;
+CharsetMode g_startCharset = kCharsetAuto;
 
 // 0x50300104: the view understands the edit-control bits as an edit does.
 const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NOHIDESEL | ES_MULTILINE;
@@ -49,6 +50,20 @@ Reception* ReceptionOf(HWND hwnd) {
     return reinterpret_cast<Reception*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
+static_assert(IDM_CHARSET_SJIS - IDM_CHARSET_AUTO == kCharsetShiftJis &&
+                  IDM_CHARSET_UTF8 - IDM_CHARSET_AUTO == kCharsetUtf8 &&
+                  IDM_CHARSET_EUCJP - IDM_CHARSET_AUTO == kCharsetEucJp,
+              "the character set menu's ids follow CharsetMode");
+
+// The View menu's character set: checked in the menu and handed to the
+// reception thread, which reads it for each entry from then on.
+void ChooseCharset(HWND hwnd, CharsetMode charset) {
+    CheckMenuRadioItem(GetMenu(hwnd), IDM_CHARSET_AUTO, IDM_CHARSET_EUCJP, IDM_CHARSET_AUTO + charset,
+                       MF_BYCOMMAND);
+    Reception* reception = ReceptionOf(hwnd);
+    if (reception) SetEntryCharset(&reception->sink, charset);
+}
+
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // No configuration is ever sent: the view runs with its own defaults.
     g_hwndView =
@@ -65,6 +80,7 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
         return 0;
     }
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reception));
+    ChooseCharset(hwnd, g_startCharset);
     if (failures[0] != '\0') ShowError(hwnd, failures);
     if (!StartReception(reception)) ShowError(hwnd, kTextSocketFailed);
     return 0;
@@ -160,6 +176,12 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         case IDM_MASK:
             ToggleMask(hwnd);
             return 0;
+        case IDM_CHARSET_AUTO:
+        case IDM_CHARSET_SJIS:
+        case IDM_CHARSET_UTF8:
+        case IDM_CHARSET_EUCJP:
+            ChooseCharset(hwnd, static_cast<CharsetMode>(LOWORD(wParam) - IDM_CHARSET_AUTO));
+            return 0;
         default:
             return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
     }
@@ -195,6 +217,10 @@ bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
     ShowWindow(g_hwndMain, nCmdShow);
     UpdateWindow(g_hwndMain);
     return true;
+}
+
+void SetStartCharset(CharsetMode charset) {
+    g_startCharset = charset;
 }
 
 void ReadCommandLine(const char* commandLine) {

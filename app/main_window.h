@@ -6,6 +6,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "syslog/charset.h"
+
 extern char g_title[100];      // string 103
 extern char g_className[100];  // string 109
 extern HINSTANCE g_hInstance;  // loads the About box
@@ -13,6 +15,10 @@ extern HINSTANCE g_hInstance;  // loads the About box
 // everything. Set from the command line before the window is made.
 extern int g_viewLineLimit;
 enum { kDefaultViewLineLimit = 1000000 };
+
+// The character set message texts are shown in from the start (the View
+// menu changes it later); call before CreateMainWindow. Automatic unless set.
+void SetStartCharset(CharsetMode charset);
 
 // Reads "--max-lines N" (or "--max-lines=N") from the command line into
 // g_viewLineLimit; anything else on it is ignored.

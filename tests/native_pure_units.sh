@@ -5,6 +5,7 @@
 set -euo pipefail
 cxx=$1 src=$2 out=$3
 mkdir -p "$out"
-for unit in syslog/parser.cpp syslog/entry_text.cpp syslog/entry_queue.cpp colorview/color_codes.cpp; do
+for unit in syslog/parser.cpp syslog/parser5424.cpp syslog/charset.cpp syslog/cp932_table.cpp \
+    syslog/entry_text.cpp syslog/entry_queue.cpp colorview/color_codes.cpp; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"
 done
