@@ -1,6 +1,7 @@
 // Test helper that looks at the running program from outside, as another
 // Windows process: finds its windows, reads the view's text (WM_GETTEXT is
-// copied across processes), posts messages, types keys, and tries the log
+// copied across processes, or byte for byte from the program's memory),
+// posts messages, types keys, and tries the log
 // file's sharing, reads and sets the clipboard, and reports the system's
 // colours and the view's font metrics. Output is binary-safe: texts are
 // written as hex.
@@ -13,6 +14,8 @@
 #include <io.h>
 #include <string>
 #include <vector>
+
+#include "colorview/view_state.h"
 
 namespace {
 
@@ -54,6 +57,38 @@ int ViewText() {
     _setmode(_fileno(stdout), _O_BINARY);
     fwrite(text.data(), 1, got, stdout);
     return 0;
+}
+
+// viewbytes: the view's whole text, raw bytes on stdout, exactly as the
+// program holds it. WM_GETTEXT from another process travels through UTF-16
+// under Wine, which changes bytes that form no code page 932 character; so
+// the view is asked for its record's address (written into memory the
+// probe lends it in the program's process) and the text read from there.
+// Meant for a program that is idle: the text is not locked while read.
+int ViewBytes() {
+    HWND view = GetDlgItem(MainWindow(), kViewId);
+    DWORD pid = 0;
+    if (!view || !GetWindowThreadProcessId(view, &pid)) return 2;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return 1;
+    int rc = 1;
+    void* slot = VirtualAllocEx(process, nullptr, sizeof(ViewState*), MEM_COMMIT, PAGE_READWRITE);
+    ViewState* remote = nullptr;
+    ViewState vs = {};
+    std::vector<char> text;
+    if (slot) SendMessageA(view, CVM_GETSTATE, 0, reinterpret_cast<LPARAM>(slot));  // its result is 0
+    if (slot && ReadProcessMemory(process, slot, &remote, sizeof remote, nullptr) && remote &&
+        ReadProcessMemory(process, remote, &vs, sizeof vs, nullptr) && vs.length >= 0) {
+        text.resize(vs.length);
+        if (ReadProcessMemory(process, vs.text, text.data(), text.size(), nullptr)) rc = 0;
+    }
+    if (slot) VirtualFreeEx(process, slot, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (rc == 0) {
+        _setmode(_fileno(stdout), _O_BINARY);
+        fwrite(text.data(), 1, text.size(), stdout);
+    }
+    return rc;
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
@@ -280,6 +315,7 @@ int Menu() {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "view") == 0) return ViewText();
+    if (argc >= 2 && strcmp(argv[1], "viewbytes") == 0) return ViewBytes();
     if (argc >= 2 && strcmp(argv[1], "windows") == 0) return Windows();
     if (argc >= 6 && strcmp(argv[1], "post") == 0) return Post(argv + 2);
     if (argc >= 3 && strcmp(argv[1], "keys") == 0) return Keys(argc - 2, argv + 2);
@@ -292,7 +328,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
     if (argc >= 2 && strcmp(argv[1], "menu") == 0) return Menu();
     fprintf(stderr,
-            "usage: probe view | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
+            "usage: probe view | viewbytes | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
             "       send TARGET MSG WPARAM LPARAM | keys TARGET VK[+VK...] ... | click TARGET |\n"
             "       clipboard [HEX] | metrics | menu   (TARGET: main, view or a hex handle)\n");
     return 64;
