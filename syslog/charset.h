@@ -10,10 +10,10 @@
 // The user's choice (the View menu): decide per message, or take every
 // message as one encoding.
 enum CharsetMode {
-    kCharsetAuto = 0,   // UTF-8 where the text says so (see DecideEncoding), else as received
-    kCharsetShiftJis,   // never convert
-    kCharsetUtf8,       // always convert from UTF-8
-    kCharsetEucJp,      // always convert from EUC-JP
+    kCharsetAuto = 0,  // UTF-8 where the text says so (see DecideEncoding), else as received
+    kCharsetShiftJis,  // never convert
+    kCharsetUtf8,      // always convert from UTF-8
+    kCharsetEucJp,     // always convert from EUC-JP
     kCharsetModes,
 };
 

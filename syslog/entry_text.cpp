@@ -70,7 +70,8 @@ void PutView(EntryText* entry, const char* bytes, size_t n) {
 }
 
 // "time(difference)", or "time(?)" when the message time is not known.
-void FormatKnownLabel(char* out, size_t size, const char* timeText, time_t receive, time_t message, bool known) {
+void FormatKnownLabel(char* out, size_t size, const char* timeText, time_t receive, time_t message,
+                      bool known) {
     if (!known) {
         snprintf(out, size, "%s(?)", timeText);
         return;

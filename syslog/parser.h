@@ -68,8 +68,8 @@ struct SyslogMessage {
     // point in time, and `time` the local time of it (or the time as written
     // where the local time has no answer).
     bool fullDate;
-    bool whenKnown;  // false for a time without offset that the C run-time cannot represent
-    time_t when;     // seconds since 1970 (UTC)
+    bool whenKnown;   // false for a time without offset that the C run-time cannot represent
+    time_t when;      // seconds since 1970 (UTC)
     bool markedUtf8;  // the RFC 5424 MSG began with a UTF-8 byte order mark, left out of `message`
 };
 

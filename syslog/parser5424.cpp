@@ -60,7 +60,7 @@ int DaysInMonth(int year, int month) {
 int64_t DaysFromCivil(int year, int month, int day) {
     int64_t y = year - (month <= 2 ? 1 : 0);
     int64_t era = (y >= 0 ? y : y - 399) / 400;
-    int64_t yearOfEra = y - era * 400;                                      // 0 to 399
+    int64_t yearOfEra = y - era * 400;                                             // 0 to 399
     int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;  // from 1 March
     int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
     return era * 146097 + dayOfEra - 719468;  // 719468: days from 0000-03-01 to 1970-01-01

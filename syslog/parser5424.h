@@ -48,8 +48,8 @@ struct Header5424 {
     bool timed;     // TIMESTAMP was a date-time, not "-"
     DateTime time;  // with `timed`
     Field host, appName, procId, msgId, structuredData;
-    Field msg;             // to the end of the text; empty when there is none
-    bool byteOrderMark;    // MSG began with a UTF-8 byte order mark (not in `msg`)
+    Field msg;           // to the end of the text; empty when there is none
+    bool byteOrderMark;  // MSG began with a UTF-8 byte order mark (not in `msg`)
 };
 
 // Reads the header that follows the PRI at `p`, up to the end of the NUL-

@@ -26,7 +26,8 @@ const std::string kBom = "\xEF\xBB\xBF";
 const std::string kDiskUtf8 =
     "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE4\xBD\xBF\xE7\x94\xA8\xE7\x8E\x87\xE3\x81\x8C"
     "90%\xE3\x82\x92\xE8\xB6\x85\xE3\x81\x88\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F";
-const wchar_t kDisk[] = L"\u30C7\u30A3\u30B9\u30AF\u4F7F\u7528\u7387\u304C90%\u3092\u8D85\u3048\u307E\u3057\u305F";
+const wchar_t kDisk[] =
+    L"\u30C7\u30A3\u30B9\u30AF\u4F7F\u7528\u7387\u304C90%\u3092\u8D85\u3048\u307E\u3057\u305F";
 
 TEST(Charset, DecisionAndConversionToCodePage932) {
     const std::string sjis = SystemCp932(L"\u65E5\u672C\u8A9E\u306E\u30C6\u30B9\u30C8");  // 日本語のテスト
@@ -37,8 +38,8 @@ TEST(Charset, DecisionAndConversionToCodePage932) {
         TextEncoding encoding;
         std::string shown;  // code page 932 bytes for the view
     } cases[] = {
-        {kCharsetAuto, "plain ASCII, \x03" "4 codes \x02 and all", false, kTextAsReceived,
-         "plain ASCII, \x03" "4 codes \x02 and all"},
+        {kCharsetAuto, "plain ASCII, codes \x02 \x03 \x16 and all", false, kTextAsReceived,
+         "plain ASCII, codes \x02 \x03 \x16 and all"},
         {kCharsetAuto, sjis, false, kTextAsReceived, sjis},  // Shift-JIS is no valid UTF-8
         {kCharsetAuto, "jp: " + kDiskUtf8, false, kTextUtf8, "jp: " + SystemCp932(kDisk)},
         {kCharsetAuto, kBom + "only ASCII", false, kTextUtf8, "only ASCII"},
@@ -86,7 +87,8 @@ TEST(Charset, EveryBmpCharacterAsTheSystemConvertsIt) {
     const struct {
         wchar_t lookAlike, systemForm;
     } lookAlikes[] = {
-        {0x301C, 0xFF5E}, {0x2016, 0x2225}, {0x2212, 0xFF0D}, {0x00A2, 0xFFE0}, {0x00A3, 0xFFE1}, {0x00AC, 0xFFE2},
+        {0x301C, 0xFF5E}, {0x2016, 0x2225}, {0x2212, 0xFF0D},
+        {0x00A2, 0xFFE0}, {0x00A3, 0xFFE1}, {0x00AC, 0xFFE2},
     };
     int mapped = 0;
     for (unsigned c = 0; c <= 0xFFFF; ++c) {
@@ -115,8 +117,8 @@ TEST(Charset, CommandLineNames) {
         bool known;
         CharsetMode mode;
     } cases[] = {
-        {"auto", true, kCharsetAuto}, {"sjis", true, kCharsetShiftJis}, {"utf8", true, kCharsetUtf8},
-        {"eucjp", true, kCharsetEucJp}, {"UTF-8", false, kCharsetModes}, {"", false, kCharsetModes},
+        {"auto", true, kCharsetAuto},   {"sjis", true, kCharsetShiftJis}, {"utf8", true, kCharsetUtf8},
+        {"eucjp", true, kCharsetEucJp}, {"UTF-8", false, kCharsetModes},  {"", false, kCharsetModes},
     };
     for (const auto& c : cases) {
         CharsetMode mode = kCharsetModes;

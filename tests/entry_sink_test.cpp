@@ -2,8 +2,9 @@
 // every append it is fed from the queue and a real log file in a scratch
 // directory: each entry's view text with its colour commands, block rules,
 // status lines, the clock and difference label for odd timestamps, the
-// newer layouts and the character sets, the exact bytes the log file receives, the queue's overflow and its status line, and
-// a real view left exactly as by the entry's pieces sent one by one.
+// newer layouts and the character sets, the exact bytes the log file
+// receives, the queue's overflow and its status line, and a real view left
+// exactly as by the entry's pieces sent one by one.
 #include "syslog/entry_sink.h"
 
 #include "colorview/colorview.h"
@@ -533,7 +534,7 @@ TEST_F(Formatter, NewerLayoutsAndCharacterSets) {
     const struct {
         CharsetMode charset;
         std::string datagram;
-        const char* utc;  // the message time, or nullptr for Oct 11 22:14:15 local time
+        const char* utc;        // the message time, or nullptr for Oct 11 22:14:15 local time
         std::string view, log;  // the entry's line after the label
     } cases[] = {
         {kCharsetAuto, "<13>1 2003-10-11T22:14:15.003+09:00 vm myapp 42 ID47 " + sd + " \xEF\xBB\xBF" + utf8,
@@ -543,12 +544,12 @@ TEST_F(Formatter, NewerLayoutsAndCharacterSets) {
          "<vm user.notice> " + Cp932(japanese), "<vm user.notice> " + utf8},
         {kCharsetAuto, "<38>2031-01-02T03:04:05-05:30 vm jp: " + utf8, "2031-01-02 08:34:05",
          "<vm auth.info> jp: " + Cp932(japanese), "<vm auth.info> jp: " + utf8},
-        {kCharsetAuto, "<13>Oct 11 22:14:15 vm jp: " + utf8, nullptr, "<vm user.notice> jp: " + Cp932(japanese),
-         "<vm user.notice> jp: " + utf8},
+        {kCharsetAuto, "<13>Oct 11 22:14:15 vm jp: " + utf8, nullptr,
+         "<vm user.notice> jp: " + Cp932(japanese), "<vm user.notice> jp: " + utf8},
         {kCharsetShiftJis, "<13>Oct 11 22:14:15 vm jp: " + utf8, nullptr, "<vm user.notice> jp: " + utf8,
          "<vm user.notice> jp: " + utf8},
-        {kCharsetEucJp, "<13>Oct 11 22:14:15 vm jp: " + euc, nullptr, "<vm user.notice> jp: " + Cp932(japanese),
-         "<vm user.notice> jp: " + euc},
+        {kCharsetEucJp, "<13>Oct 11 22:14:15 vm jp: " + euc, nullptr,
+         "<vm user.notice> jp: " + Cp932(japanese), "<vm user.notice> jp: " + euc},
         {kCharsetUtf8, "<13>Oct 11 22:14:15 \xE3\x83\x87 jp: \xE3\x83", nullptr,
          "<\xE3\x83\x87 user.notice> jp: ??", "<\xE3\x83\x87 user.notice> jp: \xE3\x83"},  // hosts stay
     };
@@ -557,13 +558,15 @@ TEST_F(Formatter, NewerLayoutsAndCharacterSets) {
         time_t message = kExampleTime;
         if (c.utc) {
             struct tm t = {};
-            sscanf(c.utc, "%d-%d-%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour, &t.tm_min, &t.tm_sec);
+            sscanf(c.utc, "%d-%d-%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour, &t.tm_min,
+                   &t.tm_sec);
             t.tm_year -= 1900, t.tm_mon -= 1;
             message = _mkgmtime(&t);
         }
         char clock[16];
         strftime(clock, sizeof clock, "%H:%M:%S", localtime(&message));
-        const std::string label = std::string(clock) + "(" + std::to_string(kExampleTime + 3 - message) + ") ";
+        const std::string label =
+            std::string(clock) + "(" + std::to_string(kExampleTime + 3 - message) + ") ";
         SetEntryCharset(&sink, c.charset);
         g_appends.clear();
         std::string logBefore = ReadLog();

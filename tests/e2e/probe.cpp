@@ -328,8 +328,9 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
     if (argc >= 2 && strcmp(argv[1], "menu") == 0) return Menu();
     fprintf(stderr,
-            "usage: probe view | viewbytes | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
-            "       send TARGET MSG WPARAM LPARAM | keys TARGET VK[+VK...] ... | click TARGET |\n"
+            "usage: probe view | viewbytes | windows | log | geometry | size W H |\n"
+            "       post TARGET MSG WPARAM LPARAM | send TARGET MSG WPARAM LPARAM |\n"
+            "       keys TARGET VK[+VK...] ... | click TARGET |\n"
             "       clipboard [HEX] | metrics | menu   (TARGET: main, view or a hex handle)\n");
     return 64;
 }

@@ -62,7 +62,8 @@ void CheckLabel(time_t receive, time_t message) {
 void CheckConversion(const std::string& text) {
     std::vector<char> out(text.size() + 1, '\x01');
     for (int mode = 0; mode < kCharsetModes; ++mode) {
-        TextEncoding encoding = DecideEncoding(static_cast<CharsetMode>(mode), text.data(), text.size(), false);
+        TextEncoding encoding =
+            DecideEncoding(static_cast<CharsetMode>(mode), text.data(), text.size(), false);
         size_t n = ConvertToCp932(encoding, text.data(), text.size(), out.data());
         Check(n <= text.size() && out[text.size()] == '\x01', "a conversion never grows");
         std::string shown(out.data(), n);
@@ -154,7 +155,8 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     std::string message = msg.message;
     std::vector<char> converted(message.size() + 1);
     TextEncoding encoding = DecideEncoding(charset, message.data(), message.size(), msg.markedUtf8);
-    std::string shown(converted.data(), ConvertToCp932(encoding, message.data(), message.size(), converted.data()));
+    std::string shown(converted.data(),
+                      ConvertToCp932(encoding, message.data(), message.size(), converted.data()));
     Expected e;
     if (newSender) e.Color(1), e.Text(std::string("<<") + senderText + ">> ");
     if (opens) e.Color(9), e.Text(std::string(50, '-') + "\r\n");

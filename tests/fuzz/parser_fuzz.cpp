@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(at > 0 && msg->text[at - 1] == '>' && expected.compare(at, 2, "1 ") == 0,
               "only an RFC 5424 header after a PRI is rewritten");
         // "1 TS HOST " goes (6 bytes or more); "[", "]" and ":" add at most 2.
-        Check(strlen(msg->message) + 4 <= expected.size() - at, "the composed text is shorter than the header");
+        Check(strlen(msg->message) + 4 <= expected.size() - at,
+              "the composed text is shorter than the header");
     }
     Check(!msg->markedUtf8 || rewritten, "only RFC 5424 carries a byte order mark");
     Check(memchr(msg->host, '\0', sizeof msg->host) != nullptr, "host terminated within its field");
