@@ -3,12 +3,18 @@
 //   <PRI>1 TIMESTAMP HOSTNAME APP-NAME PROCID MSGID STRUCTURED-DATA [ MSG]   RFC 5424
 //   <PRI>YYYY-MM-DDThh:mm:ss[.frac][Z|+hh:mm|-hh:mm] host message          RFC 3339 stamp
 //   [<PRI>][Mmm dd hh:mm:ss ]host message                                  BSD
-// (the first two in detail in parser5424.h). The first two need the PRI;
-// text that breaks them anywhere in their header is read by the BSD rules,
-// which never reject anything: a missing PRI gives facility and severity 0,
-// a missing timestamp the sender's address as host and the arrival time.
-// RFC 5424's fields become one message text, "APP[PROCID]: MSGID SD MSG"
-// with each part left out when it is "-" (see ParseMessage).
+// The first two need the PRI (their grammar in detail is in parser5424.h).
+// RFC 5424's fields become the message text "APP[PROCID]: MSGID SD MSG",
+// each part left out when it is "-", MSG without a leading byte order mark;
+// HOSTNAME "-" gives the sender and TIMESTAMP "-" the arrival, as for a BSD
+// datagram without timestamp. The RFC 3339 stamp ends at a space or at the
+// end of the text; host and message follow by the BSD rules. Both give a
+// full date, converted exactly (an offset applied by arithmetic, a time
+// without one read as local time); a BSD time is completed from the arrival.
+// Text that breaks either newer layout anywhere in its header is read by
+// the BSD rules, which never reject anything: a missing PRI gives facility
+// and severity 0, a missing timestamp the sender's address as host and the
+// arrival time.
 // The datagram comes with its length: trailing NUL bytes are dropped, and
 // every NUL left inside becomes the four characters "#000" before anything
 // else is read, so the rest of the parse works on a plain C string.

@@ -111,20 +111,4 @@ TEST(Charset, EveryBmpCharacterAsTheSystemConvertsIt) {
     EXPECT_GT(mapped, 9000);  // JIS X 0208, the vendor rows and the user-defined area
 }
 
-TEST(Charset, CommandLineNames) {
-    const struct {
-        const char* name;
-        bool known;
-        CharsetMode mode;
-    } cases[] = {
-        {"auto", true, kCharsetAuto},   {"sjis", true, kCharsetShiftJis}, {"utf8", true, kCharsetUtf8},
-        {"eucjp", true, kCharsetEucJp}, {"UTF-8", false, kCharsetModes},  {"", false, kCharsetModes},
-    };
-    for (const auto& c : cases) {
-        CharsetMode mode = kCharsetModes;
-        EXPECT_EQ(c.known, ParseCharsetName(c.name, &mode)) << c.name;
-        EXPECT_EQ(c.mode, mode) << c.name;
-    }
-}
-
 }  // namespace

@@ -202,8 +202,6 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
          "1 2026-13-09T02:03:42Z h a - - - m", false},
         {"<13>1 2026-02-29T02:03:42Z h a - - - m", 8, 5, kArrivalTime, kSender,
          "1 2026-02-29T02:03:42Z h a - - - m", false},
-        {"<13>1 2026-04-31T02:03:42Z h a - - - m", 8, 5, kArrivalTime, kSender,
-         "1 2026-04-31T02:03:42Z h a - - - m", false},
         {"<13>1 2026-12-09T02:03:42.Z h a - - - m", 8, 5, kArrivalTime, kSender,
          "1 2026-12-09T02:03:42.Z h a - - - m", false},
         // A header cut short after each field, a field too long, SD followed by
@@ -218,7 +216,6 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
         {head.substr(0, head.size() - 1), 8, 5, kArrivalTime, kSender, head.substr(4, head.size() - 5),
          false},
         {head + "[x y=\"z\"]tail", 8, 5, kArrivalTime, kSender, head.substr(4) + "[x y=\"z\"]tail", false},
-        {head + "[x y=\"z\"", 8, 5, kArrivalTime, kSender, head.substr(4) + "[x y=\"z\"", false},
         {head + "[x y=z]", 8, 5, kArrivalTime, kSender, head.substr(4) + "[x y=z]", false},
         {"<13>1 - h " + std::string(49, 'a') + " - - - m", 8, 5, kArrivalTime, kSender,
          "1 - h " + std::string(49, 'a') + " - - - m", false},
@@ -234,7 +231,6 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
          "prg00000[1234]: x", false},
         {"<14>2010-08-30T23:00:05Z X4711", 8, 6, "Z 2010-08-30 23:00:05", "X4711", "", false},
         {"<14>2010-08-30T23:00:05Z", 8, 6, "Z 2010-08-30 23:00:05", "", "", false},
-        {"<14>2010-08-30T23:00:05Zx h t", 8, 6, kArrivalTime, kSender, "2010-08-30T23:00:05Zx h t", false},
         {"2010-08-30T23:00:05Z h t", 0, 0, kArrivalTime, kSender, "2010-08-30T23:00:05Z h t", false},
         // A BSD line whose message looks like a date or a version.
         {"<13>Oct 11 22:14:15 h 2026-12-09T02:03:42Z backup done", 8, 5, kBsdTime, "h",
