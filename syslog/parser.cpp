@@ -257,12 +257,13 @@ static bool ParseRfc5424(SyslogMessage* msg, char* afterPri, const SenderAddress
     return true;
 }
 
-// An RFC 3339 date-time right after the PRI, then a space or the end; the
-// host and the text follow by the BSD rules.
+// An RFC 3339 date-time right after the PRI, then a space; the host and the
+// text follow by the BSD rules. A date-time that ends the (trimmed) text is
+// no such stamp: the BSD rules read that datagram as they always have.
 static bool ParseRfc3339Stamp(SyslogMessage* msg, TimeCache* times) {
     DateTime date;
     const char* end = ReadDateTime(msg->message, &date);
-    if (!end || (*end != ' ' && *end != '\0')) return false;
+    if (!end || *end != ' ') return false;
     SetFullDate(msg, date, times);
     msg->message = msg->text + (end - msg->text);
     ReadHost(msg);

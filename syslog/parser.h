@@ -7,8 +7,8 @@
 // RFC 5424's fields become the message text "APP[PROCID]: MSGID SD MSG",
 // each part left out when it is "-", MSG without a leading byte order mark;
 // HOSTNAME "-" gives the sender and TIMESTAMP "-" the arrival, as for a BSD
-// datagram without timestamp. The RFC 3339 stamp ends at a space or at the
-// end of the text; host and message follow by the BSD rules. Both give a
+// datagram without timestamp. The RFC 3339 stamp is followed by a space,
+// then host and message by the BSD rules. Both give a
 // full date, converted exactly (an offset applied by arithmetic, a time
 // without one read as local time); a BSD time is completed from the arrival.
 // Text that breaks either newer layout anywhere in its header is read by

@@ -230,7 +230,7 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
         {"<38>2026-12-09T02:03:42 localhost prg00000[1234]: x", 32, 6, "L 2026-12-09 02:03:42", "localhost",
          "prg00000[1234]: x", false},
         {"<14>2010-08-30T23:00:05Z X4711", 8, 6, "Z 2010-08-30 23:00:05", "X4711", "", false},
-        {"<14>2010-08-30T23:00:05Z", 8, 6, "Z 2010-08-30 23:00:05", "", "", false},
+        {"<14>2010-08-30T23:00:05Z \r\n", 8, 6, kArrivalTime, kSender, "2010-08-30T23:00:05Z", false},
         {"2010-08-30T23:00:05Z h t", 0, 0, kArrivalTime, kSender, "2010-08-30T23:00:05Z h t", false},
         // A BSD line whose message looks like a date or a version.
         {"<13>Oct 11 22:14:15 h 2026-12-09T02:03:42Z backup done", 8, 5, kBsdTime, "h",
