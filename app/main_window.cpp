@@ -58,6 +58,20 @@ Reception* ReceptionOf(HWND hwnd) {
     return reinterpret_cast<Reception*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
+static_assert(IDM_CHARSET_SJIS - IDM_CHARSET_AUTO == kCharsetShiftJis &&
+                  IDM_CHARSET_UTF8 - IDM_CHARSET_AUTO == kCharsetUtf8 &&
+                  IDM_CHARSET_EUCJP - IDM_CHARSET_AUTO == kCharsetEucJp,
+              "the character set menu's ids follow CharsetMode");
+
+// The View menu's character set: checked in the menu and handed to the
+// reception thread, which reads it for each entry from then on.
+void ChooseCharset(HWND hwnd, CharsetMode charset) {
+    CheckMenuRadioItem(GetMenu(hwnd), IDM_CHARSET_AUTO, IDM_CHARSET_EUCJP, IDM_CHARSET_AUTO + charset,
+                       MF_BYCOMMAND);
+    Reception* reception = ReceptionOf(hwnd);
+    if (reception) SetEntryCharset(&reception->sink, charset);
+}
+
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // No configuration is ever sent: the view runs with its own defaults.
     g_hwndView =
@@ -75,6 +89,7 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
         return 0;
     }
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reception));
+    ChooseCharset(hwnd, g_options.charset);
     if (failures[0] != '\0') ShowError(hwnd, failures);
     if (!StartReception(reception)) ShowError(hwnd, kTextSocketFailed);
     return 0;
@@ -194,6 +209,12 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
             return 0;
         case IDM_MASK:
             ToggleMask(hwnd);
+            return 0;
+        case IDM_CHARSET_AUTO:
+        case IDM_CHARSET_SJIS:
+        case IDM_CHARSET_UTF8:
+        case IDM_CHARSET_EUCJP:
+            ChooseCharset(hwnd, static_cast<CharsetMode>(LOWORD(wParam) - IDM_CHARSET_AUTO));
             return 0;
         default:
             return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "app/options.h"
+#include "syslog/charset.h"
 
 extern char g_title[100];      // string 103
 extern char g_className[100];  // string 109

@@ -68,6 +68,7 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
     sink->wakePending.store(false);
     sink->entries.store(0);
     sink->log.writer = nullptr;
+    sink->charset.store(kCharsetAuto);
     sink->work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
     sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
@@ -95,10 +96,16 @@ void CloseEntrySink(EntrySink* sink) {
     DeleteCriticalSection(&sink->lock);
 }
 
+void SetEntryCharset(EntrySink* sink, CharsetMode charset) {
+    sink->charset.store(charset, std::memory_order_relaxed);
+}
+
 void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,
                  size_t length) {
+    // Nothing else hangs on the choice, so the entry reads it when it starts.
+    CharsetMode charset = static_cast<CharsetMode>(sink->charset.load(std::memory_order_relaxed));
     EnterCriticalSection(&sink->lock);
-    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length);
+    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
     EmitBuilt(sink, sink->entry);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);

@@ -34,6 +34,9 @@ struct EntrySink {
     UINT notifyMessage;
     std::atomic<bool> wakePending;  // a wake-up is posted and not yet taken
     std::atomic<uint64_t> entries;  // entries written since the start
+    // The character set the view shows message texts in (a CharsetMode):
+    // written by the window thread (the View menu), read for every entry.
+    std::atomic<int> charset;
 };
 
 // Makes the buffers (all of them now: nothing is allocated per entry later)
@@ -48,6 +51,9 @@ void CloseEntrySink(EntrySink* sink);
 // system clock alone: the C run-time's time() also looks up the time zone,
 // which under Wine costs a round trip to the server for every datagram.
 time_t CurrentTime();
+
+// The character set for entries built from now on; any thread.
+void SetEntryCharset(EntrySink* sink, CharsetMode charset);
 
 // Builds and writes the entry of a received datagram or frame.
 void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,
