@@ -34,7 +34,7 @@ struct GoodCase {
     std::vector<std::string> args;
     const char* logPath;  // UTF-8, as the other texts
     int port, maxLines;
-    Charset charset;
+    CharsetMode charset;
     bool help;
 };
 
