@@ -495,6 +495,17 @@ LRESULT OnSetText(HWND hwnd, const char* text) {
     return AppendText(hwnd, vs, text ? text : "");
 }
 
+// Keeps the newest `keep` of the text's lineFeeds + 1 logical lines, as a
+// lowered line limit does. Nothing is repainted here. A view scrolled back
+// keeps showing the text it showed, as far as that is left; at the bottom it
+// stays there.
+static void KeepNewestLines(ViewState* vs, int lineFeeds, int keep) {
+    bool atBottom = AtBottom(vs);
+    int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - keep), false);
+    if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
+    ClampTopLine(vs);
+}
+
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
@@ -502,15 +513,18 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     if (vs->maxLines == 0) return 0;
     int lineFeeds = CountLineFeeds(vs->text, vs->length);
     vs->logicalLineCount = lineFeeds + 1;
-    if (lineFeeds > maxLines) {
-        bool atBottom = AtBottom(vs);
-        int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - maxLines), false);
-        // Nothing is repainted here. A view scrolled back keeps showing the
-        // text it showed, as far as that is left; at the bottom it stays there.
-        if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
-        ClampTopLine(vs);
-    }
+    if (lineFeeds > maxLines) KeepNewestLines(vs, lineFeeds, maxLines);
     return 0;
+}
+
+LRESULT OnTrimLines(HWND hwnd, int keep) {
+    ViewState* vs = GetViewState(hwnd);
+    // A tenth of slack: a host that trims after every entry cuts once per
+    // keep / 10 lines, not at every line.
+    if (!vs || keep <= 0 || vs->logicalLineCount - keep <= keep / 10) return 0;
+    int before = vs->logicalLineCount;
+    KeepNewestLines(vs, before - 1, keep);
+    return before - vs->logicalLineCount;
 }
 
 // A full layout in the present line tables after a change of what a line

@@ -25,6 +25,7 @@ void LayOutAll(HWND hwnd, ViewState* vs);
 LRESULT OnAppendText(HWND hwnd, const char* text);
 LRESULT OnSetText(HWND hwnd, const char* text);
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines);
+LRESULT OnTrimLines(HWND hwnd, int keep);
 LRESULT OnSize(HWND hwnd);
 
 // Bytes walked by LayoutLines since the process started: a figure for tests

@@ -20,6 +20,8 @@ enum : UINT {
     CVM_RECALCFONT = 0x8132,      // re-measures the font and re-lays out the text
     CVM_SETHOTCURSOR = 0x8133,    // lParam: cursor over hot text (not owned by the view)
     CVM_SETSCROLLLOCK = 0x8134,   // wParam: non-zero holds the view while text arrives
+    CVM_TRIMLINES = 0x8135,       // wParam: N > 0; beyond N + N/10 logical lines, keeps the
+                                  // newest N; returns the logical lines removed
 };
 
 // Notifications (sent to the parent); lParam is the text from the clicked

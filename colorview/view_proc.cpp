@@ -160,6 +160,8 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnSetHotCursor(hwnd, reinterpret_cast<HCURSOR>(lParam));
         case CVM_SETSCROLLLOCK:
             return OnSetScrollLock(hwnd, wParam);
+        case CVM_TRIMLINES:
+            return OnTrimLines(hwnd, static_cast<int>(wParam));
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
