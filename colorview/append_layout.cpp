@@ -21,31 +21,33 @@ static const size_t kMaxAppend = 0x10000000;
 
 static int CountLineFeeds(const char* s, int n) {
     int count = 0;
-    for (int i = 0; i < n; i++) count += s[i] == '\n';
+    for (const char* p = s; (p = static_cast<const char*>(memchr(p, '\n', s + n - p))) != nullptr; p++) count++;
     return count;
+}
+
+// Every cut ends here: the kept text never starts on a line break, so that
+// what the cut leaves begins with a line's text. Returns the offset of the
+// first byte at or after `from` that is neither CR nor LF, `end` at most.
+static int SkipLineBreaks(const char* s, int from, int end) {
+    while (from < end && IsLineBreak(s[from])) from++;
+    return from;
 }
 
 // Offset just after the `nth` line feed of s[0..end) and the run of CR and LF
 // bytes that follows it; `end` when there are fewer line feeds.
 static int OffsetAfterLineFeed(const char* s, int end, int nth) {
-    int i = 0;
-    for (int seen = 0; i < end; i++) {
-        if (s[i] == '\n' && ++seen == nth) break;
+    const char* p = s;
+    for (int seen = 0; seen < nth; seen++, p++) {
+        p = static_cast<const char*>(memchr(p, '\n', s + end - p));
+        if (!p) return end;
     }
-    if (i >= end) return end;
-    for (i++; i < end && IsLineBreak(s[i]); i++) {
-    }
-    return i;
+    return SkipLineBreaks(s, static_cast<int>(p - s), end);
 }
 
 // Offset just after the first line feed at or after `from` and the run of CR
 // and LF bytes behind it; `end` when there is none.
 static int SkipPastNextLineFeed(const char* s, int from, int end) {
-    while (from < end && s[from] != '\n') from++;
-    if (from >= end) return end;
-    for (from++; from < end && IsLineBreak(s[from]); from++) {
-    }
-    return from;
+    return OffsetAfterLineFeed(s + from, end - from, 1) + from;
 }
 
 // Start of the newest `keep` logical lines of s[0..n), which holds at least
@@ -55,9 +57,7 @@ static int StartOfNewestLines(const char* s, int n, int keep) {
     for (int seen = 0; i >= 0; i--) {
         if (s[i] == '\n' && ++seen == keep) break;
     }
-    for (i++; i < n && IsLineBreak(s[i]); i++) {
-    }
-    return i;
+    return SkipLineBreaks(s, i + 1, n);
 }
 
 void DropLeadingLines(ViewState* vs, int k) {
@@ -76,8 +76,7 @@ void DropLeadingLines(ViewState* vs, int k) {
 // their toggles and the colours they leave in force move onto the first
 // kept byte, so that the kept lines look, and wrap, as before.
 static void KeepCutAttributes(ViewState* vs, int cut) {
-    int from = cut;
-    while (from > 0 && vs->text[from - 1] != '\n') from--;
+    int from = LogicalLineStart(vs->text, cut);
     if (from == cut) return;
     const unsigned char kToggles = kAttrBold | kAttrUnderline | kAttrItalic | kAttrReverse;
     unsigned char toggles = 0;

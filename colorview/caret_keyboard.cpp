@@ -14,15 +14,6 @@ static bool KeyHeld(int key) {
     return GetKeyState(key) < 0;
 }
 
-// The start of the logical line at the caret: just after the nearest CR or
-// LF before it (stepping back over the line break the caret stands on).
-static int LogicalLineStart(const ViewState* vs, int pos) {
-    while (pos > 0 && IsLineBreak(vs->text[pos])) pos--;
-    while (pos > 0 && !IsLineBreak(vs->text[pos])) pos--;
-    if (pos > 0) pos++;
-    return pos;
-}
-
 // Left: the start of the character before the caret, found by walking its
 // display line (a trail byte is never a place to stop). Returns the line the
 // caret ends on, -1 when it was at the start of the text.
@@ -162,7 +153,7 @@ LRESULT OnKeyDown(HWND hwnd, WPARAM key) {
             if (ctrl)
                 MoveAndRepaint(hwnd, vs, 0, 0);
             else
-                MoveAndRepaint(hwnd, vs, LogicalLineStart(vs, vs->caret), -1);
+                MoveAndRepaint(hwnd, vs, LogicalLineStart(vs->text, vs->caret, true), -1);
             break;
         case VK_LEFT:
         case VK_UP:

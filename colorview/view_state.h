@@ -110,8 +110,22 @@ inline bool IsLineBreak(char c) {
 // The display line holding offset `pos`: the last line starting at or before it.
 int LineFromOffset(const ViewState* vs, int pos);
 
+// The start of the logical line holding offset `pos`: just after the nearest
+// line feed before it, or 0. Styles carry to there from the line's start.
+// With `crEnds` a carriage return before `pos` ends a line too: Home stops
+// after a lone CR as End stops in front of one. (A line break is never the
+// trail byte of a pair, so the bytes can be read backwards.)
+int LogicalLineStart(const char* text, int pos, bool crEnds = false);
+
 // The first display line of the logical line that holds display line `line`.
 int FirstLineOfLogicalLine(const ViewState* vs, int line);
+
+// The display line drawn at client y: whole rows from topLine down. The
+// division truncates toward zero, so a y less than a row above the client
+// area still gives topLine.
+inline int LineAtY(const ViewState* vs, int y) {
+    return y / vs->lineHeight + vs->topLine;
+}
 
 // Bold state in force at offset `pos`: the bold toggles of the characters
 // from the start of its logical line. Attributes are read at character
