@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "colorview/code_reader.h"
 #include "colorview/color_codes.h"
 #include "colorview/fonts.h"
 #include "colorview/line_walker.h"
@@ -82,7 +83,7 @@ static void KeepCutAttributes(ViewState* vs, int cut) {
     unsigned char toggles = 0;
     int fg = -1, bg = -1;  // -1: unchanged, -2: the defaults, else a palette index
     // Character starts only, as everywhere: a code on a trail byte does nothing.
-    for (int i = from; i <= cut; i += i < cut ? CharBytes(vs->text, i) : 1) {
+    for (int i = from; i <= cut; i += i < cut ? CharBytes(vs, i) : 1) {
         unsigned char flags = vs->attrFlags[i], colors = vs->attrColors[i];
         toggles ^= flags & kToggles;
         if (flags & kAttrReset) fg = bg = -2;
@@ -202,101 +203,6 @@ static bool GrowByteBuffers(ViewState* vs, int capacity) {
     return true;
 }
 
-// Copies `in` to the end of the text, turning in-band codes into attribute
-// bits at the write position; returns the line feeds copied.
-static int CopyWithCodes(ViewState* vs, const unsigned char* in) {
-    char* text = vs->text;
-    unsigned char* flags = vs->attrFlags;
-    unsigned char* colors = vs->attrColors;
-    int w = vs->length;
-    int lineFeeds = 0;
-    int colorInForce = -1;  // colour byte a hot region returns to; -1: the defaults
-    bool reverseOn = false, underlineOn = false, inHot = false, plain = false;
-
-    while (*in) {
-        unsigned char b = *in;
-        if (b == kCodeBold || b == kCodeItalic || b == kCodeReverse) {
-            if (b == kCodeReverse) reverseOn = !reverseOn;
-            flags[w] ^= b == kCodeBold ? kAttrBold : b == kCodeItalic ? kAttrItalic : kAttrReverse;
-            in++;
-            continue;
-        }
-        if (b == kCodeUnderline) {
-            underlineOn = !underlineOn;
-            in++;
-            if (!inHot || plain) {
-                flags[w] ^= kAttrUnderline;
-                continue;
-            }
-            // Inside a styled hot region the byte after the code is plain text.
-            if (!*in) break;
-            b = *in;
-        } else if (b == kCodeColor) {
-            in = reinterpret_cast<const unsigned char*>(
-                ParseColorCommand(reinterpret_cast<const char*>(in + 1), &flags[w], &colors[w]));
-            if (flags[w] & kAttrReset) {
-                if (inHot && !plain && !reverseOn) {
-                    flags[w] |= kAttrFore;  // the hot colour stays in force
-                    colors[w] = kHotColorIndex;
-                }
-                colorInForce = -1;
-            } else {
-                colorInForce = colors[w];
-            }
-            continue;
-        } else if (b == kCodeHot && !inHot && in[1] == kCodeHot) {
-            in++;  // a doubled marker stands for one literal 0xFF byte
-        } else if (b == kCodeHot && !inHot) {
-            inHot = true;
-            in++;
-            plain = *in == kCodeColor;
-            if (plain) {
-                in++;
-            } else {
-                if (!underlineOn) flags[w] ^= kAttrUnderline;
-                if (!reverseOn) {
-                    flags[w] |= kAttrFore;
-                    colors[w] = kHotColorIndex;
-                }
-            }
-            continue;
-        } else if (b == kCodeHot) {
-            inHot = false;
-            in++;
-            if (!plain) {
-                if (!underlineOn) flags[w] |= kAttrUnderline;
-                if (!reverseOn) {
-                    if (colorInForce < 0) {
-                        flags[w] |= kAttrReset;
-                    } else {
-                        flags[w] |= kAttrFore;
-                        colors[w] = static_cast<unsigned char>(colorInForce);
-                    }
-                }
-            }
-            plain = false;
-            continue;
-        }
-
-        // A text byte.
-        if (inHot) flags[w] |= kAttrHot;
-        if (b == '\r' || b == '\n') {
-            colorInForce = -1;
-            reverseOn = underlineOn = false;
-            lineFeeds += b == '\n';
-        }
-        text[w++] = static_cast<char>(b);
-        if (IsDoubleBytePair(b, in[1])) {
-            text[w++] = static_cast<char>(in[1]);
-            in++;
-        }
-        in++;
-    }
-    text[w] = 0;
-    vs->length = w;
-    return lineFeeds;
-}
-
 // New capacity for `needed` bytes: at least half as much again as now, so
 // that growing costs the same per byte at 100 MB of text as at 1 MB.
 static long long GrownCapacity(long long current, long long needed) {
@@ -351,14 +257,16 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
     }
 
     const int writeAt = vs->length;
-    vs->logicalLineCount += CopyWithCodes(vs, reinterpret_cast<const unsigned char*>(in));
+    CodedTextTarget target = {vs->text, vs->attrFlags, vs->attrColors, vs->length};
+    vs->logicalLineCount += ReadCodedText(reinterpret_cast<const unsigned char*>(in), &target, &vs->leadBytes);
+    vs->length = target.length;
 
     int relaid = vs->lineCount - 1;
     // A lead byte that ended the text was measured alone, and wrapped onto a
     // line of its own; with its trail byte now behind it, it may fit the line
     // before after all, so that line is laid out again too.
     if (relaid > 0 && vs->lineStart[relaid] == writeAt - 1 && vs->text[writeAt - 2] != '\n' &&
-        IsDBCSLeadByte(static_cast<BYTE>(vs->text[writeAt - 1]))) {
+        vs->leadBytes.lead[static_cast<BYTE>(vs->text[writeAt - 1])]) {
         relaid--;
         vs->lineCount = relaid + 1;
     }

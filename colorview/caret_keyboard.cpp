@@ -38,7 +38,7 @@ static int MoveLeft(ViewState* vs, int line) {
 // to the start of the next one, except in front of a CR, where it stops once.
 static int MoveRight(ViewState* vs, int line) {
     if (vs->text[vs->caret] == 0) return line;
-    vs->caret += CharBytes(vs->text, vs->caret);
+    vs->caret += CharBytes(vs, vs->caret);
     char at = vs->text[vs->caret];
     if (vs->caret - vs->lineStart[line] >= vs->lineLength[line] && at != 0 && at != '\r') {
         line++;

@@ -41,7 +41,7 @@ bool TakeCharacter(LineWalker* w) {
         w->width = columns * vs->avgCharWidth;
         w->nextColumn = w->column + columns;
     } else {
-        w->bytes = CharBytes(vs->text, w->pos);
+        w->bytes = CharBytes(vs, w->pos);
         w->width = RunWidth(vs, w->pos, w->bytes, w->bold);
         w->nextColumn = w->column + w->bytes;
     }

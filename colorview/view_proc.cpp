@@ -38,6 +38,8 @@ static LRESULT OnCreate(HWND hwnd) {
     vs->length = 0;
     vs->caret = vs->anchor = 0;
     vs->dirtyLine = 0x7FFFFFFF;
+    // The code page is the process's: its lead bytes are read once, not per character.
+    for (int b = 0; b < 256; b++) vs->leadBytes.lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) ? 1 : 0;
 
     if (!CreateBackBuffer(hwnd, vs)) {
         FreeViewState(vs);

@@ -43,7 +43,7 @@ int FirstLineOfLogicalLine(const ViewState* vs, int line) {
 
 int BoldAt(const ViewState* vs, int pos) {
     int bold = 0;
-    for (int i = LogicalLineStart(vs->text, pos); i < pos; i += CharBytes(vs->text, i))
+    for (int i = LogicalLineStart(vs->text, pos); i < pos; i += CharBytes(vs, i))
         bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
     return bold;
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "colorview/colorview.h"
+#include "colorview/lead_bytes.h"
 
 enum { kFontVariants = 8 };  // bold | underline << 1 | italic << 2
 
@@ -48,6 +49,7 @@ struct ViewState {
     HBRUSH backBrush;   // solid brush of backColor
     HCURSOR hotCursor;  // not owned by the view
     int dragging;
+    LeadBytes leadBytes;  // the system code page's lead bytes, read at creation
 
     // Fonts live from one font change to the next (making one is costly,
     // under Wine especially): each style variant is made on first use.
@@ -91,16 +93,10 @@ inline ViewState* GetViewState(HWND hwnd) {
     return reinterpret_cast<ViewState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
-// True when `lead` and `next` form one double-byte character. A line break
-// never serves as a trail byte: text from the network in another encoding
-// often ends a line on a lead byte, and its line break must stay one.
-inline bool IsDoubleBytePair(unsigned char lead, unsigned char next) {
-    return IsDBCSLeadByte(lead) && next != 0 && next != '\r' && next != '\n';
-}
-
-// Bytes of the character at offset `pos`: 2 for a double-byte pair, else 1.
-inline int CharBytes(const char* text, int pos) {
-    return IsDoubleBytePair(static_cast<BYTE>(text[pos]), static_cast<BYTE>(text[pos + 1])) ? 2 : 1;
+// Bytes of the character at offset `pos`: 2 for a double-byte pair, else 1
+// (the rule is in lead_bytes.h).
+inline int CharBytes(const ViewState* vs, int pos) {
+    return CharBytesIn(&vs->leadBytes, vs->text, pos);
 }
 
 inline bool IsLineBreak(char c) {

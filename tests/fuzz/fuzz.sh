@@ -7,8 +7,8 @@
 set -euo pipefail
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 HERE=$SRC/tests/fuzz
-TARGETS=(parser color_codes entry_text)
-UNITS=(syslog/parser.cpp syslog/entry_text.cpp colorview/color_codes.cpp)
+TARGETS=(parser color_codes entry_text code_reader)
+UNITS=(syslog/parser.cpp syslog/entry_text.cpp colorview/color_codes.cpp colorview/code_reader.cpp)
 CXX=${FUZZ_CXX:-clang++}
 FLAGS=(-std=c++17 -g -O1 -fno-sanitize-recover=all -I"$SRC")
 # A crash report names the broken invariant; leaks are no finding of ours.
@@ -36,6 +36,8 @@ starting_inputs() {
   mkdir -p "$dir"
   if [ "$target" = color_codes ]; then
     while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/color_commands.txt"
+  elif [ "$target" = code_reader ]; then
+    while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/coded_text.txt"
   else
     while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/datagrams.txt"
     local peers=$SRC/tests/e2e/corpus/peer-parser-inputs.txt
@@ -47,7 +49,10 @@ starting_inputs() {
 }
 
 dict_of() {
-  if [ "$1" = color_codes ]; then echo "$HERE/color_codes.dict"; else echo "$HERE/syslog.dict"; fi
+  case $1 in
+    color_codes | code_reader) echo "$HERE/color_codes.dict" ;;
+    *) echo "$HERE/syslog.dict" ;;
+  esac
 }
 
 # Runs a target on a working corpus and its starting inputs; extra arguments go to libFuzzer.

@@ -164,7 +164,7 @@ std::string CheckInvariants(HWND view, bool compareLayout) {
     FAIL_IF(vs->lineStart[0] != 0, "lineStart[0] %d", vs->lineStart[0]);
     // Character boundaries: a line never starts on the second byte of a pair.
     std::vector<char> boundary(vs->length + 1, 0);
-    for (int p = 0; p < vs->length; p += CharBytes(vs->text, p)) boundary[p] = 1;
+    for (int p = 0; p < vs->length; p += CharBytes(vs, p)) boundary[p] = 1;
     boundary[vs->length] = 1;
     for (int i = 0; i < vs->lineCount; i++) {
         int start = vs->lineStart[i];
