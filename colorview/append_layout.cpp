@@ -15,6 +15,7 @@
 #include "colorview/scroll.h"
 
 long long g_layoutBytesWalked = 0;
+bool g_layoutByArithmetic = true;
 
 // A single append larger than this is refused rather than risking overflow
 // of the 32-bit sizes.
@@ -314,10 +315,48 @@ static bool BreakLine(ViewState* vs, int count, int next) {
     return true;
 }
 
+// The last character start at or before `q`, walking from `from`, one.
+static int CharStartAtOrBefore(const ViewState* vs, int from, int q) {
+    for (int bytes; from + (bytes = CharBytes(vs, from)) <= q;) from += bytes;
+    return from;
+}
+
+// Places the walker's plain stretch up to `end` (one avgCharWidth per byte,
+// PlainStretchEnd) by arithmetic: the rows the character walk below would
+// make of it, with `count` the bytes of the row being filled. `perRow`
+// bytes fit an empty row. False when the line tables cannot grow.
+static bool PlacePlainStretch(ViewState* vs, LineWalker* w, int end, bool hasPairs, int right, int perRow,
+                              int* count) {
+    const int avg = vs->avgCharWidth;
+    int p = w->next;
+    w->counted += end - p;
+    w->next = end;
+    // A character joins its row while its right edge stays left of `right`:
+    // `fit` bytes from p on, one fewer where that would split a pair.
+    int fit = right > w->nextX ? (right - w->nextX - 1) / avg : 0;
+    bool broke = false;
+    while (end - p > fit) {
+        int q = hasPairs ? CharStartAtOrBefore(vs, p, p + fit) : p + fit;
+        if (!BreakLine(vs, *count + q - p, q)) return false;
+        *count = 0;
+        p = q;
+        fit = perRow;
+        broke = true;
+    }
+    *count += end - p;
+    w->nextX = (broke ? vs->leftMargin : w->nextX) + (end - p) * avg;
+    w->nextColumn = (broke ? 0 : w->nextColumn) + end - p;
+    return true;
+}
+
 int LayoutLines(HWND hwnd, ViewState* vs, int start) {
     RECT rc;
     GetClientRect(hwnd, &rc);
     const int right = rc.right - vs->rightMargin;
+    // Bytes of one average width each that fit an empty row. Below two a
+    // double-byte character may get a row of its own: the walk decides.
+    const int room = right - vs->leftMargin;
+    const int perRow = g_layoutByArithmetic && vs->fixedPitch && room > 0 ? (room - 1) / vs->avgCharWidth : 0;
 
     // A re-layout from a wrapped continuation line starts in the bold state
     // a full layout reaches there.
@@ -325,7 +364,16 @@ int LayoutLines(HWND hwnd, ViewState* vs, int start) {
     StartWalk(&w, vs, start, BoldAt(vs, start), INT_MAX);
     int count = 0;  // counted bytes of the display line being filled
     bool ok = true;
-    while (ok && TakeCharacter(&w)) {
+    while (ok) {
+        if (perRow >= 2 && !w.bold) {
+            bool hasPairs;
+            int end = PlainStretchEnd(vs, w.next, &hasPairs);
+            if (end > w.next) {
+                ok = PlacePlainStretch(vs, &w, end, hasPairs, right, perRow, &count);
+                continue;
+            }
+        }
+        if (!TakeCharacter(&w)) break;
         char c = vs->text[w.pos];
         if (c == '\r') continue;  // no room, not counted
         if (c == '\n') {

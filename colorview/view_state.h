@@ -56,6 +56,11 @@ struct ViewState {
     HFONT fonts[kFontVariants];
     HGDIOBJ originalFont;  // what memDC held when it was made
     int selectedFont;      // variant selected in memDC, -1 for the original
+    // Widths of single-byte characters in the regular and the bold variant,
+    // measured once per font (a text extent per character is a call into
+    // the graphics system, and layout measures every character).
+    int byteWidths[2][256];
+    int byteWidthsMeasured[2];
 
     // While text streams in, the screen and the scroll bar may lag the
     // record by one batch (scroll.h): what the screen shows and what is stale.

@@ -286,6 +286,33 @@ TEST_F(AppendLayout, CharacterWiderThanTheViewGetsALineOfItsOwn) {
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
 
+// Layout places plain stretches by arithmetic; CheckInvariants lays the
+// text out again character by character and compares, at every width from
+// rows of one character to rows of thirty.
+TEST_F(AppendLayout, PlainStretchesWrapAsTheCharacterWalkDoes) {
+    const std::string pair = "\x93\xfa";  // a double-byte character
+    std::string japanese;
+    for (int i = 0; i < 12; i++) japanese += pair + (i % 3 ? "" : "a");
+    const std::string texts[] = {
+        std::string(100, 'a') + "\r\n" + std::string(37, 'b') + "\r\n\r\nc",
+        japanese + "\r\n" + "b" + japanese + "\n" + japanese,
+        "ab\x82\r\ncd\x88",                              // lead bytes before a line break and the NUL
+        std::string(20, 'x') + "\t" + std::string(30, 'y') + "\tz" + pair + "\t",
+        "plain \x02" "bold " + std::string(40, 'w') + "\x02 plain " + std::string(40, 'p'),
+        "\x03" "2,0Dec  8 18:00:54 \x03" "10host\x03 " + std::string(60, 'm') + "\r\r" + std::string(9, 'n'),
+    };
+    ViewState* v = vs();
+    ASSERT_TRUE(v->fixedPitch);
+    for (const std::string& text : texts) {
+        SetText(text);
+        for (int columns = 1; columns <= 30; columns++) {
+            int client = v->leftMargin + columns * v->avgCharWidth + v->rightMargin + columns % 3;
+            ResizeView(tv_, client + GetSystemMetrics(SM_CXVSCROLL), 200);
+            ASSERT_EQ(CheckInvariants(tv_.view), "") << columns << " columns of " << text;
+        }
+    }
+}
+
 TEST_F(AppendLayout, OnlyAWidthChangeLaysOutAgain) {
     for (int i = 0; i < 50; i++) Append(tv_.view, "a line long enough to wrap once it is narrow enough, " + std::to_string(i) + "\r\n");
     int wideLines = vs()->lineCount;
