@@ -67,7 +67,7 @@ void RepaintSelectionChange(HWND hwnd, ViewState* vs, int oldCaret, int oldAncho
 // rows the caret and selection left and reached. A target outside the text
 // (Left at the start, Up on the first line, Down on the last) moves the view
 // to its top or bottom, with the picture kept in step.
-static void BringIntoView(HWND hwnd, ViewState* vs, int target, int oldCaret, int oldAnchor) {
+void BringIntoView(HWND hwnd, ViewState* vs, int target, int oldCaret, int oldAnchor) {
     int visible = VisibleRows(hwnd, vs);
     if (target < vs->topLine)
         MoveView(hwnd, vs, target < 0 ? 0 : target);

@@ -5,6 +5,7 @@
 #include "colorview/caret_keyboard.h"
 #include "colorview/clipboard.h"
 #include "colorview/edit_queries.h"
+#include "colorview/find.h"
 #include "colorview/fonts.h"
 #include "colorview/mouse.h"
 #include "colorview/paint.h"
@@ -164,6 +165,8 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnSetScrollLock(hwnd, wParam);
         case CVM_TRIMLINES:
             return OnTrimLines(hwnd, static_cast<int>(wParam));
+        case CVM_FIND:
+            return OnFind(hwnd, wParam, reinterpret_cast<const char*>(lParam));
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
