@@ -39,44 +39,38 @@ bool IsCode(unsigned char b) {
            b == kCodeHot;
 }
 
-const int kBefore = 3;              // text already in the buffers
+const int kBefore = 3;                  // text already in the buffers
 const unsigned char kUntouched = 0xA5;  // attribute bytes the reader must not write
 
-// Reads `in` behind kBefore bytes of text into buffers of exactly the room
-// the reader may use; checks the bounds and returns the text it wrote.
+// Reads `in` (with its NUL) behind kBefore bytes of text, into exactly sized
+// buffers, and checks the bounds of what it wrote. Returns the text from the
+// old write position with its NUL, the attribute bytes from there to the new
+// write position, and the line feeds counted.
 struct Read {
-    std::vector<unsigned char> text;           // from the old write position, with its NUL
-    std::vector<unsigned char> flags, colors;  // from the old write position to the new one
+    std::vector<unsigned char> text, flags, colors;
     int lineFeeds;
 };
 Read ReadInto(const std::vector<unsigned char>& in, unsigned char pending) {
-    const size_t room = kBefore + (in.size() - 1) + 1;  // in holds its NUL
-    char* text = static_cast<char*>(malloc(room));
-    unsigned char* flags = static_cast<unsigned char*>(malloc(room + 1));
-    unsigned char* colors = static_cast<unsigned char*>(malloc(room + 1));
-    memset(text, 'x', kBefore);
-    memset(flags, kUntouched, room + 1);
-    memset(colors, kUntouched, room + 1);
-    memset(flags + kBefore, 0, room - kBefore);
-    memset(colors + kBefore, 0, room - kBefore);
+    const size_t room = kBefore + in.size();
+    std::vector<unsigned char> text(room, 'x'), flags(room + 1, kUntouched), colors(room + 1, kUntouched);
+    std::fill(flags.begin() + kBefore, flags.end() - 1, 0);
+    std::fill(colors.begin() + kBefore, colors.end() - 1, 0);
     flags[kBefore] = pending;
-    CodedTextTarget target = {text, flags, colors, kBefore};
+    CodedTextTarget target = {reinterpret_cast<char*>(text.data()), flags.data(), colors.data(), kBefore};
     Read r;
     r.lineFeeds = ReadCodedText(in.data(), &target, &kLeadBytes);
-    const int n = target.length - kBefore;
-    Check(n >= 0 && static_cast<size_t>(n) <= in.size() - 1, "no more text than input");
-    Check(text[target.length] == 0 && strlen(text + kBefore) == static_cast<size_t>(n), "one NUL, at the end");
-    Check(memcmp(text, "xxx", kBefore) == 0, "the text before stays");
-    for (int i = 0; i < kBefore; i++) Check(flags[i] == kUntouched && colors[i] == kUntouched, "nothing written before");
-    for (size_t i = target.length + 1; i <= room; i++)
-        Check(flags[i] == (i < room ? 0 : kUntouched) && colors[i] == (i < room ? 0 : kUntouched),
-              "no attribute beyond the new write position");
-    r.text.assign(text + kBefore, text + target.length + 1);
-    r.flags.assign(flags + kBefore, flags + target.length + 1);
-    r.colors.assign(colors + kBefore, colors + target.length + 1);
-    free(text);
-    free(flags);
-    free(colors);
+    const size_t end = static_cast<size_t>(target.length);
+    Check(end >= kBefore && end < room, "no more text than input");
+    Check(text[end] == 0 && strlen(reinterpret_cast<char*>(&text[kBefore])) == end - kBefore, "one NUL, at the end");
+    for (size_t i = 0; i <= room; i++) {
+        bool written = i >= kBefore && i <= end;
+        Check(i >= kBefore || text[i] == 'x', "the text before stays");
+        Check(written || flags[i] == (i < kBefore || i == room ? kUntouched : 0), "no flag written outside");
+        Check(written || colors[i] == (i < kBefore || i == room ? kUntouched : 0), "no colour written outside");
+    }
+    r.text.assign(text.begin() + kBefore, text.begin() + end + 1);
+    r.flags.assign(flags.begin() + kBefore, flags.begin() + end + 1);
+    r.colors.assign(colors.begin() + kBefore, colors.begin() + end + 1);
     return r;
 }
 
