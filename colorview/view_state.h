@@ -1,7 +1,7 @@
 // The per-window record of the colour text view and the helpers every unit of
 // the view stands on. Positions are byte offsets into `text` in the system's
-// ANSI (possibly double-byte) code page; a lead byte followed by a non-NUL
-// byte is one character and is never split.
+// ANSI (possibly double-byte) code page; a double-byte character (the rule
+// is in lead_bytes.h) is never split.
 #pragma once
 
 #include <windows.h>
@@ -112,10 +112,11 @@ inline bool IsLineBreak(char c) {
 int LineFromOffset(const ViewState* vs, int pos);
 
 // The start of the logical line holding offset `pos`: just after the nearest
-// line feed before it, or 0. Styles carry to there from the line's start.
-// With `crEnds` a carriage return before `pos` ends a line too: Home stops
-// after a lone CR as End stops in front of one. (A line break is never the
-// trail byte of a pair, so the bytes can be read backwards.)
+// line feed before it, or 0; a style switched on in a logical line lasts to
+// its end, so the state at a position is read from there. With `crEnds` a
+// carriage return before `pos` ends a line too: Home stops after a lone CR
+// as End stops in front of one. (A line break is never the trail byte of a
+// pair, so the bytes can be read backwards.)
 int LogicalLineStart(const char* text, int pos, bool crEnds = false);
 
 // The first display line of the logical line that holds display line `line`.
