@@ -8,7 +8,9 @@ mkdir -p "$out"
 # One unit a line.
 units=(
   app/options.cpp
+  colorview/code_reader.cpp
   colorview/color_codes.cpp
+  colorview/text_search.cpp
   syslog/charset.cpp
   syslog/cp932_table.cpp
   syslog/entry_queue.cpp
