@@ -8,7 +8,6 @@
 
 #include "app/resource.h"
 #include "colorview/colorview.h"
-#include "colorview/view_state.h"
 #include "syslog/log_status.h"
 #include "syslog/reception.h"
 #include "syslog/texts.h"
@@ -116,16 +115,10 @@ void OnSize(HWND hwnd, WPARAM kind) {
 }
 
 // Keeps the view near its line limit in rare large steps: once the text
-// passes the limit by a tenth it is cut back to the limit in one move, so
-// the cost of the cut is spread over many entries.
+// passes the limit by a tenth the view cuts it back to the limit in one
+// move, so the cost of the cut is spread over many entries.
 void TrimView(HWND view) {
-    ViewState* vs = nullptr;
-    SendMessageA(view, CVM_GETSTATE, 0, reinterpret_cast<LPARAM>(&vs));
-    const int limit = g_options.maxLines;
-    if (!vs || limit <= 0) return;
-    if (vs->logicalLineCount - limit <= limit / 10) return;
-    SendMessageA(view, CVM_SETMAXLINES, limit, 0);
-    SendMessageA(view, CVM_SETMAXLINES, 0, 0);
+    if (g_options.maxLines > 0) SendMessageA(view, CVM_TRIMLINES, g_options.maxLines, 0);
 }
 
 // The view's context menu, at the pointer, or at the view's top left corner

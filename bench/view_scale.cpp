@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "colorview/colorview.h"
-#include "syslog/formatter.h"
+#include "syslog/entry_text.h"
 
 namespace {
 
@@ -152,18 +152,22 @@ int main(int argc, char** argv) {
     bool japanese = argc > 3 && strcmp(argv[3], "japanese") == 0;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterViewClass(instance);
-    sockaddr_in sender = {};
-    sender.sin_family = AF_INET;
-    sender.sin_port = htons(40123);
-    sender.sin_addr.s_addr = htonl(0xC0000207);  // 192.0.2.7
+    const SenderAddress sender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
 
-    // One entry as the formatter sends it, in the middle of a block.
+    // One entry as the window thread appends it, in the middle of a block.
     HWND recorder = MakeWindow(instance, "ViewScaleRecorder", RecorderProc, WS_POPUP);
     time_t now = time(nullptr);
     const char* datagram = japanese ? kJapaneseDatagram : kAsciiDatagram;
-    FormatEntry(recorder, &now, &sender, datagram);
-    g_recorded.clear();
-    FormatEntry(recorder, &now, &sender, datagram);
+    static BlockState blocks;
+    static SyslogMessage work;
+    static EntryText entry;
+    StartBlockState(&blocks);
+    for (int i = 0; i < 2; ++i) {
+        g_recorded.clear();
+        BuildEntry(&blocks, &work, &entry, &sender, now, datagram, strlen(datagram), kCharsetShiftJis);
+        for (const char* append = FirstAppend(&entry); append; append = NextAppend(&entry, append))
+            SendMessageA(recorder, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
+    }
     DestroyWindow(recorder);
 
     HWND host = MakeWindow(instance, "ViewScaleHost", HostProc, WS_POPUP | WS_VISIBLE);
