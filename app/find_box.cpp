@@ -3,6 +3,8 @@
 // settings stay for F3.
 #include "app/find_box.h"
 
+#include <commctrl.h>
+
 #include "app/resource.h"
 #include "colorview/colorview.h"
 
@@ -42,6 +44,19 @@ bool Search(HWND box, bool backward) {
     return true;
 }
 
+// The field takes Ctrl+A as newer edit fields do, selecting all of it;
+// everything else is the edit control's own.
+LRESULT CALLBACK FieldProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+    if (msg == WM_KEYDOWN && wParam == 'A' && ctrlOnly) {
+        SendMessageA(field, EM_SETSEL, 0, -1);
+        return 0;
+    }
+    if (msg == WM_CHAR && wParam == 1) return 0;  // the character Ctrl+A types
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(field, FieldProc, 0);
+    return DefSubclassProc(field, msg, wParam, lParam);
+}
+
 void CloseBox(HWND box) {
     ShowWindow(box, SW_HIDE);
     SetFocus(ViewOf(box));
@@ -64,6 +79,7 @@ INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_INITDIALOG:
             SetWindowLongPtrA(box, DWLP_USER, lParam);
             SendDlgItemMessageA(box, IDC_FIND_TEXT, EM_LIMITTEXT, kFindTextSize - 1, 0);
+            SetWindowSubclass(GetDlgItem(box, IDC_FIND_TEXT), FieldProc, 0, 0);
             return TRUE;
         case WM_DESTROY:  // with its owner, the main window
             g_findBox = nullptr;

@@ -206,7 +206,11 @@ void OnEntriesQueued(HWND hwnd) {
     KillTimer(hwnd, kFeedTimer);
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
-    bool more = FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds);
+    // The status bar counts the entries appended while the user looks elsewhere.
+    bool following = ViewFollows(g_hwndView);
+    uint64_t taken = 0;
+    bool more = FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds, &taken);
+    NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
     TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
     if (more && entries != entriesBefore)

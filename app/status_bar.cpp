@@ -86,10 +86,19 @@ int PlaceStatusBar(HWND bar, int clientWidth) {
     return rc.bottom - rc.top;
 }
 
+bool ViewFollows(HWND view) {
+    return SendMessageA(view, CVM_ISFOLLOWING, 0, 0) != 0;
+}
+
+void NoteEntriesShown(HWND bar, uint64_t count, bool following) {
+    StatusBar* record = RecordOf(bar);
+    if (record) NoteEntriesAppended(&record->counts, count, following);
+}
+
 void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason) {
     StatusBar* record = RecordOf(bar);
     if (!record) return;
-    bool following = SendMessageA(view, CVM_ISFOLLOWING, 0, 0) != 0;
+    bool following = ViewFollows(view);
     NoteStatusSample(&record->counts, GetTickCount(), received, following);
     StatusFigures figures = {received,
                              EntriesPerSecond(&record->counts),

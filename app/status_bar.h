@@ -1,6 +1,6 @@
 // The main window's status bar (the common control) under the view: entries
 // received and their rate, the view's lines, the log file's state, and
-// whether the view follows the end or how many entries arrived since it
+// whether the view follows the end or how many entries it took since it
 // left it. The texts change only on the caller's tick (four a second), and
 // only the fields whose text changed are written.
 #pragma once
@@ -16,6 +16,10 @@ void DestroyStatusBar(HWND bar);
 // Lays the bar along the bottom of a client area `clientWidth` wide and
 // returns its height, which the view leaves free.
 int PlaceStatusBar(HWND bar, int clientWidth);
+// Before the main window appends entries to `view`: whether it follows its
+// end. After: `count` entries were appended (see NoteEntriesAppended).
+bool ViewFollows(HWND view);
+void NoteEntriesShown(HWND bar, uint64_t count, bool following);
 // One tick: takes a sample of the figures and rewrites the fields that
 // changed. `view` gives its lines and whether it follows the end; `reason`
 // (Shift-JIS) says why the log file is stopped.

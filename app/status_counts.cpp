@@ -56,7 +56,12 @@ void NoteStatusSample(StatusCounts* c, uint32_t tick, uint64_t received, bool fo
     c->counts[c->next] = received;
     c->next = (c->next + 1) % kRateSamples;
     if (c->samples < kRateSamples) c->samples++;
-    if (c->following && !following) c->awayFrom = received;
+    if (following) c->newEntries = 0;
+    c->following = following;
+}
+
+void NoteEntriesAppended(StatusCounts* c, uint64_t count, bool following) {
+    c->newEntries = following ? 0 : c->newEntries + count;
     c->following = following;
 }
 
@@ -70,8 +75,7 @@ uint64_t EntriesPerSecond(const StatusCounts* c) {
 }
 
 uint64_t EntriesSinceAway(const StatusCounts* c) {
-    if (c->following || c->samples == 0) return 0;
-    return c->counts[(c->next + kRateSamples - 1) % kRateSamples] - c->awayFrom;
+    return c->following ? 0 : c->newEntries;
 }
 
 void FormatStatusField(const StatusFigures* f, int field, char* out, size_t size) {

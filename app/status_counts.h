@@ -1,6 +1,6 @@
 // The status bar's figures and texts: entries received, their rate over the
-// last few seconds, the entries that arrived since the view left its end,
-// and the Shift-JIS text of each field. Pure arithmetic and formatting (no
+// last few seconds, the entries appended since the view left its end, and
+// the Shift-JIS text of each field. Pure arithmetic and formatting (no
 // window headers), so that it builds natively and is tested fast.
 #pragma once
 
@@ -18,20 +18,24 @@ struct StatusCounts {
     uint64_t counts[kRateSamples];  // entries received by then
     int samples;                    // samples in use, up to kRateSamples
     int next;                       // ring slot of the next sample
-    bool following;                 // the view kept its end in view at the last sample
-    uint64_t awayFrom;              // entries received when the view left its end
+    bool following;                 // the view kept its end in view when last asked
+    uint64_t newEntries;            // entries appended since the view left its end
 };
 
 // Starts empty: no samples, the view following its end.
 void ResetStatusCounts(StatusCounts* c);
 // Takes one sample: the entries received so far at `tick`, and whether the
-// view keeps its end in view. When it has just left the end, the entries
-// from now on count as new.
+// view keeps its end in view.
 void NoteStatusSample(StatusCounts* c, uint32_t tick, uint64_t received, bool following);
+// `count` entries were appended to the view, which kept its end in view
+// before they came (`following`) or not: then they are new to the user.
+// Asked on the thread that scrolls the view, right before the appends, so
+// that every entry after a scroll away counts.
+void NoteEntriesAppended(StatusCounts* c, uint64_t count, bool following);
 // Entries a second between the oldest and the newest sample kept, rounded
 // down; 0 before two samples or when no time passed between them.
 uint64_t EntriesPerSecond(const StatusCounts* c);
-// Entries received since the view left its end (0 while it follows it).
+// Entries appended since the view left its end (0 while it follows it).
 uint64_t EntriesSinceAway(const StatusCounts* c);
 
 // The fields of the bar, left to right.

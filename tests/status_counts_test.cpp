@@ -24,7 +24,8 @@ std::string Sjis(const std::string& utf8) {
 struct Sample {
     uint32_t tick;
     uint64_t received;
-    bool following;
+    bool following;      // before the appends and at the sample
+    uint64_t appended;   // entries appended before the sample
     uint64_t perSecond;  // expected after the sample
     uint64_t since;      // expected new entries after it
 };
@@ -36,28 +37,30 @@ struct SampleCase {
 
 TEST(StatusCounts, RateAndEntriesSinceTheViewLeftItsEnd) {
     std::vector<Sample> steady;  // 40 a second for 8 s, then quiet
-    for (uint32_t i = 0; i <= 32; i++) steady.push_back({i * 250, i * 10, true, i ? 40u : 0u, 0});
-    for (uint32_t i = 1; i <= 21; i++) steady.push_back({(32 + i) * 250, 320, true, i < 20 ? (20 - i) * 2u : 0u, 0});
+    for (uint32_t i = 0; i <= 32; i++) steady.push_back({i * 250, i * 10, true, 10, i ? 40u : 0u, 0});
+    for (uint32_t i = 1; i <= 21; i++)
+        steady.push_back({(32 + i) * 250, 320, true, 0, i < 20 ? (20 - i) * 2u : 0u, 0});
     const SampleCase cases[] = {
-        {"one sample", {{1000, 5, true, 0, 0}}},
-        {"no time between samples", {{1000, 5, true, 0, 0}, {1000, 9, true, 0, 0}}},
-        {"rounded down", {{0, 0, true, 0, 0}, {3000, 10, true, 3, 0}}},
-        {"the tick wraps", {{0xFFFFFF00u, 100, true, 0, 0}, {0x00000100u, 150, true, 97, 0}}},
+        {"one sample", {{1000, 5, true, 0, 0, 0}}},
+        {"no time between samples", {{1000, 5, true, 0, 0, 0}, {1000, 9, true, 0, 0, 0}}},
+        {"rounded down", {{0, 0, true, 0, 0, 0}, {3000, 10, true, 0, 3, 0}}},
+        {"the tick wraps", {{0xFFFFFF00u, 100, true, 0, 0, 0}, {0x00000100u, 150, true, 0, 97, 0}}},
         {"a steady stream, then quiet: the oldest samples drop out", steady},
         {"away and back",
-         {{0, 100, true, 0, 0},
-          {250, 120, false, 80, 0},  // left the end: counting starts here
-          {500, 150, false, 100, 30},
-          {750, 151, false, 68, 31},
-          {1000, 160, true, 60, 0},  // back at the end
-          {1250, 170, false, 56, 0},
-          {1500, 175, false, 50, 5}}},
+         {{0, 100, true, 5, 0, 0},
+          {250, 120, false, 20, 80, 20},  // appended after the view left its end
+          {500, 150, false, 30, 100, 50},
+          {750, 151, false, 1, 68, 51},
+          {1000, 160, true, 9, 60, 0},  // back at the end
+          {1250, 170, false, 0, 56, 0},
+          {1500, 175, false, 10, 50, 10}}},
     };
     for (const SampleCase& c : cases) {
         StatusCounts counts;
         ResetStatusCounts(&counts);
         for (size_t i = 0; i < c.samples.size(); i++) {
             const Sample& s = c.samples[i];
+            NoteEntriesAppended(&counts, s.appended, s.following);
             NoteStatusSample(&counts, s.tick, s.received, s.following);
             EXPECT_EQ(EntriesPerSecond(&counts), s.perSecond) << c.what << ", sample " << i;
             EXPECT_EQ(EntriesSinceAway(&counts), s.since) << c.what << ", sample " << i;
