@@ -21,8 +21,9 @@ HWND ViewOf(HWND box) {
 
 void ShowNote(HWND box, UINT textId) {
     char note[128] = "";
-    if (textId != 0) LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(box, GWLP_HINSTANCE)), textId, note,
-                                 sizeof note);
+    if (textId != 0)
+        LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(box, GWLP_HINSTANCE)), textId, note,
+                    sizeof note);
     SetDlgItemTextA(box, IDC_FIND_NOTE, note);
 }
 

@@ -84,7 +84,8 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
         CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
     // Without its status bar the program still receives and shows everything.
-    if (CreateStatusBar(hwnd, IDC_STATUSBAR, cs->hInstance)) SetTimer(hwnd, kStatusTimer, kStatusMilliseconds, nullptr);
+    if (CreateStatusBar(hwnd, IDC_STATUSBAR, cs->hInstance))
+        SetTimer(hwnd, kStatusTimer, kStatusMilliseconds, nullptr);
     // The log file, the start-up line and the sockets; while the log file
     // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();

@@ -17,7 +17,7 @@ enum { kFieldTextSize = 600 };  // the longest field: the log's state with the s
 // The bar's record, in its user-data slot from CreateStatusBar to DestroyStatusBar.
 struct StatusBar {
     StatusCounts counts;
-    int widths[kStatusFields];               // pixels each fixed field needs; the log's takes the rest
+    int widths[kStatusFields];                  // pixels each fixed field needs; the log's takes the rest
     char shown[kStatusFields][kFieldTextSize];  // the text each field holds
 };
 
@@ -50,8 +50,8 @@ HWND CreateStatusBar(HWND parent, int id, HINSTANCE instance) {
     InitCommonControlsEx(&icc);
     StatusBar* record = new (std::nothrow) StatusBar();
     if (!record) return nullptr;
-    HWND bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    HWND bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     if (!bar) {
         delete record;
         return nullptr;

@@ -7,15 +7,15 @@
 namespace {
 
 // Shift-JIS texts of the fields.
-#define kTextReceived "\x8e\xf3\x90M "              // 受信
-#define kTextEntries " \x8c\x8f"                    // 件
-#define kTextPerSecond " \x8c\x8f/\x95" "b"         // 件/秒
-#define kTextShown "\x95\x5c\x8e\xa6 "              // 表示
-#define kTextLines " \x8ds"                         // 行
+#define kTextReceived "\x8e\xf3\x90M "                                             // 受信
+#define kTextEntries " \x8c\x8f"                                                   // 件
+#define kTextPerSecond " \x8c\x8f/\x95\x62"                                        // 件/秒
+#define kTextShown "\x95\x5c\x8e\xa6 "                                             // 表示
+#define kTextLines " \x8ds"                                                        // 行
 #define kTextLogWriting "\x83\x8d\x83O: \x8f\x91\x82\xab\x8d\x9e\x82\xdd\x92\x86"  // ログ: 書き込み中
-#define kTextLogStopped "\x83\x8d\x83O: \x92\xe2\x8e~"                            // ログ: 停止
+#define kTextLogStopped "\x83\x8d\x83O: \x92\xe2\x8e~"                             // ログ: 停止
 #define kTextFollowing "\x96\x96\x94\xf6\x82\xc9\x92\xc7\x8f]"                     // 末尾に追従
-#define kTextNew "\x90V\x92\x85 "                   // 新着
+#define kTextNew "\x90V\x92\x85 "                                                  // 新着
 
 // "1,234,567": the digits of n in groups of three.
 void Grouped(uint64_t n, char* out) {

@@ -234,12 +234,13 @@ int Geometry() {
     HWND view = GetDlgItem(main, kViewId);
     HWND bar = GetDlgItem(main, kStatusBarId);
     RECT client, rc, barRc;
-    if (!view || !bar || !GetClientRect(main, &client) || !GetWindowRect(view, &rc) || !GetWindowRect(bar, &barRc))
+    if (!view || !bar || !GetClientRect(main, &client) || !GetWindowRect(view, &rc) ||
+        !GetWindowRect(bar, &barRc))
         return 2;
     MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&rc), 2);
     MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&barRc), 2);
-    printf("client %ld %ld\nview %ld %ld %ld %ld\nstatus %ld %ld %ld %ld\n", client.right, client.bottom, rc.left,
-           rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom);
+    printf("client %ld %ld\nview %ld %ld %ld %ld\nstatus %ld %ld %ld %ld\n", client.right, client.bottom,
+           rc.left, rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom);
     return 0;
 }
 
