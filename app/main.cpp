@@ -2,9 +2,10 @@
 // run before anything starts), title and class name from the string table,
 // WinSock, the two window classes, the main window (whose creation opens the
 // view, the log file and the sockets), then the message loop with the
-// accelerator table.
+// accelerator table and the find box's keys.
 #include <cstdlib>
 
+#include "app/find_box.h"
 #include "app/main_window.h"
 #include "app/options.h"
 #include "app/resource.h"
@@ -42,12 +43,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     HACCEL accelerators = LoadAcceleratorsA(hInstance, MAKEINTRESOURCEA(IDC_ORNIVEL));
     MSG msg;
     // Accelerators are translated for the main window whichever window has
-    // the focus (normally the view).
+    // the focus (normally the view), before the find box's dialog keys, so
+    // that F3 works in the box as well.
     while (GetMessageA(&msg, nullptr, 0, 0)) {
-        if (!TranslateAcceleratorA(MainWindow(), accelerators, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        if (TranslateAcceleratorA(MainWindow(), accelerators, &msg)) continue;
+        HWND findBox = FindBoxWindow();
+        if (findBox && IsDialogMessageA(findBox, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
     }
     return static_cast<int>(msg.wParam);
 }

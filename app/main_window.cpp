@@ -3,10 +3,14 @@
 // toggle also invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <new>
 
+#include "app/find_box.h"
 #include "app/resource.h"
+#include "app/status_bar.h"
 #include "colorview/colorview.h"
 #include "syslog/log_status.h"
 #include "syslog/reception.h"
@@ -46,6 +50,9 @@ static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 const DWORD kFeedSliceMilliseconds = 5;
 const UINT kFeedPauseMilliseconds = 20;
 const UINT_PTR kFeedTimer = 1;
+// The status bar's tick: its texts change at most four times a second.
+const UINT_PTR kStatusTimer = 2;
+const UINT kStatusMilliseconds = 250;
 
 void ShowError(HWND hwnd, const char* text) {
     MessageBoxA(hwnd, text, kTextErrorCaption, MB_ICONERROR);
@@ -76,6 +83,9 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     g_hwndView =
         CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
+    // Without its status bar the program still receives and shows everything.
+    if (CreateStatusBar(hwnd, IDC_STATUSBAR, cs->hInstance))
+        SetTimer(hwnd, kStatusTimer, kStatusMilliseconds, nullptr);
     // The log file, the start-up line and the sockets; while the log file
     // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();
@@ -95,6 +105,8 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
 }
 
 void OnDestroy(HWND hwnd) {
+    KillTimer(hwnd, kStatusTimer);
+    DestroyStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR));
     Reception* reception = ReceptionOf(hwnd);
     if (reception) {
         // The thread stops first; nothing is written after the log file closes.
@@ -111,7 +123,39 @@ void OnSize(HWND hwnd, WPARAM kind) {
     if (kind == SIZE_MINIMIZED) return;
     RECT rc;
     GetClientRect(hwnd, &rc);
-    MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, 0, rc.right, rc.bottom, TRUE);
+    // The view takes exactly the client area above the status bar.
+    int barHeight = PlaceStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), rc.right);
+    int viewHeight = rc.bottom > barHeight ? rc.bottom - barHeight : 0;
+    MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, 0, rc.right, viewHeight, TRUE);
+}
+
+// The status bar's tick: reception's count and the log file's state.
+void OnStatusTick(HWND hwnd) {
+    Reception* reception = ReceptionOf(hwnd);
+    char reason[kLogReasonSize] = "";
+    bool stopped = reception && GetLogFileState(&reception->sink.log, reason, sizeof reason) == kLogStopped;
+    uint64_t received = reception ? reception->sink.entries.load(std::memory_order_relaxed) : 0;
+    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), g_hwndView, received, stopped, reason);
+}
+
+// Back to the end, as Ctrl+End in the view: the caret at the end of the
+// text and its last page in view, which the view then follows.
+void ViewToEnd(HWND view) {
+    LRESULT length = SendMessageA(view, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageA(view, EM_SETSEL, length, length);
+    SendMessageA(view, WM_VSCROLL, SB_BOTTOM, 0);
+}
+
+LRESULT OnNotify(HWND hwnd, const NMHDR* notify) {
+    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(g_hwndView);
+    return 0;
+}
+
+// 編集's Copy is grey while nothing is selected, as in the context menu.
+void OnInitMenuPopup(HMENU popup) {
+    DWORD start = 0, end = 0;
+    SendMessageA(g_hwndView, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EnableMenuItem(popup, IDM_COPY, MF_BYCOMMAND | (start == end ? MF_GRAYED : MF_ENABLED));
 }
 
 // Keeps the view near its line limit in rare large steps: once the text
@@ -163,7 +207,11 @@ void OnEntriesQueued(HWND hwnd) {
     KillTimer(hwnd, kFeedTimer);
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
-    bool more = FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds);
+    // The status bar counts the entries appended while the user looks elsewhere.
+    bool following = ViewFollows(g_hwndView);
+    uint64_t taken = 0;
+    bool more = FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds, &taken);
+    NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
     TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
     if (more && entries != entriesBefore)
@@ -202,6 +250,19 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
             return 0;
         case IDM_MASK:
             ToggleMask(hwnd);
+            return 0;
+        case IDM_COPY:
+            SendMessageA(g_hwndView, WM_COPY, 0, 0);
+            return 0;
+        case IDM_SELECTALL:
+            SendMessageA(g_hwndView, EM_SETSEL, 0, -1);
+            return 0;
+        case IDM_FIND:
+            OpenFindBox(hwnd, g_hwndView, g_hInstance);
+            return 0;
+        case IDM_FINDNEXT:
+        case IDM_FINDPREV:
+            FindAgain(hwnd, g_hwndView, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
             return 0;
         case IDM_CHARSET_AUTO:
         case IDM_CHARSET_SJIS:
@@ -288,6 +349,12 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_TIMER:
             if (wParam == kFeedTimer) OnEntriesQueued(hwnd);
+            if (wParam == kStatusTimer) OnStatusTick(hwnd);
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(hwnd, reinterpret_cast<const NMHDR*>(lParam));
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
             return 0;
         case WM_RECEPTION_ERROR:
             OnReceptionError(hwnd, wParam);

@@ -24,7 +24,24 @@
 #define IDM_COPY 32776       // copy the selection (as Ctrl+C)
 #define IDM_SELECTALL 32777  // select all (as Ctrl+A)
 
+// 編集: copy and select all as the view's keys do, and finding text.
+#define IDM_FIND 32778      // open the find box (Ctrl+F)
+#define IDM_FINDNEXT 32779  // the next match (F3)
+#define IDM_FINDPREV 32780  // the previous match (Shift+F3)
+
+// The find box and its notes.
+#define IDD_FIND 120
+#define IDC_FIND_TEXT 1001
+#define IDC_FIND_MATCHCASE 1002
+#define IDC_FIND_NEXT 1003
+#define IDC_FIND_PREV 1004
+#define IDC_FIND_NOTE 1005
+#define IDS_FIND_NOTFOUND 130
+#define IDS_FIND_WRAPPEDSTART 131  // forward, went on from the start
+#define IDS_FIND_WRAPPEDEND 132    // backward, went on from the end
+
 #define IDC_VIEW 2        // the view child of the main window
+#define IDC_STATUSBAR 3   // the status bar under it
 #define IDC_ABOUT_ICON 2  // the icon of the About box
 
 #ifndef IDC_STATIC

@@ -24,6 +24,10 @@ enum : UINT {
                                   // newest N; returns the logical lines removed
     CVM_FIND = 0x8136,            // wParam: CVFIND_* options, lParam: the text to find;
                                   // returns CVFIND_FOUND | CVFIND_WRAPPED, or 0
+    CVM_GETTEXTLINES = 0x8137,    // returns the lines of text: one per line feed, and one
+                                  // more for text after the last line feed
+    CVM_ISFOLLOWING = 0x8138,     // returns 1 while the view shows its last line and appended
+                                  // text keeps it there (not held by CVM_SETSCROLLLOCK)
 };
 
 // CVM_FIND selects the next match of a NUL-terminated text in the system's

@@ -105,3 +105,17 @@ LRESULT OnSetScrollLock(HWND hwnd, WPARAM hold) {
     if (vs) vs->scrollLock = hold != 0;
     return 0;
 }
+
+LRESULT OnGetTextLines(HWND hwnd) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs) return 0;
+    // logicalLineCount counts the empty line after a final line feed too.
+    bool lastEmpty = vs->length == 0 || vs->text[vs->length - 1] == '\n';
+    return vs->logicalLineCount - (lastEmpty ? 1 : 0);
+}
+
+LRESULT OnIsFollowing(HWND hwnd) {
+    ViewState* vs = GetViewState(hwnd);
+    // The rule the append path follows (append_layout.cpp).
+    return vs && AtBottom(vs) && !vs->scrollLock ? 1 : 0;
+}

@@ -16,3 +16,5 @@ LRESULT OnLimitText(HWND hwnd, int limit);
 LRESULT OnSetTabStops(HWND hwnd, int count, const int* stops);
 LRESULT OnGetFirstVisibleLine(HWND hwnd);
 LRESULT OnSetScrollLock(HWND hwnd, WPARAM hold);
+LRESULT OnGetTextLines(HWND hwnd);
+LRESULT OnIsFollowing(HWND hwnd);

@@ -167,6 +167,10 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnTrimLines(hwnd, static_cast<int>(wParam));
         case CVM_FIND:
             return OnFind(hwnd, wParam, reinterpret_cast<const char*>(lParam));
+        case CVM_GETTEXTLINES:
+            return OnGetTextLines(hwnd);
+        case CVM_ISFOLLOWING:
+            return OnIsFollowing(hwnd);
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }

@@ -7,8 +7,9 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="${ORNIVEL_BUILD:-$ROOT/build}"
 # rsyslog is a test peer, a relay started with a config of its own (the
 # package's default config listens on no network port); libivykis0 is the
-# one library of loggen (see ensure_loggen) that nothing else brings.
-PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
+# one library of loggen (see ensure_loggen) that nothing else brings;
+# fonts-wine has the Marlett font of the caption buttons (see wine_fonts).
+PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine xvfb xauth
           locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3 clang xclip
           libclang-rt-dev rsyslog libivykis0)
 
@@ -97,11 +98,24 @@ start_xvfb() {
   export DISPLAY=":$n"
 }
 
+# Windows draws the caption buttons (minimize, maximize, close) as letters
+# of the Marlett font; without it they show as "0 2 r". This Wine looks for
+# fonts in the prefix's Fonts folder and through fontconfig, not in its own
+# data folder where fonts-wine puts them, so Marlett is copied into the
+# prefix. Only Marlett: the other faces, and the metrics the tests measure,
+# stay as they are.
+wine_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" marlett=/usr/share/wine/fonts/marlett.ttf
+  [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ] && cp "$marlett" "$fonts/"
+  return 0
+}
+
 # A persistent wineserver lets every test process start in well under a second.
 start_wine() {
   mkdir -p "$WINEPREFIX"
   ${WINE_PIN:-} wineserver -p >/dev/null 2>&1 </dev/null
   wine cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
+  wine_fonts
 }
 
 # For benchmarks: Wine (its server and every program) on CPU 0, the sender
@@ -139,4 +153,5 @@ build_program() {
 prepare_wine() {
   mkdir -p "$WINEPREFIX"
   wine cmd /c exit >/dev/null 2>&1 || true
+  wine_fonts
 }

@@ -118,7 +118,7 @@ void WriteStatusLine(EntrySink* sink, const char* text) {
     LeaveCriticalSection(&sink->lock);
 }
 
-bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs) {
+bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs, uint64_t* taken) {
     // Cleared before reading: an entry queued from now on posts again.
     sink->wakePending.store(false);
     LARGE_INTEGER frequency, start, now;
@@ -131,6 +131,7 @@ bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs) {
         for (const char* append = record; append < record + length; append += strlen(append) + 1)
             SendMessageA(view, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
         PopEntry(&sink->queue);
+        if (taken) ++*taken;
         QueryPerformanceCounter(&now);
         if (now.QuadPart - start.QuadPart >= slice) {
             if (!PeekEntry(&sink->queue, &length)) return false;

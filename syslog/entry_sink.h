@@ -62,6 +62,7 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
 void WriteStatusLine(EntrySink* sink, const char* text);
 
 // Window thread: appends queued entries to `view` for about `sliceMs`
-// milliseconds. Returns true when entries remain: the caller then comes back
-// by itself (no wake-up is posted for them), soon or after a pause.
-bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs);
+// milliseconds, and adds the entries (and status lines) it appended to
+// `*taken` when given. Returns true when entries remain: the caller then
+// comes back by itself (no wake-up is posted for them), soon or after a pause.
+bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs, uint64_t* taken = nullptr);

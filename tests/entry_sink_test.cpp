@@ -156,9 +156,10 @@ class Formatter : public ::testing::Test {
 
     // What the window thread does: everything queued goes to `to`.
     void Feed(HWND to) {
-        while (FeedView(&sink, to, 1000)) {
+        while (FeedView(&sink, to, 1000, &fed)) {
         }
     }
+    uint64_t fed = 0;  // entries and status lines appended by Feed
 
     // The log file as its writer thread left it once it has written every line.
     std::string ReadLog() {
@@ -197,6 +198,8 @@ TEST_F(Formatter, FirstEntryIsOneAppendAndOneLogLine) {
     EXPECT_EQ(2, sink.blocks.hostCounter);
     EXPECT_STREQ("gateway", sink.blocks.lastHost);
     EXPECT_EQ(0, memcmp(&sink.blocks.lastSender, &kSenderA, sizeof kSenderA));
+    Status(kTextSyslogStart);
+    EXPECT_EQ(2u, fed);
 }
 
 TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {

@@ -8,6 +8,7 @@ mkdir -p "$out"
 # One unit a line.
 units=(
   app/options.cpp
+  app/status_counts.cpp
   colorview/code_reader.cpp
   colorview/color_codes.cpp
   colorview/text_search.cpp

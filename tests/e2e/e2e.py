@@ -70,7 +70,7 @@ def difference_near(match, seconds=30):
 def test_startup_and_layout(args):
     """Start-up line first; logger and exact-byte senders give the block
     layout; the view holds exactly the log file's text and covers the
-    client area."""
+    client area above the status bar."""
     with open(args.exe, "rb") as f:
         image = f.read(4096)
     pe = struct.unpack_from("<I", image, 0x3C)[0]
@@ -112,14 +112,18 @@ def test_startup_and_layout(args):
 
         check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
 
-        # The view covers the client area exactly, also after a resize.
-        # SetWindowPos returns after the program has handled the change.
+        # The view covers the client area above the status bar exactly, also
+        # after a resize. SetWindowPos returns after the program has handled
+        # the change.
         for width, height in ((640, 400), (900, 300)):
             p.probe("size", str(width), str(height))
             (cw, ch), view = p.geometry()
             check(width - 40 < cw <= width and height - 100 < ch < height,
                   "client area %dx%d after a resize to %dx%d" % (cw, ch, width, height))
-            check(view == (0, 0, cw, ch), "view %r in a client area of %dx%d" % (view, cw, ch))
+            bar = tuple(int(v) for v in p.probe("geometry")[1].split()[9:13])
+            check(bar == (0, ch - (bar[3] - bar[1]), cw, ch) and 10 < bar[3] - bar[1] < 40,
+                  "status bar %r in a client area of %dx%d" % (bar, cw, ch))
+            check(view == (0, 0, cw, bar[1]), "view %r above a status bar at %d" % (view, bar[1]))
 
 
 def test_datagram_sizes(args):

@@ -194,6 +194,15 @@ class Program:
         f = self.probe("geometry")[1].split()
         return (int(f[1]), int(f[2])), tuple(int(v) for v in f[4:8])
 
+    def status_bar(self):
+        """The status bar's fields: [((left, top, right, bottom) on the
+        screen, text as str)], left to right."""
+        fields = []
+        for line in self.probe("statusbar")[1].decode("ascii").splitlines():
+            f = line.split()
+            fields.append((tuple(int(v) for v in f[2:6]), b"" if f[6] == "-" else bytes.fromhex(f[6])))
+        return [(box, text.decode(CP)) for box, text in fields]
+
     def focus(self):
         """Class of the window that has the program's keyboard focus."""
         out = self.probe("windows", check_rc=False)[1].decode("ascii", "replace")

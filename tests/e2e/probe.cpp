@@ -3,9 +3,12 @@
 // text (WM_GETTEXT is copied across processes, or byte for byte from the
 // program's memory), posts messages, types keys, and tries the log file's
 // sharing, reads and sets the clipboard, reports the system's colours,
-// texts for error codes and the view's font metrics, and holds the window
-// thread still for a while. Output is binary-safe: texts are written as hex.
+// texts for error codes and the view's font metrics, reads the status bar,
+// and holds the window thread still for a while. Output is binary-safe:
+// texts are written as hex.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +23,7 @@
 namespace {
 
 const int kViewId = 2;
+const int kStatusBarId = 3;
 
 HWND MainWindow() {
     return FindWindowA("ORNIVEL", nullptr);
@@ -222,17 +226,73 @@ int Size(const char* width, const char* height) {
     return SetWindowPos(main, nullptr, 0, 0, atoi(width), atoi(height), flags) ? 0 : 1;
 }
 
-// geometry: "client W H" of the main window, then "view L T R B", the view's
-// outer rectangle in the main window's client coordinates.
+// geometry: "client W H" of the main window, then "view L T R B" and
+// "status L T R B", the outer rectangles of the view and the status bar in
+// the main window's client coordinates.
 int Geometry() {
     HWND main = MainWindow();
     HWND view = GetDlgItem(main, kViewId);
-    RECT client, rc;
-    if (!view || !GetClientRect(main, &client) || !GetWindowRect(view, &rc)) return 2;
+    HWND bar = GetDlgItem(main, kStatusBarId);
+    RECT client, rc, barRc;
+    if (!view || !bar || !GetClientRect(main, &client) || !GetWindowRect(view, &rc) ||
+        !GetWindowRect(bar, &barRc))
+        return 2;
     MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&rc), 2);
-    printf("client %ld %ld\nview %ld %ld %ld %ld\n", client.right, client.bottom, rc.left, rc.top, rc.right,
-           rc.bottom);
+    MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&barRc), 2);
+    printf("client %ld %ld\nview %ld %ld %ld %ld\nstatus %ld %ld %ld %ld\n", client.right, client.bottom,
+           rc.left, rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom);
     return 0;
+}
+
+// statusbar: one line per field of the status bar, "field I L T R B HEX":
+// its rectangle on the screen and its text. SB_GETTEXT and SB_GETRECT
+// write into memory of the caller, so the probe lends the program some of
+// its own and reads the answers from there.
+int StatusBar() {
+    HWND bar = GetDlgItem(MainWindow(), kStatusBarId);
+    DWORD pid = 0;
+    if (!bar || !GetWindowThreadProcessId(bar, &pid)) return 2;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return 1;
+    const size_t kSize = 4096;
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
+    int rc = remote ? 0 : 1;
+    int parts = remote ? static_cast<int>(SendMessageA(bar, SB_GETPARTS, 0, 0)) : 0;
+    for (int i = 0; i < parts && rc == 0; i++) {
+        // SB_GETTEXTLENGTHA counts characters under Wine, not bytes: the
+        // text is read up to its NUL from a zeroed buffer instead.
+        char text[kSize] = "";
+        RECT box = {};
+        if (LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHW, i, 0)) * 2 >= kSize ||
+            !WriteProcessMemory(process, remote, text, kSize, nullptr) ||
+            !SendMessageA(bar, SB_GETRECT, i, reinterpret_cast<LPARAM>(remote)) ||
+            !ReadProcessMemory(process, remote, &box, sizeof box, nullptr) ||
+            !WriteProcessMemory(process, remote, text, kSize, nullptr)) {
+            rc = 1;
+            break;
+        }
+        SendMessageA(bar, SB_GETTEXTA, i, reinterpret_cast<LPARAM>(remote));
+        if (!ReadProcessMemory(process, remote, text, kSize - 1, nullptr)) rc = 1;
+        MapWindowPoints(bar, HWND_DESKTOP, reinterpret_cast<POINT*>(&box), 2);
+        printf("field %d %ld %ld %ld %ld %s\n", i, box.left, box.top, box.right, box.bottom,
+               Hex(text, strlen(text)).c_str());
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return rc;
+}
+
+// settext TARGET HEX: sets the window's text to those bytes (WM_SETTEXT is
+// copied across processes), for texts that cannot be typed.
+int SetText(const char* name, const char* hex) {
+    HWND target = Target(name);
+    if (!target) return 2;
+    std::string text;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
+        char pair[3] = {hex[i], hex[i + 1], 0};
+        text += static_cast<char>(strtoul(pair, nullptr, 16));
+    }
+    return SendMessageA(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) ? 0 : 1;
 }
 
 // log: whether "messages" in the current directory opens for writing and for
@@ -371,6 +431,8 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "log") == 0) return LogSharing();
     if (argc >= 4 && strcmp(argv[1], "size") == 0) return Size(argv[2], argv[3]);
     if (argc >= 2 && strcmp(argv[1], "geometry") == 0) return Geometry();
+    if (argc >= 2 && strcmp(argv[1], "statusbar") == 0) return StatusBar();
+    if (argc >= 4 && strcmp(argv[1], "settext") == 0) return SetText(argv[2], argv[3]);
     if (argc >= 6 && strcmp(argv[1], "send") == 0) return Send(argv + 2);
     if (argc >= 2 && strcmp(argv[1], "clipboard") == 0) return Clipboard(argc >= 3 ? argv[2] : nullptr);
     if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
@@ -379,7 +441,8 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "boxes") == 0) return Boxes();
     if (argc >= 3 && strcmp(argv[1], "reason") == 0) return Reason(argv[2]);
     fprintf(stderr,
-            "usage: probe view | viewbytes | windows | log | geometry | size W H |\n"
+            "usage: probe view | viewbytes | windows | log | geometry | statusbar | settext TARGET HEX |\n"
+            "       size W H |\n"
             "       post TARGET MSG WPARAM LPARAM | send TARGET MSG WPARAM LPARAM |\n"
             "       keys TARGET VK[+VK...] ... | click TARGET | clipboard [HEX] | metrics | menu |\n"
             "       boxes | reason CODE | suspend MS   (TARGET: main, view or a hex handle)\n");

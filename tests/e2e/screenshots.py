@@ -1,7 +1,8 @@
 """Screenshots of the real program in a Wine virtual desktop after a mixed set
-of datagrams (logger messages, several hosts and senders, every severity, a
-double-byte message, a status line): once plain, once masked through the
-View menu command, once plain again, all from the same run.
+of datagrams (logger messages in both its layouts, one with Japanese UTF-8
+text, several hosts and senders, every severity, a double-byte message, a
+status line): once plain, once masked through the View menu command, once
+plain again, all from the same run. The pictures show the status bar too.
 
 Checks: the plain picture holds every palette colour the entries use; in the
 masked picture every character cell that is not a delimiter shows exactly
@@ -42,6 +43,10 @@ PALETTE_USED = {
     "purple": (128, 0, 128), "alert": (255, 32, 32), "crit": (255, 64, 64), "err": (255, 128, 128),
     "warn": (128, 64, 128), "notice": (0, 0, 0), "debug": (224, 224, 224),
 }
+
+
+# Sent in UTF-8: the log file keeps its bytes, the view shows it in code page 932.
+JAPANESE = "ディスク使用率が90%を超えました"
 
 
 def winpath(path):
@@ -184,10 +189,13 @@ def stamp(when):
     return ("%s %2d %s" % (time.strftime("%b", t), t.tm_mday, time.strftime("%H:%M:%S", t))).encode()
 
 
-def logger(host, priority, tag, text):
-    """util-linux logger, as a real client sends; under a host name of its
-    own where a UTS namespace can be had."""
-    command = ["logger", "--rfc3164", "-n", "127.0.0.1", "-P", "514", "-d", "-p", priority, "-t", tag, text]
+def logger(host, priority, tag, text, *options, rfc3164=True):
+    """util-linux logger, as a real client sends, in the BSD layout or its
+    own default, RFC 5424; under a host name of its own where a UTS
+    namespace can be had."""
+    layout = ["--rfc3164"] if rfc3164 else []
+    command = (["logger"] + layout + ["-n", "127.0.0.1", "-P", "514", "-d", "-p", priority, "-t", tag]
+               + list(options) + [text])
     named = subprocess.run(["unshare", "--uts", "sh", "-c", 'hostname "$0" && exec "$@"', host] + command,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if named.returncode != 0:
@@ -197,6 +205,9 @@ def logger(host, priority, tag, text):
 def send_entries():
     logger("web01", "auth.info", "sshd", "Accepted publickey for deploy from 192.0.2.10 port 52144 ssh2")
     logger("web01", "daemon.notice", "nginx", "signal process started; configuration reloaded (12 workers)")
+    logger("web01", "local3.info", "rsync", "transfer finished: 1024 files, 2.3 GB", "--id=4242", "--msgid", "XFER",
+           rfc3164=False)
+    logger("web01", "user.warning", "diskmon", JAPANESE.encode("utf-8"))
     now = time.time()
     a, b = sender(), sender()
     for s, pri, host, text in [
@@ -213,15 +224,16 @@ def send_entries():
     send(a, b"")  # a receive failure: the status line closes the set
 
 
-def check_cells(plain, masked, text, origin):
+def check_cells(plain, masked, text, origin, bottom):
     """Every cell of every complete line: a non-delimiter byte shows an X
     exactly as the plain picture draws one, a delimiter its own glyph; nothing
-    beyond the text. Returns the number of cells compared."""
+    beyond the text, which ends above `bottom` (on the screen). Returns the
+    number of cells compared."""
     lines = text.split(b"\r\n")[:-1]
     x0, y0 = origin
     columns = (WIDTH - x0) // CELL - 4  # short of the scroll bar
     check(all(len(l) < columns and b"\t" not in l for l in lines), "a line is too long for the cell check")
-    check(len(lines) * ROW < HEIGHT - y0 - 20, "more lines than the view shows")
+    check(y0 + len(lines) * ROW < bottom - 20, "more lines than the view shows")
     # Glyphs of single-byte characters of the plain picture.
     glyph = {}
     for row, line in enumerate(lines):
@@ -258,12 +270,18 @@ def run(args):
     with DesktopProgram(args.exe, args.probe, args.scratch) as p:
         send_entries()
         wait_until(lambda: RECEIVE_FAILED in p.read_log(), "the closing status line")
-        wait_until(lambda: p.view_text() == p.read_log(), "the view to show the whole log")
-        text = p.view_text()
+        shown = lambda: p.read_log().replace(JAPANESE.encode("utf-8"), JAPANESE.encode(CP))
+        wait_until(lambda: p.view_bytes() == shown(), "the view to show the whole log")
+        text = p.view_bytes()
+        # Twelve entries; the closing status line is none.
+        wait_until(lambda: [t for _, t in p.status_bar()][::4] == ["受信 12 件", "末尾に追従"], "the status bar")
         p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MAXIMIZE), "0")
-        (cw, ch), _ = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()), "the maximized window")
-        # Maximized, the client area ends at the desktop's bottom edge.
+        (cw, ch), view = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()),
+                                    "the maximized window")
+        # Maximized, the client area ends at the desktop's bottom edge; the
+        # view ends above the status bar.
         origin = (EDGE + LEFT_MARGIN, HEIGHT - ch + EDGE)
+        bottom = HEIGHT - ch + view[3] - EDGE
         # Only complete lines are compared: the caret may blink on the last one.
         region = (origin[1], origin[1] + ROW * (text.count(b"\r\n")))
 
@@ -280,7 +298,7 @@ def run(args):
         colours = plain.colours(*region)
         missing = [name for name, rgb in PALETTE_USED.items() if rgb not in colours]
         check(not missing, "colours missing from the plain picture: %s" % ", ".join(missing))
-        compared = check_cells(plain, masked, text, origin)
+        compared = check_cells(plain, masked, text, origin, bottom)
         check(compared > 500, "only %d cells compared" % compared)
         check(again.rows(*region) == plain.rows(*region), "unmasking did not restore the plain picture")
         print("%d cells compared, %d palette colours present" % (compared, len(PALETTE_USED)))

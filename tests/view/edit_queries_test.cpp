@@ -43,6 +43,13 @@ TEST_F(EditQueries, LinesAndPositions) {
         {"a\r\n\r\nb", CVM_TRIMLINES, 2, 2, "b"},  // the run of line breaks goes with the cut
         {"a\r\n\r\nb\nc", CVM_TRIMLINES, 1, 3, "c"},
         {"a\nb", CVM_TRIMLINES, 0, 0, "a\nb"},
+        // Lines of text: an empty line after the last line feed does not count.
+        {"", CVM_GETTEXTLINES, 0, 0},
+        {"abc\r\nde", CVM_GETTEXTLINES, 0, 2},
+        {"a\r\nb\r\n", CVM_GETTEXTLINES, 0, 2},
+        {"\r\n\r\n", CVM_GETTEXTLINES, 0, 2},
+        {"a\rb", CVM_GETTEXTLINES, 0, 1},
+        {"abc\r\nde", CVM_ISFOLLOWING, 0, 1},
     };
     for (const QueryCase& c : cases) {
         SetText(c.text);

@@ -197,7 +197,11 @@ TEST_F(ScrollTest, EveryRequestCodeAtTopMiddleAndBottom) {
         SetScrollPos(view_, SB_VERT, c.thumb, FALSE);
         EXPECT_EQ(SendMessageA(view_, WM_VSCROLL, MAKEWPARAM(c.code, 1234), 0), 0);
         ExpectSettledAt(c.from, c.expected);
+        EXPECT_EQ(SendMessageA(view_, CVM_ISFOLLOWING, 0, 0), c.expected == kMaxTop ? 1 : 0);
     }
+    // Held, the view at its end no longer follows it.
+    SendMessageA(view_, CVM_SETSCROLLLOCK, 1, 0);
+    EXPECT_EQ(SendMessageA(view_, CVM_ISFOLLOWING, 0, 0), 0);
 }
 
 // A tracking position beyond the text (a bar whose range is stale) is held
