@@ -10,6 +10,8 @@ fetches loggen and sets up Wine first."""
 import argparse
 import os
 import re
+import resource
+import socket
 import subprocess
 import sys
 import tempfile
@@ -40,6 +42,8 @@ def run(args, connections):
     with tempfile.TemporaryDirectory(prefix="ornivel-tcp-", dir=args.scratch) as scratch, \
             Program(args.exe, args.probe, scratch, args=args.program_args) as p:
         client = on_screen(p, args.on_screen).split("\n")[0]
+        # Silent connections that every round of the program's wait looks at.
+        idle = [socket.create_connection(("127.0.0.1", PORT)) for _ in range(args.idle)]
         first = time.time()
         # The rate is per connection: high enough that only the program limits it.
         loggen = subprocess.run([args.loggen, "--inet", "--stream", "--rate", "1000000", "--size", str(args.size),
@@ -53,6 +57,8 @@ def run(args, connections):
         logged, last = wait_logged(p, sent, args.settle)
         on_screen(p, args.on_screen)  # still on the screen at the end
         in_view = p.view_text().count(MARK) if args.count_view else None
+        for s in idle:
+            s.close()
     seconds = max(1e-9, last - first)
     return dict(connections=connections, sent=sent, logged=logged, seconds=seconds, rate=logged / seconds,
                 in_view=in_view, client=client)
@@ -84,6 +90,7 @@ def main():
     parser.add_argument("--search-steps", type=int, default=4, help="bisection steps of the UDP search")
     parser.add_argument("--settle", type=float, default=15, help="seconds without progress that end the wait")
     parser.add_argument("--count-view", action="store_true", help="also count the messages in the view")
+    parser.add_argument("--idle", type=int, default=0, help="silent connections held open during each run")
     parser.add_argument("--program-args", nargs="*", default=[], help="command line of ornivel.exe")
     parser.add_argument("--exe", default=os.path.join(build, "app", "ornivel.exe"))
     parser.add_argument("--on-screen", default=os.path.join(build, "bench", "on_screen.exe"))
@@ -94,7 +101,10 @@ def main():
     for name in ("exe", "on_screen", "probe", "loggen"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
 
-    print("loggen over TCP, %d-byte messages for %d s, window on the screen" % (args.size, args.seconds), flush=True)
+    print("loggen over TCP, %d-byte messages for %d s, window on the screen, %d idle connections open" %
+          (args.size, args.seconds, args.idle), flush=True)
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, args.idle + 1000)), hard))
     runs = [run(args, n) for n in args.connections]
     udp, how = udp_rate(args)
     print("%-12s %10s %10s %8s %9s %12s" % ("connections", "sent", "logged", "lost", "seconds", "entries/s"))
