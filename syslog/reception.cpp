@@ -34,6 +34,8 @@ enum {
     kMaxFailuresInARow = 64,
     // How long a TCP listener whose accept failed is left out of the wait.
     kListenerRestMs = 1000,
+    // The wait while TCP connections are left unread for the view to catch up.
+    kViewCatchUpMilliseconds = 10,
 };
 
 void ShowError(HWND owner, const char* text) {
@@ -198,14 +200,20 @@ unsigned __stdcall ReceptionThread(void* parameter) {
             Watch(&polled[listening], r->sockets[slot].socket);
             slots[listening++] = slot;
         }
-        int connections = r->tcp.count;
+        // A TCP sender can wait, a UDP sender cannot: while the view's queue
+        // is over half full, the connections are left unread, so that their
+        // senders slow down to the view's pace rather than the view missing
+        // their entries (the queue's other half is for UDP bursts).
+        bool viewBehind = QueuedBytes(&r->sink.queue) > r->sink.queue.capacity / 2;
+        int connections = viewBehind ? 0 : r->tcp.count;
         for (int i = 0; i < connections; ++i) Watch(&polled[listening + i], r->tcp.table[i].socket);
         int count = listening + connections;
+        int timeout = viewBehind ? kViewCatchUpMilliseconds : kPollMilliseconds;
         if (count == 0) {
-            Sleep(kPollMilliseconds);
+            Sleep(static_cast<DWORD>(timeout));
             continue;
         }
-        int ready = WSAPoll(polled, static_cast<ULONG>(count), kPollMilliseconds);
+        int ready = WSAPoll(polled, static_cast<ULONG>(count), timeout);
         if (ready == SOCKET_ERROR) {
             // The wait itself failed: no socket can be trusted any more.
             for (int i = 0; i < listening; ++i) ReportSocketError(r, slots[i]);

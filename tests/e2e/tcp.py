@@ -16,13 +16,15 @@ import sys
 import time
 
 from e2e import ENTRY, WM_QUEUEDBYTES, entry, expect_blocks, port_of
-from harness import CLOCK, PORT, SEPARATOR, Failure, Program, check, wait_progress, wait_until
+from harness import CLOCK, PORT, SEPARATOR, Failure, LogTail, Program, check, send, sender, wait_progress, wait_until
 
 MAX_FRAME = 65536  # longest frame that becomes an entry whole
 RELAY_PORT = 10514  # the relay's UDP input; it forwards to PORT over TCP
 HEAD = b"<13>Oct 11 22:14:15 host app: "
 HEADER = re.compile(rb"<<(127\.0\.0\.1|\[::1\]):(\d+)>> " + SEPARATOR)
 STATUS = re.compile(CLOCK + rb" (.*)", re.S)  # entries have "(difference)" behind the clock
+# The status line for entries that found the view's queue full.
+VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encode("cp932")) + rb"\d+")
 TCP_LISTEN = "0A"  # the state column of /proc/net/tcp
 TIMER_KEEPALIVE = "02"
 
@@ -227,6 +229,42 @@ def test_relay_octet(args):
     relay(args, octet_counted=True)
 
 
+def test_view_pace(args):
+    """A TCP flood while the window thread is held still: the sender is
+    made to wait for the view, so the log file stops growing once the
+    view's queue is half full, and once the thread runs again every message
+    reaches the log file, in order, and the view misses none."""
+    count, held = 200000, 6.0
+    with Running(args.exe, args.probe, args.scratch) as p:
+        tail, total = LogTail(p.log), [0]
+
+        def logged():
+            total[0] += sum(line.count(b"seq: ") for line in tail.new_lines())
+            return total[0]
+
+        hold = subprocess.Popen(["wine", args.probe, "suspend", str(int(held * 1000))], cwd=args.scratch,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            check(hold.stdout.readline().strip() == b"suspended", "the window thread could not be held")
+            flood = subprocess.Popen([args.loggen, "--inet", "--stream", "--rate", "1000000", "--size", "256",
+                                      "--number", str(count), "127.0.0.1", str(PORT)],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(held - 0.5)
+            # Half the queue holds some 50,000 of these; read on, the flood would be logged whole by now.
+            check(logged() <= count // 2, "the log file kept growing while the view was held: %d" % total[0])
+        finally:
+            hold.wait(timeout=60)
+        wait_progress(logged, count, "the flood", stall=60)
+        flood.wait(timeout=60)
+        # Entries the view could not take are announced before the next one.
+        send(sender(), HEAD + b"after the flood")
+        wait_until(lambda: p.read_log().endswith(b"app: after the flood\r\n"), "the closing datagram")
+        log = p.read_log()
+        check(not VIEW_MISSED.search(log), "the view missed entries: %r" % VIEW_MISSED.search(log))
+        check([int(n) for n in re.findall(rb"seq: (\d{10})", log)] == list(range(count)),
+              "the messages should be in the log file once each, in order")
+
+
 def test_partial_close(args):
     """A silent connection and one that stops inside a frame hold up no
     other; idle connections stay open with keepalive on; when the peer
@@ -357,6 +395,7 @@ CASES = {
     "loggen": test_loggen,
     "relay_lf": test_relay_lf,
     "relay_octet": test_relay_octet,
+    "view_pace": test_view_pace,
     "partial_close": test_partial_close,
     "overlong": test_overlong,
     "connection_limit": test_connection_limit,
