@@ -103,8 +103,9 @@ def digits(n):
 
 def run_loggen(args, *options):
     """loggen over TCP to the program: 256-byte messages (shorter ones break
-    its octet counts), sent as fast as the program takes them."""
-    command = [args.loggen, "--inet", "--stream", "--rate", "100000", "--size", "256"] + list(options)
+    its octet counts), sent as fast as the program takes them, for as long
+    as that takes (loggen's own limit is 10 s)."""
+    command = [args.loggen, "--inet", "--stream", "--rate", "100000", "--size", "256", "--permanent"] + list(options)
     subprocess.run(command + ["127.0.0.1", str(PORT)], check=True, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=120)
 
@@ -247,7 +248,7 @@ def test_view_pace(args):
         try:
             check(hold.stdout.readline().strip() == b"suspended", "the window thread could not be held")
             flood = subprocess.Popen([args.loggen, "--inet", "--stream", "--rate", "1000000", "--size", "256",
-                                      "--number", str(count), "127.0.0.1", str(PORT)],
+                                      "--permanent", "--number", str(count), "127.0.0.1", str(PORT)],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(held - 0.5)
             # Half the queue holds some 50,000 of these; read on, the flood would be logged whole by now.
