@@ -1,22 +1,43 @@
-// Entry point: the command line's view line limit, title and class name from
-// the string table, WinSock, the two window classes, the main window (whose
-// creation opens the view, the log file and the socket), then the message
-// loop with the accelerator table.
+// Entry point: the command line's options (a refused one or --help ends the
+// run before anything starts), title and class name from the string table,
+// WinSock, the two window classes, the main window (whose creation opens the
+// view, the log file and the sockets), then the message loop with the
+// accelerator table.
+#include <cstdlib>
+
 #include "app/main_window.h"
+#include "app/options.h"
 #include "app/resource.h"
 #include "colorview/colorview.h"
 #include "syslog/reception.h"
+#include "syslog/texts.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int nCmdShow) {
-    ReadCommandLine(commandLine);
+namespace {
+
+// The exit code of a command line that was refused: nothing was started.
+const int kExitBadCommandLine = 2;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
+    // __argv as the C run-time split the command line, so quoting follows its rules.
+    Options options;
+    if (!ReadOptions(__argc, __argv, &options)) {
+        MessageBoxA(nullptr, options.error, kTextErrorCaption, MB_ICONERROR);
+        return kExitBadCommandLine;
+    }
     LoadStringA(hInstance, IDS_APP_TITLE, g_title, sizeof g_title);
     LoadStringA(hInstance, IDC_ORNIVEL, g_className, sizeof g_className);
+    if (options.help) {
+        MessageBoxA(nullptr, OptionsHelpText(), g_title, MB_ICONINFORMATION);
+        return 0;
+    }
     // A failure has been shown already; opening the socket then fails and
     // says so again, and the program still starts.
     StartWinSock();
     RegisterMainClass(hInstance);
     if (RegisterViewClass(hInstance) == 0) return 0;
-    if (!CreateMainWindow(hInstance, nCmdShow)) return 0;
+    if (!CreateMainWindow(hInstance, nCmdShow, &options)) return 0;
 
     HACCEL accelerators = LoadAcceleratorsA(hInstance, MAKEINTRESOURCEA(IDC_ORNIVEL));
     MSG msg;

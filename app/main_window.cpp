@@ -3,13 +3,12 @@
 // toggle also invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "app/resource.h"
 #include "colorview/colorview.h"
-#include "colorview/view_state.h"
+#include "syslog/log_status.h"
 #include "syslog/reception.h"
 #include "syslog/texts.h"
 
@@ -17,11 +16,15 @@ char g_title[100];
 char g_className[100];
 HINSTANCE g_hInstance;
 HWND g_hwndView;
-int g_viewLineLimit = kDefaultViewLineLimit;
 
 namespace {
 
 HWND g_hwndMain;
+// The command line's settings. maxLines is the most logical lines the view
+// keeps (0: no limit); the log file keeps everything.
+Options g_options;
+// The title shows whether the log file is being written.
+bool g_logStopped;
 
 // 0x50300104: the view understands the edit-control bits as an edit does.
 const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NOHIDESEL | ES_MULTILINE;
@@ -40,8 +43,8 @@ static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 // whatever its priority, and the pause leaves the CPU to reception, which
 // must keep up with the network. The queue holds what the view has not
 // taken yet.
-const DWORD kFeedSliceMilliseconds = 8;
-const UINT kFeedPauseMilliseconds = 10;
+const DWORD kFeedSliceMilliseconds = 5;
+const UINT kFeedPauseMilliseconds = 20;
 const UINT_PTR kFeedTimer = 1;
 
 void ShowError(HWND hwnd, const char* text) {
@@ -54,22 +57,38 @@ Reception* ReceptionOf(HWND hwnd) {
     return reinterpret_cast<Reception*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
+static_assert(IDM_CHARSET_SJIS - IDM_CHARSET_AUTO == kCharsetShiftJis &&
+                  IDM_CHARSET_UTF8 - IDM_CHARSET_AUTO == kCharsetUtf8 &&
+                  IDM_CHARSET_EUCJP - IDM_CHARSET_AUTO == kCharsetEucJp,
+              "the character set menu's ids follow CharsetMode");
+
+// The View menu's character set: checked in the menu and handed to the
+// reception thread, which reads it for each entry from then on.
+void ChooseCharset(HWND hwnd, CharsetMode charset) {
+    CheckMenuRadioItem(GetMenu(hwnd), IDM_CHARSET_AUTO, IDM_CHARSET_EUCJP, IDM_CHARSET_AUTO + charset,
+                       MF_BYCOMMAND);
+    Reception* reception = ReceptionOf(hwnd);
+    if (reception) SetEntryCharset(&reception->sink, charset);
+}
+
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // No configuration is ever sent: the view runs with its own defaults.
     g_hwndView =
         CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
-    // The log file, the start-up line and the sockets; without a log file
-    // the program still runs and the view gets everything.
+    // The log file, the start-up line and the sockets; while the log file
+    // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();
     char failures[4 * kErrorTextSize];
-    if (!reception || !OpenReception(reception, "messages", kSyslogPort, hwnd, WM_ENTRIES_QUEUED,
-                                     WM_RECEPTION_ERROR, failures, sizeof failures)) {
+    if (!reception ||
+        !OpenReception(reception, g_options.logPath, static_cast<unsigned short>(g_options.port), hwnd,
+                       WM_ENTRIES_QUEUED, WM_RECEPTION_ERROR, failures, sizeof failures)) {
         delete reception;
         ShowError(hwnd, kTextSocketFailed);
         return 0;
     }
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reception));
+    ChooseCharset(hwnd, g_options.charset);
     if (failures[0] != '\0') ShowError(hwnd, failures);
     if (!StartReception(reception)) ShowError(hwnd, kTextSocketFailed);
     return 0;
@@ -96,15 +115,10 @@ void OnSize(HWND hwnd, WPARAM kind) {
 }
 
 // Keeps the view near its line limit in rare large steps: once the text
-// passes the limit by a tenth it is cut back to the limit in one move, so
-// the cost of the cut is spread over many entries.
+// passes the limit by a tenth the view cuts it back to the limit in one
+// move, so the cost of the cut is spread over many entries.
 void TrimView(HWND view) {
-    ViewState* vs = nullptr;
-    SendMessageA(view, CVM_GETSTATE, 0, reinterpret_cast<LPARAM>(&vs));
-    if (!vs || g_viewLineLimit <= 0) return;
-    if (vs->logicalLineCount - g_viewLineLimit <= g_viewLineLimit / 10) return;
-    SendMessageA(view, CVM_SETMAXLINES, g_viewLineLimit, 0);
-    SendMessageA(view, CVM_SETMAXLINES, 0, 0);
+    if (g_options.maxLines > 0) SendMessageA(view, CVM_TRIMLINES, g_options.maxLines, 0);
 }
 
 // The view's context menu, at the pointer, or at the view's top left corner
@@ -129,6 +143,19 @@ void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
     if (chosen == IDM_SELECTALL) SendMessageA(view, EM_SETSEL, 0, -1);
 }
 
+// "syslog [ログ停止]" while the log file is not written. The log file's
+// writer changes its state before it writes the status line that says so,
+// and that line wakes the window like any entry: the title follows it here.
+void ShowLogState(HWND hwnd, const Reception* reception) {
+    bool stopped = GetLogFileState(&reception->sink.log, nullptr, 0) == kLogStopped;
+    if (stopped == g_logStopped) return;
+    g_logStopped = stopped;
+    char title[sizeof g_title + sizeof kTextLogStoppedTitle];
+    strcpy(title, g_title);
+    if (stopped) strcat(title, kTextLogStoppedTitle);
+    SetWindowTextA(hwnd, title);
+}
+
 // Feeds the view a slice of the queue. When entries remain, it comes back at
 // once if reception has gone quiet, else after a pause.
 void OnEntriesQueued(HWND hwnd) {
@@ -144,6 +171,7 @@ void OnEntriesQueued(HWND hwnd) {
     else if (more)
         PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
     entriesBefore = entries;
+    ShowLogState(hwnd, reception);
 }
 
 void OnReceptionError(HWND hwnd, WPARAM slot) {
@@ -175,6 +203,12 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         case IDM_MASK:
             ToggleMask(hwnd);
             return 0;
+        case IDM_CHARSET_AUTO:
+        case IDM_CHARSET_SJIS:
+        case IDM_CHARSET_UTF8:
+        case IDM_CHARSET_EUCJP:
+            ChooseCharset(hwnd, static_cast<CharsetMode>(LOWORD(wParam) - IDM_CHARSET_AUTO));
+            return 0;
         default:
             return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
     }
@@ -200,8 +234,9 @@ void RegisterMainClass(HINSTANCE hInstance) {
     RegisterClassExA(&wc);  // a failure shows as the window creation's
 }
 
-bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
+bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow, const Options* options) {
     g_hInstance = hInstance;
+    g_options = *options;
     // WM_CREATE runs inside: view, log file, status line and socket all
     // exist before the window is first shown.
     g_hwndMain = CreateWindowExA(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
@@ -210,18 +245,6 @@ bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow) {
     ShowWindow(g_hwndMain, nCmdShow);
     UpdateWindow(g_hwndMain);
     return true;
-}
-
-void ReadCommandLine(const char* commandLine) {
-    static const char kOption[] = "--max-lines";
-    const char* p = commandLine ? strstr(commandLine, kOption) : nullptr;
-    if (!p) return;
-    p += sizeof kOption - 1;
-    if (*p != '=' && *p != ' ' && *p != '\t') return;
-    while (*p == '=' || *p == ' ' || *p == '\t') p++;
-    char* end = nullptr;
-    long value = strtol(p, &end, 10);
-    if (end != p && value >= 0 && value <= 0x7FFFFFFF) g_viewLineLimit = static_cast<int>(value);
 }
 
 HWND MainWindow() {

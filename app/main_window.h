@@ -6,25 +6,21 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "app/options.h"
+#include "syslog/charset.h"
+
 extern char g_title[100];      // string 103
 extern char g_className[100];  // string 109
 extern HINSTANCE g_hInstance;  // loads the About box
-// The most logical lines the view keeps (0: no limit); the log file keeps
-// everything. Set from the command line before the window is made.
-extern int g_viewLineLimit;
-enum { kDefaultViewLineLimit = 1000000 };
-
-// Reads "--max-lines N" (or "--max-lines=N") from the command line into
-// g_viewLineLimit; anything else on it is ignored.
-void ReadCommandLine(const char* commandLine);
-
 // Sent to the main window (also from other processes): the bytes of entries
 // that wait in the queue for the view; 0 once the view has caught up.
 #define WM_QUEUEDBYTES (WM_APP + 3)
 
 void RegisterMainClass(HINSTANCE hInstance);
-// Creates, shows and updates the main window; false when it cannot be created.
-bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow);
+// Creates, shows and updates the main window, which keeps a copy of the
+// command line's `options` (log file, port, view line limit, charset);
+// false when it cannot be created.
+bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow, const Options* options);
 // The main window made by CreateMainWindow; the message loop translates its
 // accelerators.
 HWND MainWindow();

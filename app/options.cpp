@@ -24,7 +24,7 @@ const OptionRule kRules[] = {
     {"--help", kNoValue, 0, 0},
 };
 
-// In the order of enum Charset.
+// In the order of CharsetMode.
 const char* const kCharsetNames[] = {"auto", "sjis", "utf8", "eucjp"};
 
 const char kDefaultLogPath[] = "messages";
@@ -221,7 +221,7 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
     }
     for (int c = kCharsetAuto; c <= kCharsetEucJp; c++) {
         if (SameLetters(value, kCharsetNames[c])) {
-            options->charset = static_cast<Charset>(c);
+            options->charset = static_cast<CharsetMode>(c);
             return true;
         }
     }

@@ -14,7 +14,8 @@
 
 #include <cstddef>
 
-enum Charset { kCharsetAuto, kCharsetSjis, kCharsetUtf8, kCharsetEucJp };
+#include "syslog/charset.h"
+
 
 enum {
     kDefaultPort = 514,
@@ -27,7 +28,7 @@ struct Options {
     const char* logPath;  // the argument as given (argv outlives the run), or "messages"
     int port;
     int maxLines;  // 0: no limit
-    Charset charset;
+    CharsetMode charset;
     bool help;                      // --help was given
     int badArgument;                // index in argv of the argument refused, 0 when none
     char error[kOptionsErrorSize];  // why, in Shift-JIS; "" when nothing was refused

@@ -13,6 +13,13 @@
 #define IDM_EXIT 105
 #define IDM_MASK 32775
 
+// 表示 ▸ 文字コード: the character set of message texts, one radio group
+// in this order (the ids follow CharsetMode).
+#define IDM_CHARSET_AUTO 32790
+#define IDM_CHARSET_SJIS 32791
+#define IDM_CHARSET_UTF8 32792
+#define IDM_CHARSET_EUCJP 32793
+
 #define IDR_VIEWMENU 110     // the view's context menu
 #define IDM_COPY 32776       // copy the selection (as Ctrl+C)
 #define IDM_SELECTALL 32777  // select all (as Ctrl+A)

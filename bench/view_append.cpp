@@ -35,7 +35,8 @@ EntryText* g_entry;
 
 // As the program's window thread appends an entry the reception thread built.
 void FormatOne(HWND target) {
-    BuildEntry(&g_blocks, g_work, g_entry, &kSender, time(nullptr), kDatagram, sizeof kDatagram - 1);
+    BuildEntry(&g_blocks, g_work, g_entry, &kSender, time(nullptr), kDatagram, sizeof kDatagram - 1,
+               kCharsetAuto);
     for (const char* append = FirstAppend(g_entry); append; append = NextAppend(g_entry, append))
         SendMessageA(target, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
 }

@@ -8,12 +8,14 @@
 #include <climits>
 #include <cstring>
 
+#include "colorview/code_reader.h"
 #include "colorview/color_codes.h"
 #include "colorview/fonts.h"
 #include "colorview/line_walker.h"
 #include "colorview/scroll.h"
 
 long long g_layoutBytesWalked = 0;
+bool g_layoutByArithmetic = true;
 
 // A single append larger than this is refused rather than risking overflow
 // of the 32-bit sizes.
@@ -21,31 +23,33 @@ static const size_t kMaxAppend = 0x10000000;
 
 static int CountLineFeeds(const char* s, int n) {
     int count = 0;
-    for (int i = 0; i < n; i++) count += s[i] == '\n';
+    for (const char* p = s; (p = static_cast<const char*>(memchr(p, '\n', s + n - p))) != nullptr; p++) count++;
     return count;
+}
+
+// Every cut ends here: the kept text never starts on a line break, so that
+// what the cut leaves begins with a line's text. Returns the offset of the
+// first byte at or after `from` that is neither CR nor LF, `end` at most.
+static int SkipLineBreaks(const char* s, int from, int end) {
+    while (from < end && IsLineBreak(s[from])) from++;
+    return from;
 }
 
 // Offset just after the `nth` line feed of s[0..end) and the run of CR and LF
 // bytes that follows it; `end` when there are fewer line feeds.
 static int OffsetAfterLineFeed(const char* s, int end, int nth) {
-    int i = 0;
-    for (int seen = 0; i < end; i++) {
-        if (s[i] == '\n' && ++seen == nth) break;
+    const char* p = s;
+    for (int seen = 0; seen < nth; seen++, p++) {
+        p = static_cast<const char*>(memchr(p, '\n', s + end - p));
+        if (!p) return end;
     }
-    if (i >= end) return end;
-    for (i++; i < end && IsLineBreak(s[i]); i++) {
-    }
-    return i;
+    return SkipLineBreaks(s, static_cast<int>(p - s), end);
 }
 
 // Offset just after the first line feed at or after `from` and the run of CR
 // and LF bytes behind it; `end` when there is none.
 static int SkipPastNextLineFeed(const char* s, int from, int end) {
-    while (from < end && s[from] != '\n') from++;
-    if (from >= end) return end;
-    for (from++; from < end && IsLineBreak(s[from]); from++) {
-    }
-    return from;
+    return OffsetAfterLineFeed(s + from, end - from, 1) + from;
 }
 
 // Start of the newest `keep` logical lines of s[0..n), which holds at least
@@ -55,9 +59,7 @@ static int StartOfNewestLines(const char* s, int n, int keep) {
     for (int seen = 0; i >= 0; i--) {
         if (s[i] == '\n' && ++seen == keep) break;
     }
-    for (i++; i < n && IsLineBreak(s[i]); i++) {
-    }
-    return i;
+    return SkipLineBreaks(s, i + 1, n);
 }
 
 void DropLeadingLines(ViewState* vs, int k) {
@@ -76,14 +78,13 @@ void DropLeadingLines(ViewState* vs, int k) {
 // their toggles and the colours they leave in force move onto the first
 // kept byte, so that the kept lines look, and wrap, as before.
 static void KeepCutAttributes(ViewState* vs, int cut) {
-    int from = cut;
-    while (from > 0 && vs->text[from - 1] != '\n') from--;
+    int from = LogicalLineStart(vs->text, cut);
     if (from == cut) return;
     const unsigned char kToggles = kAttrBold | kAttrUnderline | kAttrItalic | kAttrReverse;
     unsigned char toggles = 0;
     int fg = -1, bg = -1;  // -1: unchanged, -2: the defaults, else a palette index
     // Character starts only, as everywhere: a code on a trail byte does nothing.
-    for (int i = from; i <= cut; i += i < cut ? CharBytes(vs->text, i) : 1) {
+    for (int i = from; i <= cut; i += i < cut ? CharBytes(vs, i) : 1) {
         unsigned char flags = vs->attrFlags[i], colors = vs->attrColors[i];
         toggles ^= flags & kToggles;
         if (flags & kAttrReset) fg = bg = -2;
@@ -203,101 +204,6 @@ static bool GrowByteBuffers(ViewState* vs, int capacity) {
     return true;
 }
 
-// Copies `in` to the end of the text, turning in-band codes into attribute
-// bits at the write position; returns the line feeds copied.
-static int CopyWithCodes(ViewState* vs, const unsigned char* in) {
-    char* text = vs->text;
-    unsigned char* flags = vs->attrFlags;
-    unsigned char* colors = vs->attrColors;
-    int w = vs->length;
-    int lineFeeds = 0;
-    int colorInForce = -1;  // colour byte a hot region returns to; -1: the defaults
-    bool reverseOn = false, underlineOn = false, inHot = false, plain = false;
-
-    while (*in) {
-        unsigned char b = *in;
-        if (b == kCodeBold || b == kCodeItalic || b == kCodeReverse) {
-            if (b == kCodeReverse) reverseOn = !reverseOn;
-            flags[w] ^= b == kCodeBold ? kAttrBold : b == kCodeItalic ? kAttrItalic : kAttrReverse;
-            in++;
-            continue;
-        }
-        if (b == kCodeUnderline) {
-            underlineOn = !underlineOn;
-            in++;
-            if (!inHot || plain) {
-                flags[w] ^= kAttrUnderline;
-                continue;
-            }
-            // Inside a styled hot region the byte after the code is plain text.
-            if (!*in) break;
-            b = *in;
-        } else if (b == kCodeColor) {
-            in = reinterpret_cast<const unsigned char*>(
-                ParseColorCommand(reinterpret_cast<const char*>(in + 1), &flags[w], &colors[w]));
-            if (flags[w] & kAttrReset) {
-                if (inHot && !plain && !reverseOn) {
-                    flags[w] |= kAttrFore;  // the hot colour stays in force
-                    colors[w] = kHotColorIndex;
-                }
-                colorInForce = -1;
-            } else {
-                colorInForce = colors[w];
-            }
-            continue;
-        } else if (b == kCodeHot && !inHot && in[1] == kCodeHot) {
-            in++;  // a doubled marker stands for one literal 0xFF byte
-        } else if (b == kCodeHot && !inHot) {
-            inHot = true;
-            in++;
-            plain = *in == kCodeColor;
-            if (plain) {
-                in++;
-            } else {
-                if (!underlineOn) flags[w] ^= kAttrUnderline;
-                if (!reverseOn) {
-                    flags[w] |= kAttrFore;
-                    colors[w] = kHotColorIndex;
-                }
-            }
-            continue;
-        } else if (b == kCodeHot) {
-            inHot = false;
-            in++;
-            if (!plain) {
-                if (!underlineOn) flags[w] |= kAttrUnderline;
-                if (!reverseOn) {
-                    if (colorInForce < 0) {
-                        flags[w] |= kAttrReset;
-                    } else {
-                        flags[w] |= kAttrFore;
-                        colors[w] = static_cast<unsigned char>(colorInForce);
-                    }
-                }
-            }
-            plain = false;
-            continue;
-        }
-
-        // A text byte.
-        if (inHot) flags[w] |= kAttrHot;
-        if (b == '\r' || b == '\n') {
-            colorInForce = -1;
-            reverseOn = underlineOn = false;
-            lineFeeds += b == '\n';
-        }
-        text[w++] = static_cast<char>(b);
-        if (IsDoubleBytePair(b, in[1])) {
-            text[w++] = static_cast<char>(in[1]);
-            in++;
-        }
-        in++;
-    }
-    text[w] = 0;
-    vs->length = w;
-    return lineFeeds;
-}
-
 // New capacity for `needed` bytes: at least half as much again as now, so
 // that growing costs the same per byte at 100 MB of text as at 1 MB.
 static long long GrownCapacity(long long current, long long needed) {
@@ -352,14 +258,16 @@ int AppendText(HWND hwnd, ViewState* vs, const char* in) {
     }
 
     const int writeAt = vs->length;
-    vs->logicalLineCount += CopyWithCodes(vs, reinterpret_cast<const unsigned char*>(in));
+    CodedTextTarget target = {vs->text, vs->attrFlags, vs->attrColors, vs->length};
+    vs->logicalLineCount += ReadCodedText(reinterpret_cast<const unsigned char*>(in), &target, &vs->leadBytes);
+    vs->length = target.length;
 
     int relaid = vs->lineCount - 1;
     // A lead byte that ended the text was measured alone, and wrapped onto a
     // line of its own; with its trail byte now behind it, it may fit the line
     // before after all, so that line is laid out again too.
     if (relaid > 0 && vs->lineStart[relaid] == writeAt - 1 && vs->text[writeAt - 2] != '\n' &&
-        IsDBCSLeadByte(static_cast<BYTE>(vs->text[writeAt - 1]))) {
+        vs->leadBytes.lead[static_cast<BYTE>(vs->text[writeAt - 1])]) {
         relaid--;
         vs->lineCount = relaid + 1;
     }
@@ -407,10 +315,48 @@ static bool BreakLine(ViewState* vs, int count, int next) {
     return true;
 }
 
+// The last character start at or before `q`, walking from `from`, one.
+static int CharStartAtOrBefore(const ViewState* vs, int from, int q) {
+    for (int bytes; from + (bytes = CharBytes(vs, from)) <= q;) from += bytes;
+    return from;
+}
+
+// Places the walker's plain stretch up to `end` (one avgCharWidth per byte,
+// PlainStretchEnd) by arithmetic: the rows the character walk below would
+// make of it, with `count` the bytes of the row being filled. `perRow`
+// bytes fit an empty row. False when the line tables cannot grow.
+static bool PlacePlainStretch(ViewState* vs, LineWalker* w, int end, bool hasPairs, int right, int perRow,
+                              int* count) {
+    const int avg = vs->avgCharWidth;
+    int p = w->next;
+    w->counted += end - p;
+    w->next = end;
+    // A character joins its row while its right edge stays left of `right`:
+    // `fit` bytes from p on, one fewer where that would split a pair.
+    int fit = right > w->nextX ? (right - w->nextX - 1) / avg : 0;
+    bool broke = false;
+    while (end - p > fit) {
+        int q = hasPairs ? CharStartAtOrBefore(vs, p, p + fit) : p + fit;
+        if (!BreakLine(vs, *count + q - p, q)) return false;
+        *count = 0;
+        p = q;
+        fit = perRow;
+        broke = true;
+    }
+    *count += end - p;
+    w->nextX = (broke ? vs->leftMargin : w->nextX) + (end - p) * avg;
+    w->nextColumn = (broke ? 0 : w->nextColumn) + end - p;
+    return true;
+}
+
 int LayoutLines(HWND hwnd, ViewState* vs, int start) {
     RECT rc;
     GetClientRect(hwnd, &rc);
     const int right = rc.right - vs->rightMargin;
+    // Bytes of one average width each that fit an empty row. Below two a
+    // double-byte character may get a row of its own: the walk decides.
+    const int room = right - vs->leftMargin;
+    const int perRow = g_layoutByArithmetic && vs->fixedPitch && room > 0 ? (room - 1) / vs->avgCharWidth : 0;
 
     // A re-layout from a wrapped continuation line starts in the bold state
     // a full layout reaches there.
@@ -418,7 +364,16 @@ int LayoutLines(HWND hwnd, ViewState* vs, int start) {
     StartWalk(&w, vs, start, BoldAt(vs, start), INT_MAX);
     int count = 0;  // counted bytes of the display line being filled
     bool ok = true;
-    while (ok && TakeCharacter(&w)) {
+    while (ok) {
+        if (perRow >= 2 && !w.bold) {
+            bool hasPairs;
+            int end = PlainStretchEnd(vs, w.next, &hasPairs);
+            if (end > w.next) {
+                ok = PlacePlainStretch(vs, &w, end, hasPairs, right, perRow, &count);
+                continue;
+            }
+        }
+        if (!TakeCharacter(&w)) break;
         char c = vs->text[w.pos];
         if (c == '\r') continue;  // no room, not counted
         if (c == '\n') {
@@ -495,6 +450,17 @@ LRESULT OnSetText(HWND hwnd, const char* text) {
     return AppendText(hwnd, vs, text ? text : "");
 }
 
+// Keeps the newest `keep` of the text's lineFeeds + 1 logical lines, as a
+// lowered line limit does. Nothing is repainted here. A view scrolled back
+// keeps showing the text it showed, as far as that is left; at the bottom it
+// stays there.
+static void KeepNewestLines(ViewState* vs, int lineFeeds, int keep) {
+    bool atBottom = AtBottom(vs);
+    int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - keep), false);
+    if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
+    ClampTopLine(vs);
+}
+
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
@@ -502,15 +468,18 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     if (vs->maxLines == 0) return 0;
     int lineFeeds = CountLineFeeds(vs->text, vs->length);
     vs->logicalLineCount = lineFeeds + 1;
-    if (lineFeeds > maxLines) {
-        bool atBottom = AtBottom(vs);
-        int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - maxLines), false);
-        // Nothing is repainted here. A view scrolled back keeps showing the
-        // text it showed, as far as that is left; at the bottom it stays there.
-        if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
-        ClampTopLine(vs);
-    }
+    if (lineFeeds > maxLines) KeepNewestLines(vs, lineFeeds, maxLines);
     return 0;
+}
+
+LRESULT OnTrimLines(HWND hwnd, int keep) {
+    ViewState* vs = GetViewState(hwnd);
+    // A tenth of slack: a host that trims after every entry cuts once per
+    // keep / 10 lines, not at every line.
+    if (!vs || keep <= 0 || vs->logicalLineCount - keep <= keep / 10) return 0;
+    int before = vs->logicalLineCount;
+    KeepNewestLines(vs, before - 1, keep);
+    return before - vs->logicalLineCount;
 }
 
 // A full layout in the present line tables after a change of what a line

@@ -25,7 +25,12 @@ void LayOutAll(HWND hwnd, ViewState* vs);
 LRESULT OnAppendText(HWND hwnd, const char* text);
 LRESULT OnSetText(HWND hwnd, const char* text);
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines);
+LRESULT OnTrimLines(HWND hwnd, int keep);
 LRESULT OnSize(HWND hwnd);
+
+// LayoutLines places plain stretches by arithmetic (true, the default) or,
+// for tests to compare with, takes every character with the line walker.
+extern bool g_layoutByArithmetic;
 
 // Bytes walked by LayoutLines since the process started: a figure for tests
 // and benchmarks (an append re-measures only the last display line and the

@@ -14,15 +14,6 @@ static bool KeyHeld(int key) {
     return GetKeyState(key) < 0;
 }
 
-// The start of the logical line at the caret: just after the nearest CR or
-// LF before it (stepping back over the line break the caret stands on).
-static int LogicalLineStart(const ViewState* vs, int pos) {
-    while (pos > 0 && IsLineBreak(vs->text[pos])) pos--;
-    while (pos > 0 && !IsLineBreak(vs->text[pos])) pos--;
-    if (pos > 0) pos++;
-    return pos;
-}
-
 // Left: the start of the character before the caret, found by walking its
 // display line (a trail byte is never a place to stop). Returns the line the
 // caret ends on, -1 when it was at the start of the text.
@@ -47,7 +38,7 @@ static int MoveLeft(ViewState* vs, int line) {
 // to the start of the next one, except in front of a CR, where it stops once.
 static int MoveRight(ViewState* vs, int line) {
     if (vs->text[vs->caret] == 0) return line;
-    vs->caret += CharBytes(vs->text, vs->caret);
+    vs->caret += CharBytes(vs, vs->caret);
     char at = vs->text[vs->caret];
     if (vs->caret - vs->lineStart[line] >= vs->lineLength[line] && at != 0 && at != '\r') {
         line++;
@@ -76,7 +67,7 @@ void RepaintSelectionChange(HWND hwnd, ViewState* vs, int oldCaret, int oldAncho
 // rows the caret and selection left and reached. A target outside the text
 // (Left at the start, Up on the first line, Down on the last) moves the view
 // to its top or bottom, with the picture kept in step.
-static void BringIntoView(HWND hwnd, ViewState* vs, int target, int oldCaret, int oldAnchor) {
+void BringIntoView(HWND hwnd, ViewState* vs, int target, int oldCaret, int oldAnchor) {
     int visible = VisibleRows(hwnd, vs);
     if (target < vs->topLine)
         MoveView(hwnd, vs, target < 0 ? 0 : target);
@@ -162,7 +153,7 @@ LRESULT OnKeyDown(HWND hwnd, WPARAM key) {
             if (ctrl)
                 MoveAndRepaint(hwnd, vs, 0, 0);
             else
-                MoveAndRepaint(hwnd, vs, LogicalLineStart(vs, vs->caret), -1);
+                MoveAndRepaint(hwnd, vs, LogicalLineStart(vs->text, vs->caret, true), -1);
             break;
         case VK_LEFT:
         case VK_UP:

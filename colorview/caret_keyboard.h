@@ -16,3 +16,7 @@ LRESULT OnScrollCaret(HWND hwnd);
 // of an old selection that changed and those from the old to the new caret
 // are repainted before it returns.
 void RepaintSelectionChange(HWND hwnd, ViewState* vs, int oldCaret, int oldAnchor);
+
+// After a caret move by keys: brings display line `target` (the caret's)
+// into view by moving the picture, then repaints as RepaintSelectionChange.
+void BringIntoView(HWND hwnd, ViewState* vs, int target, int oldCaret, int oldAnchor);

@@ -20,6 +20,28 @@ enum : UINT {
     CVM_RECALCFONT = 0x8132,      // re-measures the font and re-lays out the text
     CVM_SETHOTCURSOR = 0x8133,    // lParam: cursor over hot text (not owned by the view)
     CVM_SETSCROLLLOCK = 0x8134,   // wParam: non-zero holds the view while text arrives
+    CVM_TRIMLINES = 0x8135,       // wParam: N > 0; beyond N + N/10 logical lines, keeps the
+                                  // newest N; returns the logical lines removed
+    CVM_FIND = 0x8136,            // wParam: CVFIND_* options, lParam: the text to find;
+                                  // returns CVFIND_FOUND | CVFIND_WRAPPED, or 0
+};
+
+// CVM_FIND selects the next match of a NUL-terminated text in the system's
+// code page, as Shift and the arrow keys would select it, and brings it
+// into view. Forward: the first match that starts at or after the end of
+// the selection, selected with the caret at its end. Backward: the last
+// match that starts before the start of the selection, the caret at its
+// start. Reaching the end (or the start) it wraps around once. A match
+// never starts inside a double-byte character; without CVFIND_MATCHCASE
+// ASCII letters match either case. Mask mode plays no part: the real text
+// is searched. An empty text finds nothing.
+enum : WPARAM {
+    CVFIND_BACKWARD = 0x1,
+    CVFIND_MATCHCASE = 0x2,
+};
+enum : LRESULT {
+    CVFIND_FOUND = 0x1,
+    CVFIND_WRAPPED = 0x2,  // found only after wrapping around
 };
 
 // Notifications (sent to the parent); lParam is the text from the clicked

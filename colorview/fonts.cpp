@@ -29,19 +29,38 @@ void UseFont(ViewState* vs, int bold, int underline, int italic) {
 void ReleaseFonts(ViewState* vs) {
     if (vs->selectedFont >= 0) SelectObject(vs->memDC, vs->originalFont);
     vs->selectedFont = -1;
+    vs->byteWidthsMeasured[0] = vs->byteWidthsMeasured[1] = 0;
     for (HFONT& font : vs->fonts) {
         if (font) DeleteObject(font);
         font = nullptr;
     }
 }
 
-int RunWidth(ViewState* vs, int pos, int n, int bold) {
-    if (n <= 0) return 0;
-    if (vs->fixedPitch && !bold) return n * vs->avgCharWidth;
+int MeasuredWidth(ViewState* vs, int pos, int n, int bold) {
     UseFont(vs, bold, 0, 0);
     SIZE size = {};
-    GetTextExtentPoint32A(vs->memDC, vs->text + pos, n, &size);
-    return size.cx;
+    if (n > 1) {
+        GetTextExtentPoint32A(vs->memDC, vs->text + pos, n, &size);
+        return size.cx;
+    }
+    const int variant = bold ? 1 : 0;
+    if (vs->selectedFont != variant) {
+        // Out of handles the variant could not be made: measure with what
+        // is selected, and keep no table of the wrong font.
+        GetTextExtentPoint32A(vs->memDC, vs->text + pos, 1, &size);
+        return size.cx;
+    }
+    if (!vs->byteWidthsMeasured[variant]) {
+        // Each byte exactly as a one-byte extent measures it, lead bytes alone included.
+        for (int b = 0; b < 256; b++) {
+            char c = static_cast<char>(b);
+            size.cx = 0;
+            GetTextExtentPoint32A(vs->memDC, &c, 1, &size);
+            vs->byteWidths[variant][b] = size.cx;
+        }
+        vs->byteWidthsMeasured[variant] = 1;
+    }
+    return vs->byteWidths[variant][static_cast<unsigned char>(vs->text[pos])];
 }
 
 // A 32-bit top-down DIB section of at least one pixel: drawing into it never

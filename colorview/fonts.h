@@ -18,11 +18,19 @@ void UseFont(ViewState* vs, int bold, int underline, int italic);
 // Puts memDC's original font back and deletes every kept variant.
 void ReleaseFonts(ViewState* vs);
 
+// The extent of `n` bytes at offset `pos` in the bold (or regular) variant;
+// a single byte's comes from the variant's table of byte widths.
+int MeasuredWidth(ViewState* vs, int pos, int n, int bold);
+
 // Pixel width of `n` bytes at offset `pos`: n average widths for non-bold
 // text in a fixed-pitch font, else the extent measured with the bold (or
 // regular) variant. Layout, painting, caret placement and hit testing all
 // measure with this, through the line walker.
-int RunWidth(ViewState* vs, int pos, int n, int bold);
+inline int RunWidth(ViewState* vs, int pos, int n, int bold) {
+    if (n <= 0) return 0;
+    if (vs->fixedPitch && !bold) return n * vs->avgCharWidth;
+    return MeasuredWidth(vs, pos, n, bold);
+}
 
 // The back buffer: a memory DC with a client-sized DIB section.
 bool CreateBackBuffer(HWND hwnd, ViewState* vs);

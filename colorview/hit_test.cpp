@@ -7,9 +7,7 @@
 #include "colorview/line_walker.h"
 
 int PositionFromPoint(HWND, ViewState* vs, int x, int y) {
-    // Truncation toward zero: a point less than one row above the client
-    // area still hits topLine.
-    int target = y / vs->lineHeight + vs->topLine;
+    int target = LineAtY(vs, y);
     if (target < 0) return 0;
     if (target >= vs->lineCount) return vs->length;
 

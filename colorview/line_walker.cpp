@@ -1,10 +1,8 @@
 // The character walk shared by layout, painting, hit testing and the caret.
 #include "colorview/line_walker.h"
 
-#include <climits>
-
-#include "colorview/color_codes.h"
-#include "colorview/fonts.h"
+#include <cstdint>
+#include <cstring>
 
 void StartWalk(LineWalker* w, ViewState* vs, int pos, int bold, int limit) {
     w->vs = vs;
@@ -21,38 +19,26 @@ void StartLineWalk(LineWalker* w, ViewState* vs, int line, int bold) {
     StartWalk(w, vs, vs->lineStart[line], bold, vs->lineLength[line]);
 }
 
-bool TakeCharacter(LineWalker* w) {
-    ViewState* vs = w->vs;
-    w->pos = w->next;
-    w->x = w->nextX;
-    w->column = w->nextColumn;
-    w->bytes = w->width = 0;
-    const char c = vs->text[w->pos];
-    if (w->counted >= w->limit || c == 0) return false;
-
-    // Attributes count at character starts only: a bold code that landed on
-    // a trail byte lies inside its character and switches nothing.
-    if (vs->attrFlags[w->pos] & kAttrBold) w->bold = !w->bold;
-    if (c == '\r' || c == '\n') {
-        w->bytes = 1;  // no room, not counted
-    } else if (c == '\t') {
-        int columns = vs->tabWidth - w->column % vs->tabWidth;
-        w->bytes = 1;
-        w->width = columns * vs->avgCharWidth;
-        w->nextColumn = w->column + columns;
-    } else {
-        w->bytes = CharBytes(vs->text, w->pos);
-        w->width = RunWidth(vs, w->pos, w->bytes, w->bold);
-        w->nextColumn = w->column + w->bytes;
+int PlainStretchEnd(const ViewState* vs, int pos, bool* hasPairs) {
+    // Eight bytes at a time while they are printable ASCII without a bold
+    // toggle (no code page has a lead byte below 0x80; the test has false
+    // alarms only next to a byte that fails it); character by character from
+    // the first byte that fails. The NUL at `length` ends every stretch.
+    const uint64_t ones = 0x0101010101010101ull, highs = ones * 0x80;
+    *hasPairs = false;
+    for (;;) {
+        for (; pos + 8 <= vs->length; pos += 8) {
+            uint64_t bytes, flags;
+            memcpy(&bytes, vs->text + pos, 8);
+            memcpy(&flags, vs->attrFlags + pos, 8);
+            if ((((bytes - ones * 0x20) | bytes) & highs) || (flags & ones * kAttrBold)) break;
+        }
+        for (const int stop = pos + 8; pos < stop;) {
+            const char c = vs->text[pos];
+            if (c == 0 || c == '\t' || c == '\r' || c == '\n' || (vs->attrFlags[pos] & kAttrBold)) return pos;
+            const int bytes = CharBytes(vs, pos);
+            *hasPairs |= bytes == 2;
+            pos += bytes;
+        }
     }
-    if (c != '\r' && c != '\n') w->counted += w->bytes;
-    w->next = w->pos + w->bytes;
-    w->nextX = w->x + w->width;
-    if (c == '\n') {
-        // The logical line ends: the next character starts a row in plain.
-        w->nextX = vs->leftMargin;
-        w->nextColumn = 0;
-        w->bold = 0;
-    }
-    return true;
 }

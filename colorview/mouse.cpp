@@ -59,9 +59,7 @@ LRESULT OnMouseSelect(HWND hwnd, UINT msg, WPARAM keys, LPARAM point) {
     }
     SetFocus(hwnd);
     CatchUpScreen(hwnd, vs);
-    // Truncation toward zero: a pointer less than a row above the view still
-    // counts as the top row.
-    int line = y / vs->lineHeight + vs->topLine;
+    int line = LineAtY(vs, y);
     vs->caret = PositionFromPoint(hwnd, vs, x, y);
     AutoScroll(hwnd, vs, line);
     // Only the press moves the anchor; moves and the release drag the caret.

@@ -210,12 +210,12 @@ LRESULT OnPaint(HWND hwnd) {
     InitRunState(&ds, vs);
     ApplyColors(dc, &ds);
 
-    int first = ps.rcPaint.top / vs->lineHeight + vs->topLine;
+    int first = LineAtY(vs, ps.rcPaint.top);
     if (first >= vs->lineCount) first = vs->lineCount - 1;
     // Lines above the top are drawn at negative y, outside the bitmap, only
     // to carry the state through the logical line.
     first = FirstLineOfLogicalLine(vs, first);
-    int end = vs->topLine + ps.rcPaint.bottom / vs->lineHeight + 1;
+    int end = LineAtY(vs, ps.rcPaint.bottom) + 1;
     for (int line = first; line < vs->lineCount && line < end; line++) {
         if (line == caretLine) {
             PlaceCaret(vs, line, &ds);

@@ -5,6 +5,7 @@
 #include "colorview/caret_keyboard.h"
 #include "colorview/clipboard.h"
 #include "colorview/edit_queries.h"
+#include "colorview/find.h"
 #include "colorview/fonts.h"
 #include "colorview/mouse.h"
 #include "colorview/paint.h"
@@ -38,6 +39,8 @@ static LRESULT OnCreate(HWND hwnd) {
     vs->length = 0;
     vs->caret = vs->anchor = 0;
     vs->dirtyLine = 0x7FFFFFFF;
+    // The code page is the process's: its lead bytes are read once, not per character.
+    for (int b = 0; b < 256; b++) vs->leadBytes.lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) ? 1 : 0;
 
     if (!CreateBackBuffer(hwnd, vs)) {
         FreeViewState(vs);
@@ -160,6 +163,10 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnSetHotCursor(hwnd, reinterpret_cast<HCURSOR>(lParam));
         case CVM_SETSCROLLLOCK:
             return OnSetScrollLock(hwnd, wParam);
+        case CVM_TRIMLINES:
+            return OnTrimLines(hwnd, static_cast<int>(wParam));
+        case CVM_FIND:
+            return OnFind(hwnd, wParam, reinterpret_cast<const char*>(lParam));
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }

@@ -32,16 +32,19 @@ void ViewFree(void* block) {
     if (block) LocalFree(block);
 }
 
+int LogicalLineStart(const char* text, int pos, bool crEnds) {
+    while (pos > 0 && text[pos - 1] != '\n' && !(crEnds && text[pos - 1] == '\r')) pos--;
+    return pos;
+}
+
 int FirstLineOfLogicalLine(const ViewState* vs, int line) {
-    while (line > 0 && vs->text[vs->lineStart[line] - 1] != '\n') line--;
-    return line;
+    return LineFromOffset(vs, LogicalLineStart(vs->text, vs->lineStart[line]));
 }
 
 int BoldAt(const ViewState* vs, int pos) {
-    int start = pos;
-    while (start > 0 && vs->text[start - 1] != '\n') start--;
     int bold = 0;
-    for (int i = start; i < pos; i += CharBytes(vs->text, i)) bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
+    for (int i = LogicalLineStart(vs->text, pos); i < pos; i += CharBytes(vs, i))
+        bold ^= (vs->attrFlags[i] & kAttrBold) != 0;
     return bold;
 }
 

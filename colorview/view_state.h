@@ -1,12 +1,13 @@
 // The per-window record of the colour text view and the helpers every unit of
 // the view stands on. Positions are byte offsets into `text` in the system's
-// ANSI (possibly double-byte) code page; a lead byte followed by a non-NUL
-// byte is one character and is never split.
+// ANSI (possibly double-byte) code page; a double-byte character (the rule
+// is in lead_bytes.h) is never split.
 #pragma once
 
 #include <windows.h>
 
 #include "colorview/colorview.h"
+#include "colorview/lead_bytes.h"
 
 enum { kFontVariants = 8 };  // bold | underline << 1 | italic << 2
 
@@ -48,12 +49,18 @@ struct ViewState {
     HBRUSH backBrush;   // solid brush of backColor
     HCURSOR hotCursor;  // not owned by the view
     int dragging;
+    LeadBytes leadBytes;  // the system code page's lead bytes, read at creation
 
     // Fonts live from one font change to the next (making one is costly,
     // under Wine especially): each style variant is made on first use.
     HFONT fonts[kFontVariants];
     HGDIOBJ originalFont;  // what memDC held when it was made
     int selectedFont;      // variant selected in memDC, -1 for the original
+    // Widths of single-byte characters in the regular and the bold variant,
+    // measured once per font (a text extent per character is a call into
+    // the graphics system, and layout measures every character).
+    int byteWidths[2][256];
+    int byteWidthsMeasured[2];
 
     // While text streams in, the screen and the scroll bar may lag the
     // record by one batch (scroll.h): what the screen shows and what is stale.
@@ -91,16 +98,10 @@ inline ViewState* GetViewState(HWND hwnd) {
     return reinterpret_cast<ViewState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
-// True when `lead` and `next` form one double-byte character. A line break
-// never serves as a trail byte: text from the network in another encoding
-// often ends a line on a lead byte, and its line break must stay one.
-inline bool IsDoubleBytePair(unsigned char lead, unsigned char next) {
-    return IsDBCSLeadByte(lead) && next != 0 && next != '\r' && next != '\n';
-}
-
-// Bytes of the character at offset `pos`: 2 for a double-byte pair, else 1.
-inline int CharBytes(const char* text, int pos) {
-    return IsDoubleBytePair(static_cast<BYTE>(text[pos]), static_cast<BYTE>(text[pos + 1])) ? 2 : 1;
+// Bytes of the character at offset `pos`: 2 for a double-byte pair, else 1
+// (the rule is in lead_bytes.h).
+inline int CharBytes(const ViewState* vs, int pos) {
+    return CharBytesIn(&vs->leadBytes, vs->text, pos);
 }
 
 inline bool IsLineBreak(char c) {
@@ -110,8 +111,23 @@ inline bool IsLineBreak(char c) {
 // The display line holding offset `pos`: the last line starting at or before it.
 int LineFromOffset(const ViewState* vs, int pos);
 
+// The start of the logical line holding offset `pos`: just after the nearest
+// line feed before it, or 0; a style switched on in a logical line lasts to
+// its end, so the state at a position is read from there. With `crEnds` a
+// carriage return before `pos` ends a line too: Home stops after a lone CR
+// as End stops in front of one. (A line break is never the trail byte of a
+// pair, so the bytes can be read backwards.)
+int LogicalLineStart(const char* text, int pos, bool crEnds = false);
+
 // The first display line of the logical line that holds display line `line`.
 int FirstLineOfLogicalLine(const ViewState* vs, int line);
+
+// The display line drawn at client y: whole rows from topLine down. The
+// division truncates toward zero, so a y less than a row above the client
+// area still gives topLine.
+inline int LineAtY(const ViewState* vs, int y) {
+    return y / vs->lineHeight + vs->topLine;
+}
 
 // Bold state in force at offset `pos`: the bold toggles of the characters
 // from the start of its logical line. Attributes are read at character

@@ -1,12 +1,8 @@
-// The entry ring. A record is an 8-byte header (length, kind) and the bytes,
-// padded to 8. A record that would cross the end of the ring is preceded by
-// a skip record to the end, and the record starts at the front. When the
-// ring is empty, the producer moves both ends to the front before it writes:
-// a queue that keeps up then touches only its first pages, and the working
-// set stays small however large the bound. That is the only time the
-// producer writes `tail`; the consumer, with nothing to read, never writes
-// it then, and reads `head` before `tail`, so it sees either the old empty
-// ring or the new record whole.
+// The entry queue. A record is an 8-byte header (length, kind) and the
+// bytes, padded to 8. A record is placed in the producer's chunk only when a
+// header still fits behind it, so that a full chunk can always end in a jump
+// record naming the next chunk. The consumer follows the jump and hands the
+// chunk it leaves back to the producer through a small ring of chunk numbers.
 #include "syslog/entry_queue.h"
 
 #include <cstdlib>
@@ -14,10 +10,10 @@
 
 namespace {
 
-enum : uint32_t { kRecordEntry = 0, kRecordSkip = 1 };
+enum : uint32_t { kRecordEntry = 0, kRecordJump = 1 };
 
 struct RecordHeader {
-    uint32_t length;
+    uint32_t length;  // of a jump: the next chunk
     uint32_t kind;
 };
 static_assert(sizeof(RecordHeader) == kEntryRecordHeader, "record header size");
@@ -26,40 +22,87 @@ size_t RecordSize(size_t length) {
     return kEntryRecordHeader + ((length + 7) & ~static_cast<size_t>(7));
 }
 
-void WriteHeader(EntryQueue* queue, size_t at, uint32_t length, uint32_t kind) {
-    RecordHeader header = {length, kind};
-    memcpy(queue->ring + at, &header, sizeof header);
+char* ChunkAt(const EntryQueue* queue, uint32_t chunk, size_t at) {
+    return queue->pool + static_cast<size_t>(chunk) * queue->chunkBytes + at;
 }
 
-RecordHeader ReadHeader(const EntryQueue* queue, size_t at) {
+void WriteHeader(char* at, uint32_t length, uint32_t kind) {
+    RecordHeader header = {length, kind};
+    memcpy(at, &header, sizeof header);
+}
+
+RecordHeader ReadHeader(const char* at) {
     RecordHeader header;
-    memcpy(&header, queue->ring + at, sizeof header);
+    memcpy(&header, at, sizeof header);
     return header;
+}
+
+// Producer: the chunks the consumer has finished, onto the free stack in the
+// order they came back, so that the one freed last is used first.
+void TakeBackChunks(EntryQueue* queue) {
+    uint32_t out = queue->returnedOut.load(std::memory_order_relaxed);
+    uint32_t in = queue->returnedIn.load(std::memory_order_acquire);
+    for (; out != in; ++out)
+        queue->freeChunks[queue->freeCount++] = queue->returned[out % (queue->chunkCount + 1)];
+    queue->returnedOut.store(out, std::memory_order_release);
+}
+
+// Consumer: a chunk it has finished goes back to the producer.
+void ReturnChunk(EntryQueue* queue, uint32_t chunk) {
+    uint32_t in = queue->returnedIn.load(std::memory_order_relaxed);
+    queue->returned[in % (queue->chunkCount + 1)] = chunk;
+    queue->returnedIn.store(in + 1, std::memory_order_release);
 }
 
 }  // namespace
 
-bool OpenEntryQueue(EntryQueue* queue, size_t capacity) {
-    capacity &= ~static_cast<size_t>(7);
-    queue->ring = capacity >= 64 ? static_cast<char*>(malloc(capacity)) : nullptr;
-    queue->capacity = queue->ring ? capacity : 0;
-    queue->head.store(0);
-    queue->tail.store(0);
+bool OpenEntryQueue(EntryQueue* queue, size_t capacity, size_t chunkBytes) {
+    chunkBytes &= ~static_cast<size_t>(7);
+    size_t chunks = chunkBytes >= 64 ? capacity / chunkBytes : 0;
+    if (chunks > 0xFFFFFFu) chunks = 0xFFFFFFu;
+    queue->chunkBytes = chunkBytes;
+    queue->chunkCount = static_cast<uint32_t>(chunks);
+    queue->capacity = chunks * chunkBytes;
+    // Untouched pages of the pool cost no memory: only chunks in use do.
+    queue->pool = chunks >= 2 ? static_cast<char*>(malloc(queue->capacity)) : nullptr;
+    queue->freeChunks = static_cast<uint32_t*>(malloc((chunks + 1) * sizeof(uint32_t)));
+    queue->returned = static_cast<uint32_t*>(malloc((chunks + 1) * sizeof(uint32_t)));
+    queue->writeChunk = queue->readChunk = 0;
+    queue->writeAt = queue->readAt = 0;
+    queue->freeCount = 0;
+    // Chunk 0 first, then 1, 2 and on: the stack's top is the next to use.
+    for (uint32_t chunk = queue->chunkCount; chunk-- > 1;) {
+        if (queue->freeChunks) queue->freeChunks[queue->freeCount++] = chunk;
+    }
+    queue->returnedIn.store(0);
+    queue->returnedOut.store(0);
+    queue->pushed.store(0);
+    queue->popped.store(0);
+    queue->pushedBytes.store(0);
+    queue->poppedBytes.store(0);
     queue->dropping = false;
     queue->dropped = 0;
-    return queue->ring != nullptr;
+    if (!queue->pool || !queue->freeChunks || !queue->returned) {
+        CloseEntryQueue(queue);
+        return false;
+    }
+    return true;
 }
 
 void CloseEntryQueue(EntryQueue* queue) {
-    free(queue->ring);
-    queue->ring = nullptr;
+    free(queue->pool);
+    free(queue->freeChunks);
+    free(queue->returned);
+    queue->pool = nullptr;
+    queue->freeChunks = queue->returned = nullptr;
+    queue->chunkCount = 0;
     queue->capacity = 0;
 }
 
 size_t QueuedBytes(const EntryQueue* queue) {
-    uint64_t tail = queue->tail.load(std::memory_order_acquire);
-    uint64_t head = queue->head.load(std::memory_order_acquire);
-    return head > tail ? static_cast<size_t>(head - tail) : 0;  // equal ends may be moving to the front
+    uint64_t popped = queue->poppedBytes.load(std::memory_order_acquire);
+    uint64_t pushed = queue->pushedBytes.load(std::memory_order_acquire);
+    return pushed > popped ? static_cast<size_t>(pushed - popped) : 0;
 }
 
 uint64_t TakeDropCount(EntryQueue* queue) {
@@ -72,66 +115,59 @@ uint64_t TakeDropCount(EntryQueue* queue) {
 
 bool PushEntry(EntryQueue* queue, const char* bytes, size_t length) {
     size_t need = RecordSize(length);
-    if (queue->dropping || queue->ring == nullptr || length > UINT32_MAX || need > queue->capacity) {
-        queue->dropping = queue->ring != nullptr;
+    bool fits =
+        queue->pool != nullptr && length <= UINT32_MAX && need + kEntryRecordHeader <= queue->chunkBytes;
+    if (!queue->dropping && fits && queue->writeAt + need + kEntryRecordHeader > queue->chunkBytes) {
+        // The chunk is full: on to a free one, if there is one.
+        TakeBackChunks(queue);
+        if (queue->freeCount > 0) {
+            uint32_t next = queue->freeChunks[--queue->freeCount];
+            WriteHeader(ChunkAt(queue, queue->writeChunk, queue->writeAt), next, kRecordJump);
+            queue->writeChunk = next;
+            queue->writeAt = 0;
+        } else {
+            fits = false;
+        }
+    }
+    if (queue->dropping || !fits) {
+        queue->dropping = queue->pool != nullptr;
         ++queue->dropped;
         return false;
     }
-    uint64_t head = queue->head.load(std::memory_order_relaxed);
-    uint64_t used = head - queue->tail.load(std::memory_order_acquire);
-    size_t at = static_cast<size_t>(head % queue->capacity);
-    size_t toEnd = queue->capacity - at;  // a multiple of 8, so a header always fits
-    if (used == 0 && at != 0) {
-        // Empty: both ends to the front. The record is written before the
-        // consumer can see the new tail.
-        uint64_t front = head + toEnd;
-        WriteHeader(queue, 0, static_cast<uint32_t>(length), kRecordEntry);
-        memcpy(queue->ring + kEntryRecordHeader, bytes, length);
-        queue->tail.store(front, std::memory_order_release);
-        queue->head.store(front + need, std::memory_order_release);
-        return true;
-    }
-    // Skip to the front when the record would cross the end.
-    bool skip = need > toEnd;
-    if (used + (skip ? toEnd : 0) + need > queue->capacity) {
-        queue->dropping = true;
-        ++queue->dropped;
-        return false;
-    }
-    if (skip) {
-        WriteHeader(queue, at, 0, kRecordSkip);
-        head += toEnd;
-        at = 0;
-    }
-    WriteHeader(queue, at, static_cast<uint32_t>(length), kRecordEntry);
-    memcpy(queue->ring + at + kEntryRecordHeader, bytes, length);
-    // The record is whole before the consumer can see it.
-    queue->head.store(head + need, std::memory_order_release);
+    char* at = ChunkAt(queue, queue->writeChunk, queue->writeAt);
+    WriteHeader(at, static_cast<uint32_t>(length), kRecordEntry);
+    memcpy(at + kEntryRecordHeader, bytes, length);
+    queue->writeAt += need;
+    queue->pushedBytes.fetch_add(need, std::memory_order_relaxed);
+    // The record (and a jump before it) is whole before the consumer can see it.
+    queue->pushed.fetch_add(1, std::memory_order_release);
     return true;
 }
 
 const char* PeekEntry(EntryQueue* queue, size_t* length) {
+    if (queue->pool == nullptr ||
+        queue->popped.load(std::memory_order_relaxed) == queue->pushed.load(std::memory_order_acquire))
+        return nullptr;
     for (;;) {
-        uint64_t head = queue->head.load(std::memory_order_acquire);
-        uint64_t tail = queue->tail.load(std::memory_order_acquire);
-        // A tail past the head: the producer is moving both ends to the
-        // front, and it posts a wake-up once the record is in.
-        if (tail >= head) return nullptr;
-        size_t at = static_cast<size_t>(tail % queue->capacity);
-        RecordHeader header = ReadHeader(queue, at);
-        if (header.kind == kRecordSkip) {
-            queue->tail.store(tail + (queue->capacity - at), std::memory_order_release);
+        const char* at = ChunkAt(queue, queue->readChunk, queue->readAt);
+        RecordHeader header = ReadHeader(at);
+        if (header.kind == kRecordJump) {
+            ReturnChunk(queue, queue->readChunk);
+            queue->readChunk = header.length;
+            queue->readAt = 0;
             continue;
         }
         *length = header.length;
-        return queue->ring + at + kEntryRecordHeader;
+        return at + kEntryRecordHeader;
     }
 }
 
 void PopEntry(EntryQueue* queue) {
     size_t length = 0;
     if (PeekEntry(queue, &length) == nullptr) return;
-    uint64_t tail = queue->tail.load(std::memory_order_relaxed);
-    // Done with the record: the producer may overwrite it from now on.
-    queue->tail.store(tail + RecordSize(length), std::memory_order_release);
+    size_t size = RecordSize(length);
+    queue->readAt += size;
+    queue->poppedBytes.fetch_add(size, std::memory_order_relaxed);
+    // Done with the record: it counts as read from now on.
+    queue->popped.fetch_add(1, std::memory_order_release);
 }

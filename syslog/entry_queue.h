@@ -1,38 +1,71 @@
 // The hand-over from the reception thread to the window thread: a bounded
-// ring of entry texts, made once, into which producers copy and from which
+// queue of entry texts, made once, into which producers copy and from which
 // the window thread reads in place. This is the one place where the two
 // threads meet. Producers are serialised by their caller (one lock that the
 // window thread never takes), so a stalled window thread can never hold up
 // reception; the consumer side is lock-free.
 //
+// The memory is a pool of equal chunks. Records follow each other in a
+// chunk; a full chunk is followed by a free one, and the consumer hands
+// each chunk it has read back to the producer, who takes the chunk freed
+// last first. So a queue that keeps (nearly) up touches a few chunks only,
+// however large the bound, and the whole bound is there for a burst.
+//
 // When an entry does not fit, it is dropped and counted, and every entry
-// after it too, until the ring is below half its bound: then the caller is
-// told how many were dropped (TakeDropCount), so that it can queue a status
-// line saying so before the next entry. Pure code: no window headers.
+// after it too, until the queue holds less than half its bound: then the
+// caller is told how many were dropped (TakeDropCount), so that it can queue
+// a status line saying so before the next entry. Pure code: no window headers.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
-struct EntryQueue {
-    char* ring;       // `capacity` bytes; records are 8-byte aligned
-    size_t capacity;  // the bound, in bytes, headers and padding included
-    // Byte counts since the start, never wrapping in practice (64 bits): the
-    // producer advances `head` once a record is written whole, the consumer
-    // advances `tail` once it is done with a record. head - tail is in use.
-    std::atomic<uint64_t> head;
-    std::atomic<uint64_t> tail;
-    // Producer side only.
-    bool dropping;     // an entry was dropped and the ring has not yet drained to half
-    uint64_t dropped;  // entries dropped since the last TakeDropCount
+enum : size_t {
+    kEntryRecordHeader = 8,
+    // A chunk holds the largest entry text (about 257 KB) and the marker
+    // that leads to the next chunk.
+    kEntryChunkBytes = 512 * 1024,
 };
 
-enum { kEntryRecordHeader = 8 };
+struct EntryQueue {
+    char* pool;         // chunkCount chunks of chunkBytes
+    size_t chunkBytes;  // a multiple of 8
+    uint32_t chunkCount;
+    size_t capacity;  // the bound: chunkCount * chunkBytes
 
-// Makes the ring; false when memory is short. `capacity` is rounded down to
-// a multiple of 8 and must be at least 64.
-bool OpenEntryQueue(EntryQueue* queue, size_t capacity);
+    // Producer side: where the next record goes, and the free chunks, the
+    // one freed last on top.
+    uint32_t writeChunk;
+    size_t writeAt;
+    uint32_t* freeChunks;
+    uint32_t freeCount;
+    bool dropping;     // an entry was dropped and the queue has not yet drained to half
+    uint64_t dropped;  // entries dropped since the last TakeDropCount
+
+    // Consumer side: where the next record is read.
+    uint32_t readChunk;
+    size_t readAt;
+
+    // Chunks the consumer has read, on their way back to the producer: a
+    // ring of chunkCount + 1 slots, written by the consumer at `returnedIn`
+    // and read by the producer at `returnedOut`.
+    uint32_t* returned;
+    std::atomic<uint32_t> returnedIn;
+    std::atomic<uint32_t> returnedOut;
+
+    // Records and their bytes (headers and padding included), pushed by the
+    // producer and popped by the consumer. A record is visible to the
+    // consumer once `pushed` counts it.
+    std::atomic<uint64_t> pushed;
+    std::atomic<uint64_t> popped;
+    std::atomic<uint64_t> pushedBytes;
+    std::atomic<uint64_t> poppedBytes;
+};
+
+// Makes the pool; false when memory is short. The bound is `capacity` bytes
+// rounded down to whole chunks of `chunkBytes` (at least two chunks).
+bool OpenEntryQueue(EntryQueue* queue, size_t capacity, size_t chunkBytes = kEntryChunkBytes);
 void CloseEntryQueue(EntryQueue* queue);
 
 // Producer: when the queue is dropping and has drained below half its bound,
@@ -48,5 +81,6 @@ bool PushEntry(EntryQueue* queue, const char* bytes, size_t length);
 const char* PeekEntry(EntryQueue* queue, size_t* length);
 void PopEntry(EntryQueue* queue);
 
-// Bytes in use (headers and padding included), as either side last saw them.
+// Bytes the waiting records hold (headers and padding included), as either
+// side last saw them.
 size_t QueuedBytes(const EntryQueue* queue);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "colorview/colorview.h"
+#include "syslog/log_backlog.h"
 #include "syslog/texts.h"
 
 namespace {
@@ -41,6 +42,12 @@ void QueueEntryView(EntrySink* sink, const EntryText* entry) {
     if (PushEntry(&sink->queue, entry->view, entry->viewLength)) WakeWindow(sink);
 }
 
+// The log file's status lines (its writer stopped or resumed) take the same
+// road as every other line.
+void WriteLogStatusLine(void* sink, const char* text) {
+    WriteStatusLine(static_cast<EntrySink*>(sink), text);
+}
+
 }  // namespace
 
 time_t CurrentTime() {
@@ -60,20 +67,24 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
     sink->notifyMessage = notifyMessage;
     sink->wakePending.store(false);
     sink->entries.store(0);
-    sink->log.handle = INVALID_HANDLE_VALUE;
+    sink->log.writer = nullptr;
+    sink->charset.store(kCharsetAuto);
     sink->work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
     sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     bool queued = OpenEntryQueue(&sink->queue, queueBytes);
-    if (!sink->work || !sink->entry || !sink->missedLine || !queued) {
+    // Last: the log file's writer may write status lines through the sink.
+    if (!sink->work || !sink->entry || !sink->missedLine || !queued ||
+        !OpenLogFile(&sink->log, logPath, kLogBacklogBytes, WriteLogStatusLine, sink)) {
         CloseEntrySink(sink);
         return false;
     }
-    OpenLogFile(&sink->log, logPath);
     return true;
 }
 
 void CloseEntrySink(EntrySink* sink) {
+    // First: the log file's writer may write status lines through the sink
+    // until it ends.
     CloseLogFile(&sink->log);
     CloseEntryQueue(&sink->queue);
     free(sink->work);
@@ -85,10 +96,16 @@ void CloseEntrySink(EntrySink* sink) {
     DeleteCriticalSection(&sink->lock);
 }
 
+void SetEntryCharset(EntrySink* sink, CharsetMode charset) {
+    sink->charset.store(charset, std::memory_order_relaxed);
+}
+
 void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,
                  size_t length) {
+    // Nothing else hangs on the choice, so the entry reads it when it starts.
+    CharsetMode charset = static_cast<CharsetMode>(sink->charset.load(std::memory_order_relaxed));
     EnterCriticalSection(&sink->lock);
-    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length);
+    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
     EmitBuilt(sink, sink->entry);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);

@@ -21,7 +21,9 @@ enum : size_t {
 };
 
 struct EntrySink {
-    CRITICAL_SECTION lock;  // the producers' lock; the window thread's FeedView never takes it
+    // The producers' lock, taken before the log file's (log_file.h); the
+    // window thread's FeedView never takes it.
+    CRITICAL_SECTION lock;
     BlockState blocks;
     SyslogMessage* work;    // the parse's scratch record
     EntryText* entry;       // the entry being built
@@ -32,11 +34,15 @@ struct EntrySink {
     UINT notifyMessage;
     std::atomic<bool> wakePending;  // a wake-up is posted and not yet taken
     std::atomic<uint64_t> entries;  // entries written since the start
+    // The character set the view shows message texts in (a CharsetMode):
+    // written by the window thread (the View menu), read for every entry.
+    std::atomic<int> charset;
 };
 
 // Makes the buffers (all of them now: nothing is allocated per entry later)
-// and opens the log file at `logPath`. False when memory is short; a log file
-// that cannot be opened leaves the program without one.
+// and opens the log file at `logPath` (see log_file.h: a file that cannot be
+// opened or written is a stop that status lines report, not an error here).
+// False when memory is short.
 bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage);
 // Closes the log file and frees the buffers; no thread may write any more.
 void CloseEntrySink(EntrySink* sink);
@@ -45,6 +51,9 @@ void CloseEntrySink(EntrySink* sink);
 // system clock alone: the C run-time's time() also looks up the time zone,
 // which under Wine costs a round trip to the server for every datagram.
 time_t CurrentTime();
+
+// The character set for entries built from now on; any thread.
+void SetEntryCharset(EntrySink* sink, CharsetMode charset);
 
 // Builds and writes the entry of a received datagram or frame.
 void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,

@@ -4,6 +4,7 @@
 // each entry lands whole in the file.
 #include "syslog/entry_text.h"
 
+#include <cassert>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -68,6 +69,19 @@ void PutView(EntryText* entry, const char* bytes, size_t n) {
     entry->viewLength += n;
 }
 
+// "time(difference)", or "time(?)" when the message time is not known.
+void FormatKnownLabel(char* out, size_t size, const char* timeText, time_t receive, time_t message,
+                      bool known) {
+    if (!known) {
+        snprintf(out, size, "%s(?)", timeText);
+        return;
+    }
+    // Subtracting as doubles cannot overflow; it is exact below 2^53 seconds,
+    // which holds any two times of the years 0 to 9999.
+    double difference = static_cast<double>(receive) - static_cast<double>(message);
+    snprintf(out, size, "%s(%.0f)", timeText, difference);
+}
+
 }  // namespace
 
 void StartBlockState(BlockState* blocks) {
@@ -107,6 +121,25 @@ void WriteText(EntryText* entry, const char* text) {
     if (alone) CloseAppend(entry);
     PutView(entry, text, n);
     if (alone) CloseAppend(entry);
+}
+
+void WriteMessageText(EntryText* entry, const char* text, TextEncoding encoding) {
+    if (encoding == kTextAsReceived) {
+        WriteText(entry, text);
+        return;
+    }
+    // The room WriteText would need: the converted text is never longer.
+    size_t n = strlen(text);
+    if (entry->logLength + n >= sizeof entry->log || entry->viewLength + n + 1 > sizeof entry->view) {
+        entry->overflow = true;
+        return;
+    }
+    memcpy(entry->log + entry->logLength, text, n + 1);
+    entry->logLength += n;
+    char* view = entry->view + entry->viewLength;
+    size_t converted = ConvertToCp932(encoding, text, n, view);
+    assert(converted <= n && memchr(view, kCodeHot, converted) == nullptr);
+    entry->viewLength += converted;
 }
 
 bool WriteColor(EntryText* entry, ColorValue fore, ColorValue back) {
@@ -158,13 +191,7 @@ void FormatLabel(char* out, size_t size, const char* timeText, time_t receive, t
     // mktime gives -1 for a time it cannot represent (under the Windows C
     // run-time: before 1970 or after 3000); a difference from it would be a
     // made-up number, so the label says "?" instead.
-    if (message == static_cast<time_t>(-1)) {
-        snprintf(out, size, "%s(?)", timeText);
-        return;
-    }
-    // Subtracting as doubles cannot overflow; times of the run-time's range are exact.
-    double difference = static_cast<double>(receive) - static_cast<double>(message);
-    snprintf(out, size, "%s(%.0f)", timeText, difference);
+    FormatKnownLabel(out, size, timeText, receive, message, message != static_cast<time_t>(-1));
 }
 
 bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host, char* source, size_t size) {
@@ -182,18 +209,23 @@ bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host
 }
 
 void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const SenderAddress* sender,
-                time_t receiveTime, const char* datagram, size_t length) {
+                time_t receiveTime, const char* datagram, size_t length, CharsetMode charset) {
     SyslogMessage& msg = *work;
     ParseMessage(datagram, length, sender, receiveTime, &blocks->times, &msg);
     char source[kSenderTextSize];
     bool opensBlock = NoteBlock(blocks, sender, msg.host, source, sizeof source);
 
     // The clock shows the fields as parsed; the conversion normalises a copy.
+    // A full date is exact already, years included.
     char timeText[kTimeTextSize];
     FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, timeText, sizeof timeText);
-    time_t messageTime = MakeLocalTime(&blocks->times, &msg.time);
     char label[kLabelSize];
-    FormatLabel(label, sizeof label, timeText, receiveTime, messageTime);
+    if (msg.fullDate) {
+        FormatKnownLabel(label, sizeof label, timeText, receiveTime, msg.when, msg.whenKnown);
+    } else {
+        time_t messageTime = MakeLocalTime(&blocks->times, &msg.time);
+        FormatLabel(label, sizeof label, timeText, receiveTime, messageTime);
+    }
 
     StartEntryText(entry);
     // The header has no line break: the separator continues its line.
@@ -224,8 +256,10 @@ void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const
     }
     WriteText(entry, "> ");
 
+    // Only the message text is ever converted, and only for the view.
     WriteColor(entry, TextColor(msg.severity), kColorWhite);
-    WriteText(entry, msg.message);
+    TextEncoding encoding = DecideEncoding(charset, msg.message, strlen(msg.message), msg.markedUtf8);
+    WriteMessageText(entry, msg.message, encoding);
     WriteText(entry, "\r\n");
     FinishEntryText(entry);
 }

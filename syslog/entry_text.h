@@ -6,6 +6,7 @@
 #pragma once
 
 #include "colorview/color_codes.h"
+#include "syslog/charset.h"
 #include "syslog/parser.h"
 
 #include <cstddef>
@@ -53,6 +54,10 @@ void StartEntryText(EntryText* entry);
 // A text piece, for the log and the view. A piece holding the hot marker 0xFF
 // becomes an append of its own (see entry_text.cpp).
 void WriteText(EntryText* entry, const char* text);
+// A message text piece: the log gets its bytes as they are, the view the
+// same text converted from `encoding` to code page 932 (never longer, and
+// never with a hot marker: it joins the open append).
+void WriteMessageText(EntryText* entry, const char* text, TextEncoding encoding);
 // A colour command, for the view only; false, with nothing written, when
 // either colour is not in the palette.
 bool WriteColor(EntryText* entry, ColorValue fore, ColorValue back);
@@ -80,9 +85,10 @@ bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host
 
 // The entry of `length` bytes of `datagram` received at `receiveTime` from
 // `sender`; updates the block state. `work` is the parse's scratch record
-// (large: the caller keeps one).
+// (large: the caller keeps one). `charset` decides how the view shows the
+// message text (see DecideEncoding); host and log line stay as received.
 void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const SenderAddress* sender,
-                time_t receiveTime, const char* datagram, size_t length);
+                time_t receiveTime, const char* datagram, size_t length, CharsetMode charset);
 // "hh:mm:ss text" in blue and red, the clock from `now`; the block state stays.
 // `text` is at most kMaxStatusText bytes.
 void BuildStatusLine(TimeCache* times, EntryText* entry, time_t now, const char* text);

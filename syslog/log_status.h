@@ -1,12 +1,16 @@
 // The log file's status lines: that it cannot be written, with the system's
 // reason in the user's language, and that writing has resumed, with the
-// lines that went out late and those that were lost. Shift-JIS texts.
+// lines that went out late and those that were lost; and the window title's
+// mark while it cannot. Shift-JIS texts.
 #pragma once
 
 #include <winsock2.h>
 #include <windows.h>
 
 #include <cstddef>
+
+// " [ログ停止]": after the title while the log file is not written.
+#define kTextLogStoppedTitle " [\x83\x8d\x83O\x92\xe2\x8e~]"
 
 // The system's text for a Win32 error code as code page 932 bytes, without
 // its trailing line break and spaces; "エラー N" when the system has none.

@@ -1,10 +1,13 @@
 // Parser for one received syslog datagram: PRI, timestamp, host and message
-// text, with the message time completed from the local time of arrival.
-// Deliberately lenient: every datagram gives a result, nothing is reported.
+// text. A BSD message time is completed from the local time of arrival; the
+// newer layouts give a full date, converted exactly. Deliberately lenient:
+// every datagram gives a result, nothing is reported.
 #include "parser.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "syslog/parser5424.h"
 
 const char* const MonthNames[12] = {
     "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec",
@@ -213,6 +216,60 @@ static void CopyEscapingNuls(const char* datagram, size_t length, char* text) {
     *out = '\0';
 }
 
+// The message time of a full date: a zoned one converted by arithmetic and
+// shown in local time, one without offset read as local time.
+static void SetFullDate(SyslogMessage* msg, const DateTime& date, TimeCache* times) {
+    struct tm written = {};
+    written.tm_year = date.year - 1900;
+    written.tm_mon = date.month - 1;
+    written.tm_mday = date.day;
+    written.tm_hour = date.hour;
+    written.tm_min = date.minute;
+    written.tm_sec = date.second;
+    written.tm_isdst = -1;
+    msg->fullDate = true;
+    if (date.zoned) {
+        msg->when = static_cast<time_t>(SecondsSinceEpoch(date));
+        msg->whenKnown = true;
+        if (!LocalTimeOf(times, msg->when, &msg->time)) msg->time = written;
+    } else {
+        msg->when = MakeLocalTime(times, &written);
+        msg->whenKnown = msg->when != static_cast<time_t>(-1);
+        msg->time = written;
+    }
+}
+
+// RFC 5424 after the PRI at `afterPri`. On success the host, the time and
+// the message text (composed over the header) are set.
+static bool ParseRfc5424(SyslogMessage* msg, char* afterPri, const SenderAddress* sender, TimeCache* times) {
+    Header5424 header;
+    if (!ReadHeader5424(afterPri, &header)) return false;
+    if (header.host.length == 0) {
+        FormatSender(sender, msg->host, kHostSize);
+    } else {
+        memcpy(msg->host, header.host.start, header.host.length);  // at most 255 bytes
+        msg->host[header.host.length] = '\0';
+    }
+    if (header.timed) SetFullDate(msg, header.time, times);  // "-": the arrival, as without timestamp
+    msg->markedUtf8 = header.byteOrderMark;
+    ComposeText5424(header, afterPri);
+    msg->message = afterPri;
+    return true;
+}
+
+// An RFC 3339 date-time right after the PRI, then a space; the host and the
+// text follow by the BSD rules. A date-time that ends the (trimmed) text is
+// no such stamp: the BSD rules read that datagram as they always have.
+static bool ParseRfc3339Stamp(SyslogMessage* msg, TimeCache* times) {
+    DateTime date;
+    const char* end = ReadDateTime(msg->message, &date);
+    if (!end || *end != ' ') return false;
+    SetFullDate(msg, date, times);
+    msg->message = msg->text + (end - msg->text);
+    ReadHost(msg);
+    return true;
+}
+
 void ParseMessage(const char* datagram, size_t length, const SenderAddress* sender, time_t receiveTime,
                   TimeCache* times, SyslogMessage* msg) {
     CopyEscapingNuls(datagram, length, msg->text);
@@ -223,17 +280,26 @@ void ParseMessage(const char* datagram, size_t length, const SenderAddress* send
     msg->host[0] = '\0';
     memset(&msg->time, 0, sizeof msg->time);
     msg->message = msg->text;
+    msg->fullDate = false;
+    msg->whenKnown = false;
+    msg->when = 0;
+    msg->markedUtf8 = false;
 
     ParsePri(msg);
+    bool hasPri = msg->message != msg->text;
+    if (hasPri && ParseRfc5424(msg, msg->message, sender, times)) {
+        if (msg->fullDate) return;  // else TIMESTAMP was "-": the arrival, completed below
+    } else if (hasPri && ParseRfc3339Stamp(msg, times)) {
+        return;
+    } else if (ParseTimestamp(msg)) {
+        ReadHost(msg);
+    } else {
+        FormatSender(sender, msg->host, kHostSize);
+    }
 
+    // Only a message time that is not a full date needs the arrival's.
     struct tm arrival;
     if (!LocalTimeOf(times, receiveTime, &arrival)) memset(&arrival, 0, sizeof arrival);
-
-    if (ParseTimestamp(msg))
-        ReadHost(msg);
-    else
-        FormatSender(sender, msg->host, kHostSize);
-
     CompleteTime(&msg->time, &arrival);
 }
 

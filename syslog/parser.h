@@ -1,7 +1,20 @@
-// Parser for one received syslog datagram in the BSD layout:
-//   [<PRI>][Mmm dd hh:mm:ss ]host message
-// It never rejects anything: a missing PRI gives facility and severity 0, a
-// missing timestamp gives the sender's address as host and the arrival time.
+// Parser for one received syslog datagram. After an optional PRI it reads
+// the first of three layouts that fits the text:
+//   <PRI>1 TIMESTAMP HOSTNAME APP-NAME PROCID MSGID STRUCTURED-DATA [ MSG]   RFC 5424
+//   <PRI>YYYY-MM-DDThh:mm:ss[.frac][Z|+hh:mm|-hh:mm] host message          RFC 3339 stamp
+//   [<PRI>][Mmm dd hh:mm:ss ]host message                                  BSD
+// The first two need the PRI (their grammar in detail is in parser5424.h).
+// RFC 5424's fields become the message text "APP[PROCID]: MSGID SD MSG",
+// each part left out when it is "-", MSG without a leading byte order mark;
+// HOSTNAME "-" gives the sender and TIMESTAMP "-" the arrival, as for a BSD
+// datagram without timestamp. The RFC 3339 stamp is followed by a space,
+// then host and message by the BSD rules. Both give a
+// full date, converted exactly (an offset applied by arithmetic, a time
+// without one read as local time); a BSD time is completed from the arrival.
+// Text that breaks either newer layout anywhere in its header is read by
+// the BSD rules, which never reject anything: a missing PRI gives facility
+// and severity 0, a missing timestamp the sender's address as host and the
+// arrival time.
 // The datagram comes with its length: trailing NUL bytes are dropped, and
 // every NUL left inside becomes the four characters "#000" before anything
 // else is read, so the rest of the parse works on a plain C string.
@@ -47,12 +60,23 @@ struct TimeCache {
 };
 
 struct SyslogMessage {
-    char text[kMaxText + 1];  // working text: the trimmed datagram, NULs escaped
+    // Working text: the trimmed datagram, NULs escaped. An RFC 5424 message
+    // text is composed in place over its header.
+    char text[kMaxText + 1];
     char* message;            // text position inside `text`
     unsigned short facility;  // PRI & 0xF8
     unsigned short severity;  // PRI & 7
-    struct tm time;           // message time; 0 in a field means "not given"
+    // BSD: the message time, completed from the arrival; 0 in a field means
+    // "not given". With `fullDate`: only the clock to show.
+    struct tm time;
     char host[kHostSize];
+    // The message gave a full date (RFC 5424 or RFC 3339): `when` is its
+    // point in time, and `time` the local time of it (or the time as written
+    // where the local time has no answer).
+    bool fullDate;
+    bool whenKnown;   // false for a time without offset that the C run-time cannot represent
+    time_t when;      // seconds since 1970 (UTC)
+    bool markedUtf8;  // the RFC 5424 MSG began with a UTF-8 byte order mark, left out of `message`
 };
 
 // One row of a name table; a table ends with { nullptr, -1 }.

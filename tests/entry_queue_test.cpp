@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <deque>
@@ -23,22 +24,25 @@ struct Step {
     uint64_t drops;
 };
 
-// Records of 64 bytes (8 header + 56) in a ring of 256: four fit.
+// Four chunks of 256 bytes; records of 56 bytes take 64, and a chunk holds
+// three of them with room for the jump to the next.
 const Step kOverflow[] = {
-    {56, true, 0, 0},   {56, true, 0, 0},  {56, true, 0, 0},
-    {56, true, 0, 0},   {1, false, 0, 0},                      // full: dropped
-    {-1, false, 1, 0},                                         // 3 of 4 in use: still dropping
-    {8, false, 0, 0},   {-1, false, 1, 0},                     // 2 of 4: not below half yet
-    {8, false, 0, 0},   {-1, false, 1, 3},                     // 1 of 4: the three dropped come out once
-    {56, true, 0, 0},   {56, true, 0, 0},  {56, true, 0, 0},   // wraps around the end
-    {-1, false, 4, 0},  {180, true, 0, 0}, {-1, false, 1, 0},  // empty: back to the front
-    {249, false, 0, 1},  // never fits; the ring is empty, so it is told at once
-    {-1, false, 0, 0},  {0, true, 0, 0},   {-1, false, 1, 0},
+    {56, true, 0, 0},   {56, true, 0, 0},   {56, true, 0, 0},  // chunk 0
+    {56, true, 0, 0},   {56, true, 0, 0},   {56, true, 0, 0},  // chunk 1
+    {56, true, 0, 0},   {56, true, 0, 0},   {56, true, 0, 0},  // chunk 2
+    {56, true, 0, 0},   {56, true, 0, 0},   {56, true, 0, 0},  // chunk 3
+    {56, false, 0, 0},                                         // full: dropped
+    {-1, false, 1, 0},                                         // 11 left: still dropping
+    {8, false, 0, 0},   {-1, false, 3, 0},                     // 8 left, half the bound: not below it
+    {8, false, 0, 0},   {-1, false, 1, 3},                     // 7 left: the three dropped come out once
+    {56, true, 0, 0},   {56, true, 0, 0},   {56, true, 0, 0},  // chunk 0 again, the one freed
+    {-1, false, 10, 0}, {241, false, 0, 1},                    // never fits a chunk; told at once
+    {0, true, 0, 0},    {-1, false, 1, 0},
 };
 
 TEST(EntryQueue, OrderOverflowAndDropCount) {
     EntryQueue queue;
-    ASSERT_TRUE(OpenEntryQueue(&queue, 256));
+    ASSERT_TRUE(OpenEntryQueue(&queue, 1024, 256));
     std::deque<std::string> expected;
     int serial = 0, step = 0;
     for (const Step& s : kOverflow) {
@@ -58,7 +62,9 @@ TEST(EntryQueue, OrderOverflowAndDropCount) {
             PopEntry(&queue);
         }
         EXPECT_EQ(s.drops, TakeDropCount(&queue));
-        EXPECT_LE(QueuedBytes(&queue), queue.capacity);
+        size_t bytes = 0;
+        for (const std::string& e : expected) bytes += kEntryRecordHeader + (e.size() + 7) / 8 * 8;
+        EXPECT_EQ(bytes, QueuedBytes(&queue));
     }
     size_t length = 0;
     EXPECT_EQ(nullptr, PeekEntry(&queue, &length));
@@ -66,22 +72,28 @@ TEST(EntryQueue, OrderOverflowAndDropCount) {
     CloseEntryQueue(&queue);
 }
 
-// A queue that keeps up starts every record at the front again, so a large
-// bound costs no memory that is not used.
-TEST(EntryQueue, EmptyQueueRestartsAtTheFront) {
-    EntryQueue queue;
-    ASSERT_TRUE(OpenEntryQueue(&queue, 1 << 20));
-    const char* front = queue.ring;
-    for (int i = 0; i < 1000; ++i) {
-        std::string bytes(100 + i % 50, 'x');
-        ASSERT_TRUE(PushEntry(&queue, bytes.data(), bytes.size()));
-        size_t length = 0;
-        const char* record = PeekEntry(&queue, &length);
-        EXPECT_EQ(front + kEntryRecordHeader, record) << i;
-        EXPECT_EQ(bytes.size(), length);
-        PopEntry(&queue);
+// However many records pass, a queue that keeps up or lags a little uses
+// the same few chunks, so a large bound costs no memory that is not used.
+TEST(EntryQueue, QueueThatKeepsUpStaysInAFewChunks) {
+    for (int lag : {0, 50, 2000}) {
+        EntryQueue queue;
+        ASSERT_TRUE(OpenEntryQueue(&queue, 32 << 20));
+        const std::string bytes(200, 'x');
+        size_t farthest = 0, length = 0;
+        for (int i = 0; i < 100000; ++i) {
+            ASSERT_TRUE(PushEntry(&queue, bytes.data(), bytes.size()));
+            if (i < lag) continue;
+            const char* record = PeekEntry(&queue, &length);
+            ASSERT_NE(nullptr, record);
+            farthest = std::max(farthest, static_cast<size_t>(record - queue.pool));
+            PopEntry(&queue);
+        }
+        EXPECT_EQ(lag * (kEntryRecordHeader + 200), QueuedBytes(&queue)) << lag;
+        // The chunks a lag of `lag` records needs, and the one being filled.
+        size_t chunks = (lag * (kEntryRecordHeader + 200)) / kEntryChunkBytes + 2;
+        EXPECT_LT(farthest, chunks * kEntryChunkBytes) << lag;
+        CloseEntryQueue(&queue);
     }
-    CloseEntryQueue(&queue);
 }
 
 // Two real threads through a small ring, as reception and the window thread
@@ -89,7 +101,7 @@ TEST(EntryQueue, EmptyQueueRestartsAtTheFront) {
 // records seen plus the drops counted are all that was pushed.
 TEST(EntryQueue, TwoThreadsSeeEveryRecordWholeOrCounted) {
     EntryQueue queue;
-    ASSERT_TRUE(OpenEntryQueue(&queue, 4096));
+    ASSERT_TRUE(OpenEntryQueue(&queue, 4096, 512));
     const uint32_t kRecords = 200000;
     std::atomic<bool> done(false);
     uint64_t dropped = 0;

@@ -1,9 +1,10 @@
 // Tests of entry building through the sink, with a real window that records
 // every append it is fed from the queue and a real log file in a scratch
 // directory: each entry's view text with its colour commands, block rules,
-// status lines, the clock and difference label for odd timestamps, the exact
-// bytes the log file receives, the queue's overflow and its status line, and
-// a real view left exactly as by the entry's pieces sent one by one.
+// status lines, the clock and difference label for odd timestamps, the
+// newer layouts and the character sets, the exact bytes the log file
+// receives, the queue's overflow and its status line, and a real view left
+// exactly as by the entry's pieces sent one by one.
 #include "syslog/entry_sink.h"
 
 #include "colorview/colorview.h"
@@ -159,7 +160,9 @@ class Formatter : public ::testing::Test {
         }
     }
 
+    // The log file as its writer thread left it once it has written every line.
     std::string ReadLog() {
+        for (int i = 0; i < 3000 && !LogFileIdle(&sink.log); ++i) Sleep(10);
         HANDLE file = CreateFileA(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return "<no file>";
@@ -419,7 +422,9 @@ TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
     EXPECT_EQ(failed + "\r\n", first.substr(first.size() - failed.size() - 2));
 
     CloseLogFile(&sink.log);
-    OpenLogFile(&sink.log, "messages");
+    ASSERT_TRUE(OpenLogFile(
+        &sink.log, "messages", 1 << 20,
+        [](void* s, const char* text) { WriteStatusLine(static_cast<EntrySink*>(s), text); }, &sink));
     Entry("<11>Oct 11 22:14:20 gateway disk full", kExampleTime + 3);
     const std::string all = ReadLog();
     EXPECT_EQ(first + "22:14:20(-2) <gateway user.err> disk full\r\n", all);
@@ -442,7 +447,7 @@ TEST_F(Formatter, WithoutLogFileTheViewGetsEverything) {
               JoinText(g_appends));
     Status("x");
     EXPECT_EQ(2u, g_appends.size());
-    EXPECT_EQ("", ReadLog());
+    EXPECT_EQ("<no file>", ReadLog());  // the file is made by its first line
 }
 
 // Datagram bytes with in-band codes, digits behind a colour command and
@@ -513,6 +518,66 @@ TEST_F(Formatter, ViewEndsAsWithOneAppendPerPiece) {
     }
     DestroyTestView(&expected);
     DestroyTestView(&actual);
+}
+
+// Code page 932 bytes of `wide`, as the system converts them.
+std::string Cp932(const wchar_t* wide) {
+    char out[256];
+    int n = WideCharToMultiByte(932, 0, wide, -1, out, sizeof out, nullptr, nullptr);
+    return std::string(out, n > 0 ? n - 1 : 0);
+}
+
+// The newer layouts and the character sets: the entry line in the view (the
+// message text in code page 932) and in the log file (as received, without
+// the RFC 5424 byte order mark), the label's difference exact across years.
+TEST_F(Formatter, NewerLayoutsAndCharacterSets) {
+    const wchar_t* const japanese = L"\u30C7\u30A3\u30B9\u30AF 90%";  // ディスク 90%
+    const std::string utf8 = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF 90%";
+    const std::string euc = "\xA5\xC7\xA5\xA3\xA5\xB9\xA5\xAF 90%";
+    const std::string sd = "[timeQuality tzKnown=\"1\" isSynced=\"0\"]";
+    const struct {
+        CharsetMode charset;
+        std::string datagram;
+        const char* utc;        // the message time, or nullptr for Oct 11 22:14:15 local time
+        std::string view, log;  // the entry's line after the label
+    } cases[] = {
+        {kCharsetAuto, "<13>1 2003-10-11T22:14:15.003+09:00 vm myapp 42 ID47 " + sd + " \xEF\xBB\xBF" + utf8,
+         "2003-10-11 13:14:15", "<vm user.notice> myapp[42]: ID47 " + sd + " " + Cp932(japanese),
+         "<vm user.notice> myapp[42]: ID47 " + sd + " " + utf8},
+        {kCharsetAuto, "<13>1 2003-10-11T22:14:15Z vm - - - - " + utf8, "2003-10-11 22:14:15",
+         "<vm user.notice> " + Cp932(japanese), "<vm user.notice> " + utf8},
+        {kCharsetAuto, "<38>2031-01-02T03:04:05-05:30 vm jp: " + utf8, "2031-01-02 08:34:05",
+         "<vm auth.info> jp: " + Cp932(japanese), "<vm auth.info> jp: " + utf8},
+        {kCharsetAuto, "<13>Oct 11 22:14:15 vm jp: " + utf8, nullptr,
+         "<vm user.notice> jp: " + Cp932(japanese), "<vm user.notice> jp: " + utf8},
+        {kCharsetShiftJis, "<13>Oct 11 22:14:15 vm jp: " + utf8, nullptr, "<vm user.notice> jp: " + utf8,
+         "<vm user.notice> jp: " + utf8},
+        {kCharsetEucJp, "<13>Oct 11 22:14:15 vm jp: " + euc, nullptr,
+         "<vm user.notice> jp: " + Cp932(japanese), "<vm user.notice> jp: " + euc},
+        {kCharsetUtf8, "<13>Oct 11 22:14:15 \xE3\x83\x87 jp: \xE3\x83", nullptr,
+         "<\xE3\x83\x87 user.notice> jp: ??", "<\xE3\x83\x87 user.notice> jp: \xE3\x83"},  // hosts stay
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.datagram);
+        time_t message = kExampleTime;
+        if (c.utc) {
+            struct tm t = {};
+            sscanf(c.utc, "%d-%d-%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour, &t.tm_min,
+                   &t.tm_sec);
+            t.tm_year -= 1900, t.tm_mon -= 1;
+            message = _mkgmtime(&t);
+        }
+        char clock[16];
+        strftime(clock, sizeof clock, "%H:%M:%S", localtime(&message));
+        const std::string label =
+            std::string(clock) + "(" + std::to_string(kExampleTime + 3 - message) + ") ";
+        SetEntryCharset(&sink, c.charset);
+        g_appends.clear();
+        std::string logBefore = ReadLog();
+        Entry(c.datagram, kExampleTime + 3);
+        EXPECT_TRUE(EndsWith(JoinText(g_appends), label + c.view + "\r\n")) << JoinText(g_appends);
+        EXPECT_TRUE(EndsWith(ReadLog(), label + c.log + "\r\n")) << ReadLog().substr(logBefore.size());
+    }
 }
 
 TEST(EntryText, ColoursOutsideThePaletteAreLeftOut) {

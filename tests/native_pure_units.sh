@@ -8,12 +8,17 @@ mkdir -p "$out"
 # One unit a line.
 units=(
   app/options.cpp
+  colorview/code_reader.cpp
   colorview/color_codes.cpp
+  colorview/text_search.cpp
+  syslog/charset.cpp
+  syslog/cp932_table.cpp
   syslog/entry_queue.cpp
   syslog/entry_text.cpp
   syslog/framing.cpp
   syslog/log_backlog.cpp
   syslog/parser.cpp
+  syslog/parser5424.cpp
 )
 for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"

@@ -34,7 +34,7 @@ struct GoodCase {
     std::vector<std::string> args;
     const char* logPath;  // UTF-8, as the other texts
     int port, maxLines;
-    Charset charset;
+    CharsetMode charset;
     bool help;
 };
 
@@ -45,7 +45,7 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
         {{"--log=Z:\\full disk\\messages"}, "Z:\\full disk\\messages", 514, 1000000, kCharsetAuto, false},
         {{"--log", "-", "--log==x"}, "=x", 514, 1000000, kCharsetAuto, false},
         {{"--port", "1", "--port", "65535", "--port=007"}, "messages", 7, 1000000, kCharsetAuto, false},
-        {{"--max-lines", "0", "--charset", "SJIS"}, "messages", 514, 0, kCharsetSjis, false},
+        {{"--max-lines", "0", "--charset", "SJIS"}, "messages", 514, 0, kCharsetShiftJis, false},
         {{"--max-lines=2147483647", "--charset=utf8"}, "messages", 514, 2147483647, kCharsetUtf8, false},
         {{"--charset", "EucJp", "--help", "--port", "600"}, "messages", 600, 1000000, kCharsetEucJp, true},
     };

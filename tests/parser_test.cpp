@@ -1,6 +1,7 @@
 // Tests of the syslog datagram parser: whole datagrams against the expected
-// entry values, time completion from the arrival, the name tables' first-match
-// rows, PRI wrap-around, trimming and the sender text.
+// entry values, time completion from the arrival, the RFC 5424 and RFC 3339
+// layouts with their exact times and their fall-back to the BSD rules, the
+// name tables' first-match rows, PRI wrap-around, trimming and the sender text.
 #include "syslog/parser.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,142 @@ TEST(ParseMessage, WholeMessagesWithNulsEscaped) {
     const std::string nuls = "x" + std::string(kMaxMessage - 2, '\0') + "y";
     Parse(nuls, MakeSender(10, 0, 0, 1, 514), Arrival(&local), &msg);
     EXPECT_EQ(size_t(kMaxText - 2 * kNulEscapeLength + 2), strlen(msg.text));
+}
+
+// The newer layouts. `time` is "Z YYYY-MM-DD hh:mm:ss" for an exact time
+// (given in UTC), "L ..." for a local time without offset, kArrivalTime for
+// the arrival (a timestamp "-") and kBsdTime for a datagram read by the BSD rules.
+struct FullDateCase {
+    std::string input;
+    unsigned facility, severity;
+    const char* time;
+    const char* host;
+    std::string text;
+    bool markedUtf8;
+};
+
+const char* const kArrivalTime = "arrival";
+const char* const kBsdTime = "bsd";
+const std::string kBom = "\xEF\xBB\xBF";
+
+// Seconds since 1970 of "YYYY-MM-DD hh:mm:ss", read as UTC or as local time.
+time_t ExpectedTime(const char* text, bool utc) {
+    struct tm t = {};
+    sscanf(text, "%d-%d-%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour, &t.tm_min, &t.tm_sec);
+    t.tm_year -= 1900, t.tm_mon -= 1, t.tm_isdst = -1;
+    return utc ? _mkgmtime(&t) : mktime(&t);
+}
+
+TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
+    const std::string sd = "[exampleSDID@32473 iut=\"3\" eventSource=\"Application\" eventID=\"1011\"]";
+    const std::string head = "<13>1 2026-12-09T02:03:42Z h app 42 ID ";  // up to STRUCTURED-DATA
+    const FullDateCase cases[] = {
+        // The examples of RFC 5424, section 6.5.
+        {"<34>1 2003-10-11T22:14:15.003Z mymachine.example.com su - ID47 - " + kBom +
+             "'su root' failed for lonvick on /dev/pts/8",
+         32, 2, "Z 2003-10-11 22:14:15", "mymachine.example.com",
+         "su: ID47 'su root' failed for lonvick on /dev/pts/8", true},
+        {"<165>1 2003-08-24T05:14:15.000003-07:00 192.0.2.1 myproc 8710 - - %% It's time to make the "
+         "do-nuts.",
+         160, 5, "Z 2003-08-24 12:14:15", "192.0.2.1", "myproc[8710]: %% It's time to make the do-nuts.",
+         false},
+        {"<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 " + sd + " " + kBom +
+             "An application event log entry...",
+         160, 5, "Z 2003-10-11 22:14:15", "mymachine.example.com",
+         "evntslog: ID47 " + sd + " An application event log entry...", true},
+        {"<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 " + sd +
+             "[examplePriority@32473 class=\"high\"]",
+         160, 5, "Z 2003-10-11 22:14:15", "mymachine.example.com",
+         "evntslog: ID47 " + sd + "[examplePriority@32473 class=\"high\"]", false},
+        // Every field "-": the arrival and the sender, MSG alone or nothing.
+        {"<13>1 - - - - - - hello", 8, 5, kArrivalTime, kSender, "hello", false},
+        {"<13>1 - - - - - -", 8, 5, kArrivalTime, kSender, "", false},
+        {"<13>1 - - - 42 - - x", 8, 5, kArrivalTime, kSender, "[42]: x", false},
+        {"<13>1 - h - - - - " + kBom, 8, 5, kArrivalTime, "h", "", true},
+        // Offsets, fractions, days checked against their month.
+        {"<13>1 2026-12-09T02:03:42+09:00 h a - - - m", 8, 5, "Z 2026-12-08 17:03:42", "h", "a: m", false},
+        {"<13>1 2026-12-09T02:03:42-05:30 h a - - - m", 8, 5, "Z 2026-12-09 07:33:42", "h", "a: m", false},
+        {"<13>1 2026-12-31T23:59:59.999999999Z h a - - - m", 8, 5, "Z 2026-12-31 23:59:59", "h", "a: m",
+         false},
+        {"<13>1 2024-02-29T12:00:00.5+00:00 h a - - - m", 8, 5, "Z 2024-02-29 12:00:00", "h", "a: m", false},
+        {"<13>1 1969-12-31T23:59:59Z h a - - - m", 8, 5, "Z 1969-12-31 23:59:59", "h", "a: m", false},
+        {"<13>1 2026-12-09T02:03:42 h a - - - m", 8, 5, "L 2026-12-09 02:03:42", "h", "a: m", false},
+        {"<13>1 2026-13-09T02:03:42Z h a - - - m", 8, 5, kArrivalTime, kSender,
+         "1 2026-13-09T02:03:42Z h a - - - m", false},
+        {"<13>1 2026-02-29T02:03:42Z h a - - - m", 8, 5, kArrivalTime, kSender,
+         "1 2026-02-29T02:03:42Z h a - - - m", false},
+        {"<13>1 2026-12-09T02:03:42.Z h a - - - m", 8, 5, kArrivalTime, kSender,
+         "1 2026-12-09T02:03:42.Z h a - - - m", false},
+        // A header cut short after each field, a field too long, SD followed by
+        // anything but a space: all read by the BSD rules.
+        {"<13>1", 8, 5, kArrivalTime, kSender, "1", false},
+        {"<13>1 2026-12-09T02:03:42Z", 8, 5, kArrivalTime, kSender, "1 2026-12-09T02:03:42Z", false},
+        {"<13>1 2026-12-09T02:03:42Z h", 8, 5, kArrivalTime, kSender, "1 2026-12-09T02:03:42Z h", false},
+        {"<13>1 2026-12-09T02:03:42Z h app", 8, 5, kArrivalTime, kSender, "1 2026-12-09T02:03:42Z h app",
+         false},
+        {head.substr(0, head.size() - 4), 8, 5, kArrivalTime, kSender, head.substr(4, head.size() - 8),
+         false},
+        {head.substr(0, head.size() - 1), 8, 5, kArrivalTime, kSender, head.substr(4, head.size() - 5),
+         false},
+        {head + "[x y=\"z\"]tail", 8, 5, kArrivalTime, kSender, head.substr(4) + "[x y=\"z\"]tail", false},
+        {head + "[x y=z]", 8, 5, kArrivalTime, kSender, head.substr(4) + "[x y=z]", false},
+        {"<13>1 - h " + std::string(49, 'a') + " - - - m", 8, 5, kArrivalTime, kSender,
+         "1 - h " + std::string(49, 'a') + " - - - m", false},
+        {"<13>1 - h " + std::string(48, 'a') + " - - - m", 8, 5, kArrivalTime, "h",
+         std::string(48, 'a') + ": m", false},
+        // Escapes inside an SD value stay as sent.
+        {head + "[id@1 k=\"a\\]b\" q=\"\\\"\\\\\"] msg", 8, 5, "Z 2026-12-09 02:03:42", "h",
+         "app[42]: ID [id@1 k=\"a\\]b\" q=\"\\\"\\\\\"] msg", false},
+        // RFC 3339 in place of the BSD timestamp: host and text by the BSD rules.
+        {"<38>2026-12-09T02:03:42.123+09:00 host tag: msg", 32, 6, "Z 2026-12-08 17:03:42", "host",
+         "tag: msg", false},
+        {"<38>2026-12-09T02:03:42 localhost prg00000[1234]: x", 32, 6, "L 2026-12-09 02:03:42", "localhost",
+         "prg00000[1234]: x", false},
+        {"<14>2010-08-30T23:00:05Z X4711", 8, 6, "Z 2010-08-30 23:00:05", "X4711", "", false},
+        {"<14>2010-08-30T23:00:05Z \r\n", 8, 6, kArrivalTime, kSender, "2010-08-30T23:00:05Z", false},
+        {"2010-08-30T23:00:05Z h t", 0, 0, kArrivalTime, kSender, "2010-08-30T23:00:05Z h t", false},
+        // A BSD line whose message looks like a date or a version.
+        {"<13>Oct 11 22:14:15 h 2026-12-09T02:03:42Z backup done", 8, 5, kBsdTime, "h",
+         "2026-12-09T02:03:42Z backup done", false},
+        {"<13>Oct 11 22:14:15 h 1 2026-12-09T02:03:42Z h a - - - m", 8, 5, kBsdTime, "h",
+         "1 2026-12-09T02:03:42Z h a - - - m", false},
+    };
+    struct tm local;
+    time_t arrival = Arrival(&local);
+    const SenderAddress sender = MakeSender(192, 0, 2, 7, 40123);
+    static SyslogMessage msg;
+    for (const FullDateCase& c : cases) {
+        SCOPED_TRACE(c.input);
+        Parse(c.input, sender, arrival, &msg);
+        EXPECT_EQ(c.facility, msg.facility);
+        EXPECT_EQ(c.severity, msg.severity);
+        EXPECT_STREQ(c.host, msg.host);
+        EXPECT_EQ(c.text, std::string(msg.message));
+        EXPECT_EQ(c.markedUtf8, msg.markedUtf8);
+        bool fullDate = c.time != kArrivalTime && c.time != kBsdTime;
+        ASSERT_EQ(fullDate, msg.fullDate);
+        if (c.time == kArrivalTime) {
+            EXPECT_EQ(local.tm_yday, msg.time.tm_yday);
+            EXPECT_EQ(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec,
+                      msg.time.tm_hour * 3600 + msg.time.tm_min * 60 + msg.time.tm_sec);
+        }
+        if (!fullDate) continue;
+        // The exact point in time; the clock shows it in local time.
+        bool utc = c.time[0] == 'Z';
+        time_t expected = ExpectedTime(c.time + 2, utc);
+        EXPECT_TRUE(msg.whenKnown);
+        EXPECT_EQ(expected, msg.when);
+        struct tm clock = {};
+        if (utc) {
+            const struct tm* shown = localtime(&expected);
+            if (shown) clock = *shown;  // before 1970 the clock is the time as written
+        }
+        if (!utc || expected < 0)
+            sscanf(c.time + 2, "%*d-%*d-%*d %d:%d:%d", &clock.tm_hour, &clock.tm_min, &clock.tm_sec);
+        EXPECT_EQ(clock.tm_hour, msg.time.tm_hour);
+        EXPECT_EQ(clock.tm_min, msg.time.tm_min);
+        EXPECT_EQ(clock.tm_sec, msg.time.tm_sec);
+    }
 }
 
 TEST(CompleteTime, GivenYearStopsAfterTheDaylightFlag) {

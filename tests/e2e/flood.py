@@ -21,7 +21,7 @@ from harness import CLOCK, RECEIVE_FAILED, START_TEXT, Failure, LogTail, Program
 
 OLD_LIMIT = 4095  # datagrams were once cut here: its edges stay among the lengths tried
 WM_SYSCOMMAND, SC_MINIMIZE, WM_QUEUEDBYTES = 0x112, 0xF020, 0x8003
-VIEW_PACE, VIEW_BACKLOG = 500, 4 << 20  # datagrams between looks at the queue; bytes it may hold then
+VIEW_PACE, VIEW_BACKLOG = 250, 1 << 20  # datagrams between looks at the queue; bytes it may hold then
 
 # Lines of "messages", split at LF (each keeps its CR).
 LABEL = re.compile(rb"(-?\d+):(-?\d+):(-?\d+)\((-?\d+|\?)\) <")

@@ -178,6 +178,11 @@ class Program:
     def view_text(self):
         return self.probe("view")[1]
 
+    def view_bytes(self):
+        """The view's text byte for byte from the program's memory (view_text
+        goes through UTF-16, which changes what is no code page 932 text)."""
+        return self.probe("viewbytes")[1]
+
     def windows(self):
         """Top-level windows of the program: dicts with hwnd, cls, visible,
         owner, caption (bytes) and children [(hwnd, id, cls, text bytes)]."""

@@ -1,10 +1,10 @@
 // Test helper that looks at the running program from outside, as another
 // Windows process: finds its windows and message boxes, reads the view's
-// text (WM_GETTEXT is copied across processes), posts messages, types keys,
-// and tries the log file's sharing, reads and sets the clipboard, reports
-// the system's colours, texts for error codes and the view's font metrics,
-// and holds the window thread still for a while. Output is binary-safe:
-// texts are written as hex.
+// text (WM_GETTEXT is copied across processes, or byte for byte from the
+// program's memory), posts messages, types keys, and tries the log file's
+// sharing, reads and sets the clipboard, reports the system's colours,
+// texts for error codes and the view's font metrics, and holds the window
+// thread still for a while. Output is binary-safe: texts are written as hex.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +14,8 @@
 #include <io.h>
 #include <string>
 #include <vector>
+
+#include "colorview/view_state.h"
 
 namespace {
 
@@ -55,6 +57,38 @@ int ViewText() {
     _setmode(_fileno(stdout), _O_BINARY);
     fwrite(text.data(), 1, got, stdout);
     return 0;
+}
+
+// viewbytes: the view's whole text, raw bytes on stdout, exactly as the
+// program holds it. WM_GETTEXT from another process travels through UTF-16
+// under Wine, which changes bytes that form no code page 932 character; so
+// the view is asked for its record's address (written into memory the
+// probe lends it in the program's process) and the text read from there.
+// Meant for a program that is idle: the text is not locked while read.
+int ViewBytes() {
+    HWND view = GetDlgItem(MainWindow(), kViewId);
+    DWORD pid = 0;
+    if (!view || !GetWindowThreadProcessId(view, &pid)) return 2;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return 1;
+    int rc = 1;
+    void* slot = VirtualAllocEx(process, nullptr, sizeof(ViewState*), MEM_COMMIT, PAGE_READWRITE);
+    ViewState* remote = nullptr;
+    ViewState vs = {};
+    std::vector<char> text;
+    if (slot) SendMessageA(view, CVM_GETSTATE, 0, reinterpret_cast<LPARAM>(slot));  // its result is 0
+    if (slot && ReadProcessMemory(process, slot, &remote, sizeof remote, nullptr) && remote &&
+        ReadProcessMemory(process, remote, &vs, sizeof vs, nullptr) && vs.length >= 0) {
+        text.resize(vs.length);
+        if (ReadProcessMemory(process, vs.text, text.data(), text.size(), nullptr)) rc = 0;
+    }
+    if (slot) VirtualFreeEx(process, slot, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (rc == 0) {
+        _setmode(_fileno(stdout), _O_BINARY);
+        fwrite(text.data(), 1, text.size(), stdout);
+    }
+    return rc;
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
@@ -329,6 +363,7 @@ int Suspend(const char* ms) {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "view") == 0) return ViewText();
+    if (argc >= 2 && strcmp(argv[1], "viewbytes") == 0) return ViewBytes();
     if (argc >= 2 && strcmp(argv[1], "windows") == 0) return Windows();
     if (argc >= 6 && strcmp(argv[1], "post") == 0) return Post(argv + 2);
     if (argc >= 3 && strcmp(argv[1], "keys") == 0) return Keys(argc - 2, argv + 2);
@@ -344,9 +379,9 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "boxes") == 0) return Boxes();
     if (argc >= 3 && strcmp(argv[1], "reason") == 0) return Reason(argv[2]);
     fprintf(stderr,
-            "usage: probe view | windows | log | geometry | size W H | post TARGET MSG WPARAM LPARAM |\n"
-            "       send TARGET MSG WPARAM LPARAM | keys TARGET VK[+VK...] ... | click TARGET |\n"
-            "       clipboard [HEX] | metrics | menu | boxes | reason CODE | suspend MS\n"
-            "       (TARGET: main, view or a hex handle)\n");
+            "usage: probe view | viewbytes | windows | log | geometry | size W H |\n"
+            "       post TARGET MSG WPARAM LPARAM | send TARGET MSG WPARAM LPARAM |\n"
+            "       keys TARGET VK[+VK...] ... | click TARGET | clipboard [HEX] | metrics | menu |\n"
+            "       boxes | reason CODE | suspend MS   (TARGET: main, view or a hex handle)\n");
     return 64;
 }

@@ -1,11 +1,13 @@
 // libFuzzer target for the formatter's pure pieces: the clock text, the label
-// with its difference, the block decision, and the view text and log line of
-// an entry and of a status line. The tail of the input chooses the numbers
-// and the block state; the rest is the datagram (an exactly sized heap buffer).
+// with its difference, the block decision, the character set decision and
+// conversion, and the view text and log line of an entry and of a status
+// line. The head of the input chooses the numbers, the block state and the
+// character set; the rest is the datagram (an exactly sized heap buffer).
 #include "syslog/entry_text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +56,34 @@ void CheckLabel(time_t receive, time_t message) {
     Check(shown == static_cast<double>(receive) - static_cast<double>(message), "label difference");
 }
 
+// A conversion to code page 932 under every mode: never longer than the
+// text, never a hot marker, whole characters only (a lead byte always has
+// its trail byte), and the text unchanged where nothing is converted.
+void CheckConversion(const std::string& text) {
+    std::vector<char> out(text.size() + 1, '\x01');
+    for (int mode = 0; mode < kCharsetModes; ++mode) {
+        TextEncoding encoding =
+            DecideEncoding(static_cast<CharsetMode>(mode), text.data(), text.size(), false);
+        size_t n = ConvertToCp932(encoding, text.data(), text.size(), out.data());
+        Check(n <= text.size() && out[text.size()] == '\x01', "a conversion never grows");
+        std::string shown(out.data(), n);
+        bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+        if (encoding == kTextAsReceived || ascii) {
+            Check(shown == text, "nothing converted, nothing changed");
+            continue;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            unsigned char c = static_cast<unsigned char>(shown[i]);
+            Check(c != 0xFF && c != 0x80 && c != 0xA0 && c < 0xFD, "only code page 932 characters");
+            if ((c >= 0x81 && c <= 0x9F) || c >= 0xE0) {
+                unsigned char trail = i + 1 < n ? static_cast<unsigned char>(shown[i + 1]) : 0;
+                Check(trail >= 0x40 && trail <= 0xFC && trail != 0x7F, "a lead byte has its trail byte");
+                ++i;
+            }
+        }
+    }
+}
+
 // What an entry must hold, stated plainly: text pieces for both, colour
 // commands (all of them palette colours) for the view only.
 struct Expected {
@@ -82,7 +112,7 @@ bool HasHotMarker(const std::string& s) {
 }
 
 void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t receive,
-                const std::string& datagram) {
+                const std::string& datagram, CharsetMode charset) {
     static SyslogMessage msg;
     static TimeCache times;
     ParseMessage(datagram.data(), datagram.size(), sender, receive, &times, &msg);
@@ -108,14 +138,25 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     blocks = before;
     static SyslogMessage work;
     static EntryText entry;
-    BuildEntry(&blocks, &work, &entry, sender, receive, datagram.data(), datagram.size());
+    BuildEntry(&blocks, &work, &entry, sender, receive, datagram.data(), datagram.size(), charset);
     Check(!entry.overflow, "an entry always fits");
     Check(blocks.hostCounter == counter, "the entry counts as the decision did");
 
     char clock[kTimeTextSize], label[kLabelSize];
     FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, clock, sizeof clock);
     struct tm t = msg.time;
-    FormatLabel(label, sizeof label, clock, receive, mktime(&t));
+    if (!msg.fullDate)
+        FormatLabel(label, sizeof label, clock, receive, mktime(&t));
+    else if (msg.whenKnown)  // exact: not even -1 stands for "unknown"
+        snprintf(label, sizeof label, "%s(%.0f)", clock, static_cast<double>(receive) - msg.when);
+    else
+        snprintf(label, sizeof label, "%s(?)", clock);
+    // The view shows the message text converted, the log gets it as received.
+    std::string message = msg.message;
+    std::vector<char> converted(message.size() + 1);
+    TextEncoding encoding = DecideEncoding(charset, message.data(), message.size(), msg.markedUtf8);
+    std::string shown(converted.data(),
+                      ConvertToCp932(encoding, message.data(), message.size(), converted.data()));
     Expected e;
     if (newSender) e.Color(1), e.Text(std::string("<<") + senderText + ">> ");
     if (opens) e.Color(9), e.Text(std::string(50, '-') + "\r\n");
@@ -125,17 +166,18 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
         e.Text(std::string(" ") + LookupName(FacilityNames, msg.facility) + "." +
                LookupName(SeverityNames, msg.severity));
     e.Text("> ");
-    e.Color(msg.severity == 0 ? 9 : msg.severity + 1), e.Text(msg.message), e.Text("\r\n");
+    e.Color(msg.severity == 0 ? 9 : msg.severity + 1);
+    e.view += shown, e.log += message;
+    e.Text("\r\n");
 
     Check(std::string(entry.log, entry.logLength) == e.log && strlen(entry.log) == entry.logLength,
           "log line");
     size_t appends = 0;
     Check(JoinAppends(entry, &appends) == e.view, "view text");
     // The host and the message go alone when they hold a hot marker.
-    Check(appends == 1 + 2 * (HasHotMarker(msg.host) + HasHotMarker(msg.message)), "appends");
+    Check(appends == 1 + 2 * (HasHotMarker(msg.host) + HasHotMarker(shown)), "appends");
     for (const char* a = FirstAppend(&entry); a != nullptr; a = NextAppend(&entry, a)) {
-        if (HasHotMarker(a))
-            Check(strcmp(a, msg.host) == 0 || strcmp(a, msg.message) == 0, "hot piece alone");
+        if (HasHotMarker(a)) Check(strcmp(a, msg.host) == 0 || a == shown, "hot piece alone");
     }
 }
 
@@ -192,7 +234,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ParseMessage(datagram.data(), datagram.size(), &sender, receive, &times, &msg);
         memcpy(before.lastHost, msg.host, sizeof before.lastHost);
     }
-    CheckEntry(before, &sender, receive, datagram);
+    CheckEntry(before, &sender, receive, datagram, static_cast<CharsetMode>((mode >> 5) % kCharsetModes));
+    CheckConversion(datagram);
 
     std::string status(datagram.c_str(), strnlen(datagram.c_str(), kMaxStatusText));
     CheckStatusLine(receive, status.c_str());

@@ -1,7 +1,8 @@
-// libFuzzer target for the datagram parser. The input is one datagram, held
-// in an exactly sized heap buffer, so that AddressSanitizer catches any read
-// past it; the sender and the arrival time come from a hash of the input.
-// Every result is checked against the parser's invariants.
+// libFuzzer target for the datagram parser, all three layouts. The input is
+// one datagram, held in an exactly sized heap buffer, so that
+// AddressSanitizer catches any read past it; the sender and the arrival time
+// come from a hash of the input. Every result is checked against the
+// parser's invariants.
 #include "syslog/parser.h"
 
 #include <cstdint>
@@ -38,6 +39,11 @@ std::string ExpectedText(const uint8_t* data, size_t size) {
     return escaped;
 }
 
+int Done(char* datagram) {
+    free(datagram);
+    return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -61,22 +67,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const char* textEnd = static_cast<const char*>(memchr(msg->text, '\0', sizeof msg->text));
     Check(textEnd != nullptr, "working text terminated");
-    Check(std::string(msg->text, static_cast<size_t>(textEnd - msg->text)) == ExpectedText(data, size),
-          "working text is the trimmed datagram");
+    const std::string expected = ExpectedText(data, size);
+    const std::string text(msg->text, static_cast<size_t>(textEnd - msg->text));
     Check(msg->message >= msg->text && msg->message <= textEnd, "message text inside the working text");
+    size_t at = static_cast<size_t>(msg->message - msg->text);
+    // Only an RFC 5424 header is rewritten: into its message text, in place,
+    // right after the PRI, and never longer than what followed the PRI.
+    bool rewritten = text != expected;
+    Check(text.compare(0, at, expected, 0, at) == 0, "the text before the message is the datagram's");
+    if (rewritten) {
+        Check(at > 0 && msg->text[at - 1] == '>' && expected.compare(at, 2, "1 ") == 0,
+              "only an RFC 5424 header after a PRI is rewritten");
+        // "1 TS HOST " goes (6 bytes or more); "[", "]" and ":" add at most 2.
+        Check(strlen(msg->message) + 4 <= expected.size() - at,
+              "the composed text is shorter than the header");
+    }
+    Check(!msg->markedUtf8 || rewritten, "only RFC 5424 carries a byte order mark");
     Check(memchr(msg->host, '\0', sizeof msg->host) != nullptr, "host terminated within its field");
     char senderText[kSenderTextSize];
     FormatSender(&sender, senderText, sizeof senderText);
     Check(strlen(senderText) + 1 < sizeof senderText, "sender text never cut");
-    Check(strcmp(msg->host, senderText) == 0 || strstr(msg->text, msg->host) != nullptr,
+    Check(strcmp(msg->host, senderText) == 0 || expected.find(msg->host) != std::string::npos,
           "host is the sender or a word of the datagram");
     Check(msg->facility <= 248 && msg->facility % 8 == 0, "facility in range");
     Check(msg->severity <= 7, "severity in range");
     Check(msg->time.tm_mon >= 0 && msg->time.tm_mon <= 11, "month 0 to 11");
-    // The parser never sets a year: it is always the arrival's.
-    const struct tm* local = localtime(&arrival);
-    Check(msg->time.tm_year == (local ? local->tm_year : 0), "year of the arrival");
+    if (!msg->fullDate) {
+        // The BSD parser never sets a year: it is always the arrival's.
+        const struct tm* local = localtime(&arrival);
+        Check(msg->time.tm_year == (local ? local->tm_year : 0), "year of the arrival");
+        return Done(datagram);
+    }
+    // A full date: its clock is the local time of `when`, or the time as
+    // written (tm_isdst -1) for a local time or one without a local answer.
+    Check(msg->time.tm_hour >= 0 && msg->time.tm_hour <= 23 && msg->time.tm_min >= 0 &&
+              msg->time.tm_min <= 59 && msg->time.tm_sec >= 0 && msg->time.tm_sec <= 60,
+          "clock of a full date in range");
+    Check(msg->when >= -62167219200LL - 86400 && msg->when <= 253402300799LL + 86400,
+          "a full date lies in the years 0 to 9999");
+    if (msg->time.tm_isdst != -1) {
+        const struct tm* local = localtime(&msg->when);
+        Check(local && local->tm_hour == msg->time.tm_hour && local->tm_min == msg->time.tm_min &&
+                  local->tm_sec == msg->time.tm_sec,
+              "the clock is the local time of the point in time");
+    } else if (msg->whenKnown) {
+        struct tm written = msg->time;
+        Check(mktime(&written) == msg->when || localtime(&msg->when) == nullptr,
+              "a local time as written converts to its point in time");
+    }
 
-    free(datagram);
-    return 0;
+    return Done(datagram);
 }

@@ -183,25 +183,91 @@ TEST_F(AppendLayout, SizeLimitDropsWholeOldestLinesAndNeverFillsTheBuffer) {
     EXPECT_EQ(ViewText(tv_.view).substr(0, 8), "entry2\r\n");
     EXPECT_EQ(vs()->capacity, 100);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
+
+    // The exact bytes a cut keeps: from old byte length + n - limit + 1 on,
+    // after the next line feed and the run of line breaks behind it.
+    const struct {
+        int limit;
+        const char *old, *append, *kept;
+    } cuts[] = {
+        {10, "ab\ncd\nef\n", "ghi", "ef\nghi"},  // the cut starts just after a line feed
+        {10, "ab\ncd\nef\n", "gh", "cd\nef\ngh"},  // ... and on one
+        {10, "ab\ncd\n", "efgh", "cd\nefgh"},     // reaching the limit exactly cuts too
+        {10, "ab\ncd\n", "efg", "ab\ncd\nefg"},  // one byte below it does not
+        {10, "ab\r\n\r\ncd", "ef", "cdef"},       // the empty line behind goes too
+        {9, "abcdefgh", "i", "i"},                  // no line feed: nothing of the old text stays
+    };
+    for (const auto& c : cuts) {
+        SendMessageA(tv_.view, EM_LIMITTEXT, 0, 0);
+        SetText(c.old);
+        SendMessageA(tv_.view, EM_LIMITTEXT, c.limit, 0);
+        Append(tv_.view, c.append);
+        EXPECT_EQ(ViewText(tv_.view), c.kept) << c.old << " + " << c.append;
+        EXPECT_EQ(CheckInvariants(tv_.view), "");
+    }
 }
 
-TEST_F(AppendLayout, CaretAndAnchorMoveBackWithAFrontCut) {
+// Where the caret and the anchor go when text is appended, with a line
+// limit of 3 that drops the oldest line from "aaa\r\nbbb\r\nccc".
+TEST_F(AppendLayout, CaretAndAnchorFollowTheEndOrStayOnTheirText) {
+    const struct {
+        const char* what;
+        int caret, anchor;
+        const char* append;
+        int endCaret, endAnchor;
+    } cases[] = {
+        {"both move back by the bytes cut; one whose text went, to 0", 7, 1, "\r\nddd", 2, 0},
+        {"at the end with nothing selected: they follow the end", 13, 13, "\r\nddd", 13, 13},
+        {"at the end, no cut: they follow the end", 13, 13, "ddd", 16, 16},
+        {"elsewhere they stay", 4, 4, "ddd", 4, 4},
+        {"a selection ending at the end stays", 13, 5, "ddd", 13, 5},
+        {"... from either side", 5, 13, "ddd", 5, 13},
+        {"... also when the front is cut", 13, 5, "\r\nddd", 8, 0},
+    };
     SendMessageA(tv_.view, CVM_SETMAXLINES, 3, 0);
-    Append(tv_.view, "aaa\r\nbbb\r\nccc");
-    ViewState* v = vs();
-    // A selection inside the second line; the anchor in the first.
-    v->anchor = 1;
-    v->caret = 7;
-    Append(tv_.view, "\r\nddd");  // drops "aaa\r\n"
-    EXPECT_EQ(ViewText(tv_.view), "bbb\r\nccc\r\nddd");
-    EXPECT_EQ(v->anchor, 0);       // its text was cut away
-    EXPECT_EQ(v->caret, 2);    // same character as before
-    Append(tv_.view, "eee");             // not at the end: stays
-    EXPECT_EQ(v->caret, 2);
-    v->caret = v->anchor = v->length;
-    Append(tv_.view, "fff");  // at the end with nothing selected: follows
-    EXPECT_EQ(v->caret, v->length);
-    EXPECT_EQ(CheckInvariants(tv_.view), "");
+    for (const auto& c : cases) {
+        SetText("aaa\r\nbbb\r\nccc");
+        vs()->caret = c.caret;
+        vs()->anchor = c.anchor;
+        Append(tv_.view, c.append);
+        EXPECT_EQ(vs()->caret, c.endCaret) << c.what;
+        EXPECT_EQ(vs()->anchor, c.endAnchor) << c.what;
+        EXPECT_EQ(CheckInvariants(tv_.view), "") << c.what;
+    }
+}
+
+// A front cut by an append while the user looks at older text: the view
+// keeps its line number, or, held by the scroll lock, the text it shows.
+// 60 lines "line i", a line limit of 61, two lines appended: two cut.
+TEST_F(AppendLayout, TopLineAfterAFrontCut) {
+    const struct {
+        const char* what;
+        int lock;
+        bool fromBottom;  // top lines counted from maxTopLine
+        int top, endTop;
+    } cases[] = {
+        {"scrolled back: the same line number, newer text", 0, false, 20, 20},
+        {"scrolled back and held: the same text", 1, false, 20, 18},
+        {"held near the top: the top, its text cut away", 1, false, 1, 0},
+        {"at the bottom: it follows the end", 0, true, 0, 0},
+        {"at the bottom and held: the same text", 1, true, 0, -2},
+    };
+    std::string lines;
+    for (int i = 0; i < 60; i++) lines += "line " + std::to_string(i) + "\n";
+    for (const auto& c : cases) {
+        SendMessageA(tv_.view, CVM_SETSCROLLLOCK, 0, 0);
+        SendMessageA(tv_.view, CVM_SETMAXLINES, 0, 0);
+        SetText(lines);
+        SendMessageA(tv_.view, CVM_SETMAXLINES, 61, 0);
+        const int base = c.fromBottom ? vs()->maxTopLine : 0;
+        ASSERT_GT(vs()->maxTopLine, 20);
+        SendMessageA(tv_.view, CVM_SETSCROLLLOCK, c.lock, 0);
+        vs()->topLine = base + c.top;
+        Append(tv_.view, "new 1\nnew 2\n");
+        EXPECT_EQ(vs()->topLine, base + c.endTop) << c.what;
+        EXPECT_EQ(CheckInvariants(tv_.view), "") << c.what;
+    }
+    SendMessageA(tv_.view, CVM_SETSCROLLLOCK, 0, 0);
 }
 
 // ---- Layout -----------------------------------------------------------------
@@ -213,45 +279,38 @@ int Fits(ViewState* v, int clientWidth, int width) {
     return n;
 }
 
+// The rows of a text in a view whose right limit lies `columns` average
+// widths and `extra` pixels right of the left margin.
 TEST_F(AppendLayout, WrapsAtTheRightLimitWithTabsCrAndDoubleBytePairs) {
+    const struct {
+        const char* what;
+        std::string text;
+        int columns, extra;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"a character ending exactly at the limit wraps", "aaab", 4, 0, {"aaa", "b"}},
+        {"one pixel more and it fits", "aaab", 4, 1, {"aaab"}},
+        {"a long line wraps where a character does not fit", "aaaaaaaaaa", 4, 1, {"aaaa", "aaaa", "aa"}},
+        {"CR takes no room and is not counted", "aaa\r\rab", 4, 1, {"aaa\r\ra", "b"}},
+        {"a double-byte pair crossing the limit moves whole", "aaa\x93\xfa" "z", 4, 1, {"aaa", "\x93\xfa" "z"}},
+        {"a pair ending exactly at the limit wraps", "aa\x93\xfa", 4, 0, {"aa", "\x93\xfa"}},
+        {"one pixel more and it fits", "aa\x93\xfa", 4, 1, {"aa\x93\xfa"}},
+        {"a tab ending exactly at the limit stays, its line goes on", "\t\r\nz", 8, 0, {"\t\r\n", "z"}},
+        {"a tab passing the limit ends its line after itself", "\t\r\nz", 8, -1, {"\t", "\r\n", "z"}},
+        {"a tab advances to the next stop of 8 columns", "ab\tc\n\t\td", 30, 0, {"ab\tc\n", "\t\td"}},
+    };
     ViewState* v = vs();
     ASSERT_TRUE(v->fixedPitch) << "the test machine's default face is expected to be fixed-pitch";
-    const int w = ClientRect(tv_.view).right;
-    const int n = Fits(v, w, v->avgCharWidth);
-    ASSERT_GT(n, 10);
-
-    SetText(std::string(n + 3, 'a'));
-    ASSERT_EQ(v->lineCount, 2);
-    EXPECT_EQ(v->lineLength[0], n);
-    EXPECT_EQ(v->lineStart[1], n);
-
-    // CR takes no room and is not counted.
-    SetText(std::string(n - 1, 'a') + "\r\rb" + "c");
-    EXPECT_EQ(v->lineLength[0], n);
-    EXPECT_EQ(v->lineStart[1], n + 2);
-
-    // A double-byte pair that would cross the limit moves whole.
-    SetText(std::string(n - 1, 'a') + "\x82\xA0" "z");
-    ASSERT_EQ(v->lineCount, 2);
-    EXPECT_EQ(v->lineLength[0], n - 1);
-    EXPECT_EQ(v->lineStart[1], n - 1);
-
-    // A tab that passes the limit ends its line after itself.
-    int columns = n - 2;  // start of the tab's stop short of the limit
-    SetText(std::string(columns, 'a') + "\tq");
-    int stop = (columns / v->tabWidth + 1) * v->tabWidth;
-    if (v->leftMargin + stop * v->avgCharWidth > w - v->rightMargin) {
-        ASSERT_EQ(v->lineCount, 2);
-        EXPECT_EQ(v->lineLength[0], columns + 1);
-        EXPECT_EQ(v->lineStart[1], columns + 1);
-    } else {
-        EXPECT_EQ(v->lineCount, 1);
+    for (const auto& c : cases) {
+        int client = v->leftMargin + c.columns * v->avgCharWidth + c.extra + v->rightMargin;
+        ResizeView(tv_, client + GetSystemMetrics(SM_CXVSCROLL), 200);
+        ASSERT_EQ(ClientRect(tv_.view).right, client);
+        SetText(c.text);
+        std::vector<std::string> rows;
+        for (int i = 0; i < v->lineCount; i++) rows.push_back(DisplayLine(tv_.view, i));
+        EXPECT_EQ(rows, c.rows) << c.what;
+        EXPECT_EQ(CheckInvariants(tv_.view), "") << c.what;
     }
-    // A tab always advances to the next stop of 8 columns.
-    SetText("ab\tc\n\t\td");
-    EXPECT_EQ(v->lineCount, 2);
-    EXPECT_EQ(v->lineLength[0], 4);
-    EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
 
 TEST_F(AppendLayout, BoldTextIsMeasuredByItsExtent) {
@@ -284,6 +343,33 @@ TEST_F(AppendLayout, CharacterWiderThanTheViewGetsALineOfItsOwn) {
     EXPECT_EQ(v->lineLength[0], 0);  // an empty line before the first character
     EXPECT_EQ(DisplayLine(tv_.view, v->lineCount - 1), "b");
     EXPECT_EQ(CheckInvariants(tv_.view), "");
+}
+
+// Layout places plain stretches by arithmetic; CheckInvariants lays the
+// text out again character by character and compares, at widths from rows
+// of one character to rows of thirty.
+TEST_F(AppendLayout, PlainStretchesWrapAsTheCharacterWalkDoes) {
+    const std::string pair = "\x93\xfa";  // a double-byte character
+    std::string japanese;
+    for (int i = 0; i < 12; i++) japanese += pair + (i % 3 ? "" : "a");
+    const std::string texts[] = {
+        std::string(100, 'a') + "\r\n" + std::string(37, 'b') + "\r\n\r\nc",
+        japanese + "\r\n" + "b" + japanese + "\n" + japanese,
+        "ab\x82\r\ncd\x88",                              // lead bytes before a line break and the NUL
+        std::string(20, 'x') + "\t" + std::string(30, 'y') + "\tz" + pair + "\t",
+        "plain \x02" "bold " + std::string(40, 'w') + "\x02 plain " + std::string(40, 'p'),
+        "\x03" "2,0Dec  8 18:00:54 \x03" "10host\x03 " + std::string(60, 'm') + "\r\r" + std::string(9, 'n'),
+    };
+    ViewState* v = vs();
+    ASSERT_TRUE(v->fixedPitch);
+    for (const std::string& text : texts) {
+        SetText(text);
+        for (int columns : {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 13, 17, 23, 30}) {
+            int client = v->leftMargin + columns * v->avgCharWidth + v->rightMargin + columns % 3;
+            ResizeView(tv_, client + GetSystemMetrics(SM_CXVSCROLL), 200);
+            ASSERT_EQ(CheckInvariants(tv_.view), "") << columns << " columns of " << text;
+        }
+    }
 }
 
 TEST_F(AppendLayout, OnlyAWidthChangeLaysOutAgain) {

@@ -16,6 +16,7 @@ struct QueryCase {
     UINT msg;
     WPARAM arg;
     LRESULT expected;
+    const char* after = nullptr;  // the text the message leaves, where it changes it
 };
 
 TEST_F(EditQueries, LinesAndPositions) {
@@ -35,11 +36,22 @@ TEST_F(EditQueries, LinesAndPositions) {
         {"abc\r\nde", EM_LINEINDEX, static_cast<WPARAM>(-1), 5},  // the caret's line: the caret is at the end
         {"abc\r\nde", EM_LINEFROMCHAR, static_cast<WPARAM>(-1), 1},
         {"abc\r\nde", EM_LINELENGTH, static_cast<WPARAM>(-1), 2},
+        // Trimming: beyond N + N/10 logical lines the newest N stay.
+        {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12", CVM_TRIMLINES, 10, 2, "3\n4\n5\n6\n7\n8\n9\n10\n11\n12"},
+        {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11", CVM_TRIMLINES, 10, 0, "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"},
+        {"a\r\nb\r\n", CVM_TRIMLINES, 1, 2, ""},
+        {"a\r\n\r\nb", CVM_TRIMLINES, 2, 2, "b"},  // the run of line breaks goes with the cut
+        {"a\r\n\r\nb\nc", CVM_TRIMLINES, 1, 3, "c"},
+        {"a\nb", CVM_TRIMLINES, 0, 0, "a\nb"},
     };
     for (const QueryCase& c : cases) {
         SetText(c.text);
         EXPECT_EQ(Send(c.msg, c.arg), c.expected) << "message " << c.msg << " arg " << static_cast<int>(c.arg)
                                                   << " on \"" << c.text << "\"";
+        if (c.after) {
+            EXPECT_EQ(ViewText(tv_.view), c.after) << "message " << c.msg << " on \"" << c.text << "\"";
+        }
+        EXPECT_EQ(CheckInvariants(tv_.view), "");
     }
 }
 

@@ -133,14 +133,14 @@ void ExpectRoundTrip(HWND view, int line, RunState* pen) {
     const int y = (line - vs->topLine) * vs->lineHeight + vs->lineHeight / 2;
     // A carriage return inside the line takes no room: a click at its x
     // lands after it, on the character drawn there.
-    for (int pos = vs->lineStart[line], counted = 0;; pos += CharBytes(vs->text, pos)) {
+    for (int pos = vs->lineStart[line], counted = 0;; pos += CharBytes(vs, pos)) {
         bool last = counted == vs->lineLength[line];
         if (vs->text[pos] == '\r' && !last) continue;
         int x = XFromPosition(vs, line, pen, pos);
         EXPECT_EQ(Hit(view, x, y), pos) << "line " << line << " x " << x;
         EXPECT_EQ(Hit(view, x + half - 1, y), pos) << "line " << line << " x " << x << " + " << half - 1;
         if (last) break;
-        counted += CharBytes(vs->text, pos);
+        counted += CharBytes(vs, pos);
     }
     DrawDisplayLine(vs, line, pen);  // carries the pen on as painting does
 }

@@ -22,15 +22,18 @@ void HoldKeys(int mods) {
 }
 
 struct Step {
-    UINT msg;  // WM_KEYDOWN or EM_SETSEL
-    WPARAM a;  // virtual key, or one end
-    LPARAM b;  // Mods, or the other end
+    UINT msg;  // WM_KEYDOWN, EM_SETSEL or CVM_FIND
+    WPARAM a;  // virtual key, one end, or the find options
+    LPARAM b;  // Mods, the other end, or the text to find
 };
 Step Key(UINT vk, int mods = kNone) {
     return {WM_KEYDOWN, vk, mods};
 }
 Step SetSel(int a, int b) {
     return {EM_SETSEL, static_cast<WPARAM>(a), b};
+}
+Step Find(const char* text, WPARAM options = 0) {
+    return {CVM_FIND, options, reinterpret_cast<LPARAM>(text)};
 }
 
 struct KeyCase {
@@ -87,6 +90,15 @@ TEST_F(Selection, KeysAndSelectionMessagesMoveCaretAndAnchor) {
         {"Down on the last line stays and drops the selection", "abc\r\ndef", 7, 5, {Key(VK_DOWN)}, 7, 7},
         {"Home goes to the logical line start, End in front of its CR", kRagged, 17, 17,
          {Key(VK_HOME), Key(VK_END, kShift)}, 22, 14},
+        {"Home on an empty line stays on it", "ab\r\n\r\ncd", 4, 4, {Key(VK_HOME)}, 4, 4},
+        {"... and so does End", "ab\r\n\r\ncd", 4, 4, {Key(VK_END)}, 4, 4},
+        {"Home on an empty line between two line feeds", "a\n\nb", 2, 2, {Key(VK_HOME)}, 2, 2},
+        {"Home after a leading line feed, then Shift+End", "\nabc", 3, 3, {Key(VK_HOME), Key(VK_END, kShift)}, 4, 1},
+        {"Home and End at 0 in front of a line feed", "\nabc", 0, 0, {Key(VK_HOME), Key(VK_END)}, 0, 0},
+        {"Home on the empty last line", "ab\r\n", 4, 4, {Key(VK_HOME)}, 4, 4},
+        {"Home and End on an empty view", "", 0, 0, {Key(VK_HOME), Key(VK_END)}, 0, 0},
+        {"Home stops after a lone CR", "ab\rcd", 5, 5, {Key(VK_HOME)}, 3, 3},
+        {"End stops in front of a lone CR", "ab\rcd", 0, 0, {Key(VK_END)}, 2, 2},
         {"Ctrl+A on an empty view", "", 0, 0, {Key('A', kCtrl)}, 0, 0},
         {"Ctrl+A selects all, Shift or not", "abc\r\ndef", 1, 1, {Key('A', kCtrl | kShift)}, 8, 0},
         {"Shift+Ctrl+Home selects back to the start", "abc\r\ndef", 6, 7, {Key(VK_HOME, kShift | kCtrl)}, 0, 7},
@@ -97,15 +109,27 @@ TEST_F(Selection, KeysAndSelectionMessagesMoveCaretAndAnchor) {
         {"EM_SETSEL (0, -1) selects all, caret at the end", "abcdefgh", 3, 3, {SetSel(0, -1)}, 8, 0},
         {"EM_SETSEL (-1, -1) does the same", "abcdefgh", 3, 3, {SetSel(-1, -1)}, 8, 0},
         {"EM_SETSEL beyond the text: empty at the end", "abcdefgh", 3, 3, {SetSel(50, 40)}, 8, 8},
+        {"Find selects the next match, the caret at its end", "one two Two", 0, 0, {Find("two")}, 7, 4},
+        {"... and the one after the selection", "one two Two", 0, 0, {Find("two"), Find("two")}, 11, 8},
+        {"... with match case it skips the other case", "one two Two", 0, 0, {Find("Two", CVFIND_MATCHCASE)}, 11, 8},
+        {"Find backward: the caret at the match's start", "one two Two", 11, 8, {Find("TWO", CVFIND_BACKWARD)}, 4, 7},
+        {"Find wraps round to the start", "one two", 7, 7, {Find("one")}, 3, 0},
+        {"Find without a match leaves the selection", "one two", 1, 5, {Find("three")}, 1, 5},
+        {"Find never starts on a trail byte", "\x83\x41 A", 0, 0, {Find("a")}, 4, 3},
     };
-    for (const KeyCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        Show(c.text, c.caret, c.anchor);
-        for (const Step& s : c.steps) Run(s);
-        EXPECT_EQ(vs()->caret, c.endCaret);
-        EXPECT_EQ(vs()->anchor, c.endAnchor);
-        EXPECT_EQ(CheckInvariants(tv_.view), "");
+    // Mask mode changes the picture alone: every row holds masked too.
+    for (unsigned char mask : {0, 1}) {
+        g_maskMode = mask;
+        for (const KeyCase& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (mask ? ", masked" : ""));
+            Show(c.text, c.caret, c.anchor);
+            for (const Step& s : c.steps) Run(s);
+            EXPECT_EQ(vs()->caret, c.endCaret);
+            EXPECT_EQ(vs()->anchor, c.endAnchor);
+            EXPECT_EQ(CheckInvariants(tv_.view), "");
+        }
     }
+    g_maskMode = 0;
 }
 
 TEST_F(Selection, GetSelWritesFullOffsetsAndPacksSixteenBits) {
@@ -141,6 +165,13 @@ TEST_F(Selection, ArrowsAndEmScrollCaretBringTheCaretIntoView) {
     SendMessageA(tv_.view, WM_VSCROLL, SB_BOTTOM, 0);
     EXPECT_EQ(SendMessageA(tv_.view, EM_SCROLLCARET, 0, 0), 1);
     EXPECT_EQ(vs()->topLine, 0);
+    // A found match comes into view as a selection by keys does: its line
+    // at the bottom going down, at the top going up (after wrapping).
+    EXPECT_EQ(SendMessageA(tv_.view, CVM_FIND, 0, reinterpret_cast<LPARAM>("line 40")), CVFIND_FOUND);
+    EXPECT_EQ(vs()->topLine, 40 - visible + 1);
+    EXPECT_EQ(SendMessageA(tv_.view, CVM_FIND, 0, reinterpret_cast<LPARAM>("line 3\r")), CVFIND_FOUND | CVFIND_WRAPPED);
+    EXPECT_EQ(vs()->topLine, 3);
+    EXPECT_EQ(SendMessageA(tv_.view, CVM_FIND, 0, reinterpret_cast<LPARAM>("line 99")), 0);
     EXPECT_EQ(CheckInvariants(tv_.view), "");
 }
 

@@ -53,7 +53,8 @@ void PumpMessages();
 void SettleScreen(HWND view);
 
 // "" when every invariant holds, else a description of the first broken one.
-// With `compareLayout` the line table must also equal a fresh full layout.
+// With `compareLayout` the line table must also equal a fresh full layout
+// that takes every character with the line walker.
 std::string CheckInvariants(HWND view, bool compareLayout = true);
 
 // GDI leak tests that can fail, and fast: fills the process's GDI handle

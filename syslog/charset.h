@@ -1,0 +1,55 @@
+// Character sets of message text, for the view, which shows code page 932:
+// which encoding a message's text is in, and its conversion to code page
+// 932. The log file never sees a conversion. Pure code: no window headers,
+// so it is tested natively and fuzzed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The user's choice (the View menu): decide per message, or take every
+// message as one encoding.
+enum CharsetMode {
+    kCharsetAuto = 0,  // UTF-8 where the text says so (see DecideEncoding), else as received
+    kCharsetShiftJis,  // never convert
+    kCharsetUtf8,      // always convert from UTF-8
+    kCharsetEucJp,     // always convert from EUC-JP
+    kCharsetModes,
+};
+
+// What one message's text is taken as.
+enum TextEncoding {
+    kTextAsReceived,  // Shift-JIS or ASCII: shown byte for byte
+    kTextUtf8,
+    kTextEucJp,
+};
+
+// "auto", "sjis", "utf8" or "eucjp" (the command line's names); false, with
+// `mode` untouched, for anything else.
+bool ParseCharsetName(const char* name, CharsetMode* mode);
+
+// The encoding of `length` bytes of message text under `mode`. In the
+// automatic mode: UTF-8 when the text starts with a UTF-8 byte order mark,
+// when `markedUtf8` (the message's framing carried one, already removed), or
+// when the whole text is valid UTF-8 with at least one multi-byte sequence;
+// otherwise as received.
+TextEncoding DecideEncoding(CharsetMode mode, const char* text, size_t length, bool markedUtf8);
+
+// Converts `length` bytes of `text` from `encoding` to code page 932 into
+// `out`, which holds at least `length` bytes; returns the bytes written. The
+// result is never longer than the text and never holds the byte 0xFF:
+// - UTF-8: a leading byte order mark is dropped; each character without a
+//   code page 932 form, and each byte that is not part of a valid sequence
+//   (overlong, truncated, surrogate, beyond U+10FFFF), becomes one '?'.
+// - EUC-JP: JIS X 0208 pairs become Shift-JIS pairs by arithmetic, 0x8E
+//   pairs half-width katakana, 0x8F triples (JIS X 0212) one '?' each, any
+//   other byte above 0x7F one '?'.
+// - as received: copied unchanged.
+size_t ConvertToCp932(TextEncoding encoding, const char* text, size_t length, char* out);
+
+// The code page 932 form of a Unicode character: its byte (below 0x100) or
+// lead byte * 256 + trail byte; -1 for none. ASCII maps to itself. Besides
+// the code page's exact forms, characters that Japanese text converted
+// elsewhere carries for the code page's own (WAVE DASH for FULLWIDTH TILDE,
+// and the like) take those forms.
+int Cp932FromUnicode(uint32_t codePoint);
