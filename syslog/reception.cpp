@@ -2,8 +2,9 @@
 // shown before the window is; the thread then owns the sockets until
 // CloseReception joins it. An error on one socket closes that socket only:
 // the others go on receiving. The wait is WSAPoll, which has no limit on the
-// number of sockets (WSAWaitForMultipleEvents stops at 64) and wakes the
-// thread once per batch of readable sockets.
+// number of sockets (WSAWaitForMultipleEvents stops at 64), so the UDP
+// sockets, the TCP listeners and every TCP connection share it, and it
+// wakes the thread once per batch of readable sockets.
 #include "syslog/reception.h"
 
 #include <ws2tcpip.h>
@@ -31,6 +32,10 @@ enum {
     kMaxReadsPerRound = 4096,
     // Receive failures in a row after which a socket counts as broken.
     kMaxFailuresInARow = 64,
+    // How long a TCP listener whose accept failed is left out of the wait.
+    kListenerRestMs = 1000,
+    // The wait while TCP connections are left unread for the view to catch up.
+    kViewCatchUpMilliseconds = 10,
 };
 
 void ShowError(HWND owner, const char* text) {
@@ -48,12 +53,20 @@ void AddLine(char* out, size_t size, const char* text) {
 }
 
 // "UDP/IPv6: text" for a failure of a socket other than the one the program
-// always had, whose messages keep their own words.
+// always had (UDP on IPv4), whose messages keep their own words.
 void NamedFailure(const ReceptionSocket* s, const char* text, char* out, size_t size) {
-    if (s->family == AF_INET)
+    if (s->family == AF_INET && s->type == SOCK_DGRAM)
         snprintf(out, size, "%s", text);
     else
         snprintf(out, size, "%s: %s", s->name, text);
+}
+
+// A set-up failure: a line of the UDP sockets' box, a status line of TCP's.
+void SetupFailure(Reception* r, const ReceptionSocket* s, const char* text, char* failures, size_t size) {
+    if (s->type == SOCK_STREAM)
+        WriteStatusLine(&r->sink, text);
+    else
+        AddLine(failures, size, text);
 }
 
 void CloseSocket(ReceptionSocket* s) {
@@ -65,20 +78,24 @@ void CloseSocket(ReceptionSocket* s) {
 // and leaves the socket closed.
 void OpenSocket(Reception* r, ReceptionSocket* s, unsigned short port, char* failures, size_t size) {
     char text[kErrorTextSize];
-    s->socket = socket(s->family, SOCK_DGRAM, IPPROTO_UDP);
+    bool stream = s->type == SOCK_STREAM;
+    s->socket = socket(s->family, s->type, stream ? IPPROTO_TCP : IPPROTO_UDP);
     if (s->socket == INVALID_SOCKET) {
-        // A system without IPv6 is no error of ours: say so once, quietly.
+        // A system without IPv6 is no error of ours: say so once (for UDP), quietly.
         if (s->family == AF_INET6 && WSAGetLastError() == WSAEAFNOSUPPORT) {
-            WriteStatusLine(&r->sink, kTextNoIPv6);
+            if (!stream) WriteStatusLine(&r->sink, kTextNoIPv6);
             return;
         }
         NamedFailure(s, kTextSocketFailed, text, sizeof text);
-        AddLine(failures, size, text);
+        SetupFailure(r, s, text, failures, size);
         return;
     }
-    int bufferBytes = kSocketBufferBytes;
-    setsockopt(s->socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes),
-               sizeof bufferBytes);
+    // TCP has flow control: the sender waits, and the system sizes the buffer.
+    if (!stream) {
+        int bufferBytes = kSocketBufferBytes;
+        setsockopt(s->socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes),
+                   sizeof bufferBytes);
+    }
 
     sockaddr_storage local = {};
     int localLength;
@@ -98,44 +115,34 @@ void OpenSocket(Reception* r, ReceptionSocket* s, unsigned short port, char* fai
         a->sin_port = htons(port);
         localLength = sizeof *a;
     }
-    // An unbound socket would receive nothing without a word: say so.
-    if (bind(s->socket, reinterpret_cast<const sockaddr*>(&local), localLength) == SOCKET_ERROR) {
+    // An unbound socket would receive nothing without a word: say so. (A
+    // port taken by another listener may show only at listen.)
+    if (bind(s->socket, reinterpret_cast<const sockaddr*>(&local), localLength) == SOCKET_ERROR ||
+        (stream && listen(s->socket, SOMAXCONN) == SOCKET_ERROR)) {
         snprintf(text, sizeof text, kTextBindFailedFormat, static_cast<unsigned>(port), s->name);
-        AddLine(failures, size, text);
+        SetupFailure(r, s, text, failures, size);
         CloseSocket(s);
         return;
     }
+    // A listener's accepted connections inherit this.
     u_long nonBlocking = 1;
     if (ioctlsocket(s->socket, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
         NamedFailure(s, kTextSelectFailed, text, sizeof text);
-        AddLine(failures, size, text);
+        SetupFailure(r, s, text, failures, size);
         CloseSocket(s);
     }
 }
 
-// Reception thread: closes a broken socket and has the owner show why.
+// Reception thread: closes a broken socket and says why, in a box the
+// owner shows for UDP, in a status line for a TCP listener.
 void ReportSocketError(Reception* r, int slot) {
     ReceptionSocket* s = &r->sockets[slot];
     CloseSocket(s);
     NamedFailure(s, kTextNotifyFailed, s->errorText, sizeof s->errorText);
-    PostMessageA(r->owner, r->errorMessage, static_cast<WPARAM>(slot), 0);
-}
-
-SenderAddress SenderOf(const sockaddr_storage* from) {
-    SenderAddress sender = {};
-    if (from->ss_family == AF_INET6) {
-        const sockaddr_in6* a = reinterpret_cast<const sockaddr_in6*>(from);
-        sender.family = kSenderIPv6;
-        sender.port = ntohs(a->sin6_port);
-        memcpy(sender.address, &a->sin6_addr, 16);
-        sender.scopeId = a->sin6_scope_id;
-    } else {
-        const sockaddr_in* a = reinterpret_cast<const sockaddr_in*>(from);
-        sender.family = kSenderIPv4;
-        sender.port = ntohs(a->sin_port);
-        memcpy(sender.address, &a->sin_addr, 4);
-    }
-    return sender;
+    if (s->type == SOCK_STREAM)
+        WriteStatusLine(&r->sink, s->errorText);
+    else
+        PostMessageA(r->owner, r->errorMessage, static_cast<WPARAM>(slot), 0);
 }
 
 // Reads one socket until it would block (or its share of the round is
@@ -165,40 +172,93 @@ void ReadDatagrams(Reception* r, int slot) {
     }
 }
 
+// A TCP listener has connections waiting: takes them, or rests the
+// listener when accept fails.
+void AcceptOn(Reception* r, int slot) {
+    if (!AcceptConnections(&r->tcp, r->sockets[slot].socket))
+        r->sockets[slot].restUntil = GetTickCount64() + kListenerRestMs;
+}
+
+void Watch(WSAPOLLFD* polled, SOCKET socket) {
+    polled->fd = socket;
+    polled->events = POLLRDNORM;
+    polled->revents = 0;
+}
+
 unsigned __stdcall ReceptionThread(void* parameter) {
     Reception* r = static_cast<Reception*>(parameter);
-    WSAPOLLFD polled[kSocketSlots];
+    WSAPOLLFD* polled = r->polled;
     int slots[kSocketSlots];
+    const short kEnded = POLLERR | POLLHUP | POLLNVAL;
     while (!r->stopping.load()) {
-        int count = 0;
+        // The wait's list: the listening sockets (but resting ones), then
+        // the connections; those accepted during a round join the next.
+        ULONGLONG now = GetTickCount64();
+        int listening = 0;
         for (int slot = 0; slot < kSocketSlots; ++slot) {
-            if (r->sockets[slot].socket == INVALID_SOCKET) continue;
-            polled[count].fd = r->sockets[slot].socket;
-            polled[count].events = POLLRDNORM;
-            polled[count].revents = 0;
-            slots[count++] = slot;
+            if (r->sockets[slot].socket == INVALID_SOCKET || r->sockets[slot].restUntil > now) continue;
+            Watch(&polled[listening], r->sockets[slot].socket);
+            slots[listening++] = slot;
         }
+        // A TCP sender can wait, a UDP sender cannot: while the view's queue
+        // is over half full, the connections are left unread, so that their
+        // senders slow down to the view's pace rather than the view missing
+        // their entries (the queue's other half is for UDP bursts).
+        bool viewBehind = QueuedBytes(&r->sink.queue) > r->sink.queue.capacity / 2;
+        int connections = viewBehind ? 0 : r->tcp.count;
+        for (int i = 0; i < connections; ++i) Watch(&polled[listening + i], r->tcp.table[i].socket);
+        int count = listening + connections;
+        int timeout = viewBehind ? kViewCatchUpMilliseconds : kPollMilliseconds;
         if (count == 0) {
-            Sleep(kPollMilliseconds);
+            Sleep(static_cast<DWORD>(timeout));
             continue;
         }
-        int ready = WSAPoll(polled, static_cast<ULONG>(count), kPollMilliseconds);
+        int ready = WSAPoll(polled, static_cast<ULONG>(count), timeout);
         if (ready == SOCKET_ERROR) {
             // The wait itself failed: no socket can be trusted any more.
-            for (int i = 0; i < count; ++i) ReportSocketError(r, slots[i]);
+            for (int i = 0; i < listening; ++i) ReportSocketError(r, slots[i]);
+            EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes);
             continue;
         }
-        for (int i = 0; i < count && ready > 0; ++i) {
-            if (polled[i].revents & POLLRDNORM)
-                ReadDatagrams(r, slots[i]);
-            else if (polled[i].revents & (POLLERR | POLLHUP | POLLNVAL))
-                ReportSocketError(r, slots[i]);
+        for (int i = 0; i < listening && ready > 0; ++i) {
+            int slot = slots[i];
+            if ((polled[i].revents & POLLRDNORM) && r->sockets[slot].type == SOCK_STREAM)
+                AcceptOn(r, slot);
+            else if (polled[i].revents & POLLRDNORM)
+                ReadDatagrams(r, slot);
+            else if (polled[i].revents & kEnded)
+                ReportSocketError(r, slot);
         }
+        // A connection that ended is read all the same: its last bytes, then
+        // the end or error that recv reports, close it.
+        for (int i = 0; i < connections && ready > 0 && !r->stopping.load(std::memory_order_relaxed); ++i) {
+            if (polled[listening + i].revents & (POLLRDNORM | kEnded))
+                ReadConnection(&r->tcp.table[i], &r->sink, r->buffer, kMaxDatagramBytes);
+        }
+        CompactConnections(&r->tcp);
+        ReportRefusals(&r->tcp, &r->sink);
     }
     return 0;
 }
 
 }  // namespace
+
+SenderAddress SenderOf(const sockaddr_storage* from) {
+    SenderAddress sender = {};
+    if (from->ss_family == AF_INET6) {
+        const sockaddr_in6* a = reinterpret_cast<const sockaddr_in6*>(from);
+        sender.family = kSenderIPv6;
+        sender.port = ntohs(a->sin6_port);
+        memcpy(sender.address, &a->sin6_addr, 16);
+        sender.scopeId = a->sin6_scope_id;
+    } else {
+        const sockaddr_in* a = reinterpret_cast<const sockaddr_in*>(from);
+        sender.family = kSenderIPv4;
+        sender.port = ntohs(a->sin_port);
+        memcpy(sender.address, &a->sin_addr, 4);
+    }
+    return sender;
+}
 
 bool StartWinSock() {
     WSADATA data;
@@ -219,22 +279,32 @@ bool OpenReception(Reception* r, const char* logPath, unsigned short port, HWND 
     r->owner = owner;
     r->errorMessage = errorMessage;
     const struct {
-        int family;
+        int family, type;
         const char* name;
-    } kinds[kSocketSlots] = {{AF_INET, "UDP/IPv4"}, {AF_INET6, "UDP/IPv6"}};
+    } kinds[kSocketSlots] = {{AF_INET, SOCK_DGRAM, "UDP/IPv4"},
+                             {AF_INET6, SOCK_DGRAM, "UDP/IPv6"},
+                             {AF_INET, SOCK_STREAM, "TCP/IPv4"},
+                             {AF_INET6, SOCK_STREAM, "TCP/IPv6"}};
     for (int slot = 0; slot < kSocketSlots; ++slot) {
         ReceptionSocket* s = &r->sockets[slot];
         s->socket = INVALID_SOCKET;
         s->family = kinds[slot].family;
+        s->type = kinds[slot].type;
         s->name = kinds[slot].name;
         s->failures = 0;
+        s->restUntil = 0;
         s->errorText[0] = '\0';
     }
     if (size > 0) failures[0] = '\0';
     r->buffer = static_cast<char*>(malloc(kMaxDatagramBytes));
-    if (!r->buffer) return false;
-    if (!OpenEntrySink(&r->sink, logPath, kDefaultQueueBytes, owner, entriesMessage)) {
+    r->polled = static_cast<WSAPOLLFD*>(malloc((kSocketSlots + kMaxConnections) * sizeof(WSAPOLLFD)));
+    bool tcp = OpenTcpConnections(&r->tcp);
+    if (!r->buffer || !r->polled || !tcp ||
+        !OpenEntrySink(&r->sink, logPath, kDefaultQueueBytes, owner, entriesMessage)) {
+        CloseTcpConnections(&r->tcp);
+        free(r->polled);
         free(r->buffer);
+        r->polled = nullptr;
         r->buffer = nullptr;
         return false;
     }
@@ -266,9 +336,14 @@ void CloseReception(Reception* r) {
     }
     for (int slot = 0; slot < kSocketSlots; ++slot) CloseSocket(&r->sockets[slot]);
     if (r->buffer) {
-        // Everything the thread received is in the log file by now.
+        // The unfinished frames of open connections are entries too, and
+        // then everything the thread received is in the log file.
+        EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes);
+        CloseTcpConnections(&r->tcp);
         CloseEntrySink(&r->sink);
+        free(r->polled);
         free(r->buffer);
+        r->polled = nullptr;
         r->buffer = nullptr;
     }
 }

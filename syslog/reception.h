@@ -1,7 +1,8 @@
 // Reception: the sockets and the thread that reads them. The thread waits on
-// every socket at once and reads each one until it would block; every
-// datagram becomes an entry at once, written to the log file and queued for
-// the window thread (see entry_sink.h), so nothing waits for the screen.
+// every socket at once (UDP, the TCP listeners and their connections) and
+// reads each one until it would block; every datagram or TCP frame becomes
+// an entry at once, written to the log file and queued for the window thread
+// (see entry_sink.h), so nothing waits for the screen.
 // The window thread opens and closes reception and shows its error boxes:
 // the reception thread only posts to the owner window, never sends.
 #pragma once
@@ -12,6 +13,7 @@
 #include <atomic>
 
 #include "syslog/entry_sink.h"
+#include "syslog/tcp_connections.h"
 
 enum {
     kSyslogPort = 514,
@@ -23,18 +25,24 @@ enum {
 struct ReceptionSocket {
     SOCKET socket;                   // INVALID_SOCKET once closed or never made
     int family;                      // AF_INET or AF_INET6
-    const char* name;                // "UDP/IPv4", "UDP/IPv6"
+    int type;                        // SOCK_DGRAM or SOCK_STREAM
+    const char* name;                // "UDP/IPv4", "UDP/IPv6", "TCP/IPv4", "TCP/IPv6"
     unsigned failures;               // receive failures in a row
+    ULONGLONG restUntil;             // a TCP listener whose accept failed waits until then
     char errorText[kErrorTextSize];  // the text of the box posted for this socket
 };
 
-enum { kUdp4, kUdp6, kSocketSlots };
+// The UDP sockets' failures are shown in Error boxes; the TCP listeners'
+// in status lines, since UDP may still work.
+enum { kUdp4, kUdp6, kTcp4, kTcp6, kSocketSlots };
 
 struct Reception {
     EntrySink sink;  // block state, log file and the queue to the window thread
     ReceptionSocket sockets[kSocketSlots];
-    char* buffer;   // one datagram
-    HANDLE thread;  // null until started
+    TcpConnections tcp;  // the connections accepted on the TCP listeners
+    WSAPOLLFD* polled;   // one wait's sockets: kSocketSlots + kMaxConnections, made once
+    char* buffer;        // one datagram, or one read of a connection
+    HANDLE thread;       // null until started
     std::atomic<bool> stopping;
     HWND owner;  // shows the error boxes; gets `errorMessage` with wParam the socket slot
     UINT errorMessage;
@@ -45,9 +53,10 @@ struct Reception {
 bool StartWinSock();
 
 // Opens the sink (log file at `logPath`, the queue, notifying `owner` with
-// `entriesMessage`) and the sockets on `port` of every IPv4 and IPv6
-// address. Set-up failures are gathered in `failures`, a line each, for one
-// box the caller shows; where the system has no IPv6 a status line says so.
+// `entriesMessage`) and the UDP sockets and TCP listeners on `port` of every
+// IPv4 and IPv6 address. UDP set-up failures are gathered in `failures`, a
+// line each, for one box the caller shows; TCP's are status lines, and
+// where the system has no IPv6 a status line says so.
 // False when the buffers cannot be made: then nothing is received.
 bool OpenReception(Reception* reception, const char* logPath, unsigned short port, HWND owner,
                    UINT entriesMessage, UINT errorMessage, char* failures, size_t size);
@@ -55,5 +64,9 @@ bool OpenReception(Reception* reception, const char* logPath, unsigned short por
 bool StartReception(Reception* reception);
 // The error text that the thread posted for a socket slot.
 const char* ReceptionErrorText(const Reception* reception, WPARAM slot);
-// Stops and joins the thread, closes the sockets, then the log file.
+// Stops and joins the thread, closes the sockets (the unfinished frame of
+// each TCP connection becoming an entry), then the log file.
 void CloseReception(Reception* reception);
+
+// The sender of a datagram or connection, from the address the socket gave.
+SenderAddress SenderOf(const sockaddr_storage* from);

@@ -49,3 +49,18 @@
     "\x82\xcd\x83\x8d\x83O\x83t\x83@\x83"                                                                    \
     "C\x83\x8b\x82\xc9\x82\xa0\x82\xe8\x82\xdc\x82\xb7\x81"                                                  \
     "B"
+// フレームが長すぎるため、%llu バイトを切り捨てました (上限 %u バイト)。
+// (The frame was too long: %llu bytes were cut (the limit is %u bytes).)
+#define kTextFrameCutFormat                                                                        \
+    "\x83t\x83\x8c\x81[\x83\x80\x82\xaa\x92\xb7\x82\xb7\x82\xac\x82\xe9\x82\xbd\x82\xdf\x81"       \
+    "A%llu \x83o\x83"                                                                              \
+    "C\x83g\x82\xf0\x90\xd8\x82\xe8\x8e\xcc\x82\xc4\x82\xdc\x82\xb5\x82\xbd (\x8f\xe3\x8c\xc0 %u " \
+    "\x83o\x83"                                                                                    \
+    "C\x83g)\x81"                                                                                  \
+    "B"
+// 同時接続の上限 %u を超えた TCP 接続 %llu 件を閉じました。
+// (%llu TCP connections beyond the limit of %u open at once were closed.)
+#define kTextConnectionsRefusedFormat                                                                   \
+    "\x93\xaf\x8e\x9e\x90\xda\x91\xb1\x82\xcc\x8f\xe3\x8c\xc0 %u \x82\xf0\x92\xb4\x82\xa6\x82\xbd TCP " \
+    "\x90\xda\x91\xb1 %llu \x8c\x8f\x82\xf0\x95\xc2\x82\xb6\x82\xdc\x82\xb5\x82\xbd\x81"                \
+    "B"

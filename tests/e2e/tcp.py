@@ -15,14 +15,16 @@ import subprocess
 import sys
 import time
 
-from e2e import ENTRY, entry, expect_blocks, port_of
-from harness import CLOCK, PORT, SEPARATOR, Failure, Program, check, wait_progress, wait_until
+from e2e import ENTRY, WM_QUEUEDBYTES, entry, expect_blocks, port_of
+from harness import CLOCK, PORT, SEPARATOR, Failure, LogTail, Program, check, send, sender, wait_progress, wait_until
 
 MAX_FRAME = 65536  # longest frame that becomes an entry whole
 RELAY_PORT = 10514  # the relay's UDP input; it forwards to PORT over TCP
 HEAD = b"<13>Oct 11 22:14:15 host app: "
 HEADER = re.compile(rb"<<(127\.0\.0\.1|\[::1\]):(\d+)>> " + SEPARATOR)
 STATUS = re.compile(CLOCK + rb" (.*)", re.S)  # entries have "(difference)" behind the clock
+# The status line for entries that found the view's queue full.
+VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encode("cp932")) + rb"\d+")
 TCP_LISTEN = "0A"  # the state column of /proc/net/tcp
 TIMER_KEEPALIVE = "02"
 
@@ -63,6 +65,13 @@ def connect(address="127.0.0.1"):
     return s
 
 
+def caught_up_view(p):
+    """The view's text once the view has taken every queued entry."""
+    wait_until(lambda: p.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1].strip() == b"0",
+               "the view to catch up", timeout=60)
+    return p.view_text()
+
+
 def closed_by_peer(sock):
     """True when the program has closed the connection (end of stream or reset)."""
     sock.setblocking(False)
@@ -94,8 +103,9 @@ def digits(n):
 
 def run_loggen(args, *options):
     """loggen over TCP to the program: 256-byte messages (shorter ones break
-    its octet counts), sent as fast as the program takes them."""
-    command = [args.loggen, "--inet", "--stream", "--rate", "100000", "--size", "256"] + list(options)
+    its octet counts), sent as fast as the program takes them, for as long
+    as that takes (loggen's own limit is 10 s)."""
+    command = [args.loggen, "--inet", "--stream", "--rate", "100000", "--size", "256", "--permanent"] + list(options)
     subprocess.run(command + ["127.0.0.1", str(PORT)], check=True, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=120)
 
@@ -109,6 +119,9 @@ class Relay:
     def __init__(self, config, scratch, octet_counted):
         with open(config) as f:
             text = f.read()
+        # README shows the configuration that is tested: the same text.
+        with open(os.path.join(os.path.dirname(os.path.abspath(config)), "..", "README.md")) as f:
+            check("```\n%s```\n" % text in f.read(), "README should show %s as it stands" % config)
         text = substitute(text, r'(input\(type="imudp" port=)"514"', r'\1"%d"' % RELAY_PORT)
         text = substitute(text, r'target="[^"]*"', 'target="127.0.0.1"')
         if not octet_counted:
@@ -184,11 +197,13 @@ def test_loggen(args):
     with Running(args.exe, args.probe, args.scratch) as p:
         run_loggen(args, "--number", str(count))
         run_loggen(args, "--number", str(count), "--syslog-proto")
-        seq = lambda: [int(n) for n in re.findall(rb"seq: (\d{10})", p.read_log())]
-        wait_progress(lambda: len(seq()), 2 * count, "the messages of both runs")
-        check(seq() == list(range(count)) * 2, "the messages of each run should arrive once, in order")
+        seq = lambda text: [int(n) for n in re.findall(rb"seq: (\d{10})", text)]
+        wait_progress(lambda: len(seq(p.read_log())), 2 * count, "the messages of both runs")
+        check(seq(p.read_log()) == list(range(count)) * 2, "the messages of each run should arrive once, in order")
         check(all(ENTRY.fullmatch(l) or HEADER.fullmatch(l) for l in p.lines()[1:]), "lines other than entries")
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        # RFC 5424 messages begin with a UTF-8 byte order mark, which the
+        # view's text loses on its way to another process: compare the messages.
+        check(seq(caught_up_view(p)) == list(range(count)) * 2, "the view should show every message in order")
 
 
 def relay(args, octet_counted):
@@ -204,7 +219,7 @@ def relay(args, octet_counted):
         numbers = lambda: [int(n) for n in re.findall(rb"relay: relay (\d{5})\r\n", p.read_log())]
         wait_progress(lambda: len(numbers()), count, "the relayed messages")
         check(numbers() == list(range(count)), "the relayed messages should arrive once each, in order")
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        check(caught_up_view(p) == p.read_log(), "the view's text differs from the log file's")
 
 
 def test_relay_lf(args):
@@ -215,29 +230,69 @@ def test_relay_octet(args):
     relay(args, octet_counted=True)
 
 
+def test_view_pace(args):
+    """A TCP flood while the window thread is held still: the sender is
+    made to wait for the view, so the log file stops growing once the
+    view's queue is half full, and once the thread runs again every message
+    reaches the log file, in order, and the view misses none."""
+    count, held = 200000, 6.0
+    with Running(args.exe, args.probe, args.scratch) as p:
+        tail, total = LogTail(p.log), [0]
+
+        def logged():
+            total[0] += sum(line.count(b"seq: ") for line in tail.new_lines())
+            return total[0]
+
+        hold = subprocess.Popen(["wine", args.probe, "suspend", str(int(held * 1000))], cwd=args.scratch,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            check(hold.stdout.readline().strip() == b"suspended", "the window thread could not be held")
+            flood = subprocess.Popen([args.loggen, "--inet", "--stream", "--rate", "1000000", "--size", "256",
+                                      "--permanent", "--number", str(count), "127.0.0.1", str(PORT)],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(held - 0.5)
+            # Half the queue holds some 50,000 of these; read on, the flood would be logged whole by now.
+            check(logged() <= count // 2, "the log file kept growing while the view was held: %d" % total[0])
+        finally:
+            hold.wait(timeout=60)
+        wait_progress(logged, count, "the flood", stall=60)
+        flood.wait(timeout=60)
+        # Entries the view could not take are announced before the next one.
+        send(sender(), HEAD + b"after the flood")
+        wait_until(lambda: p.read_log().endswith(b"app: after the flood\r\n"), "the closing datagram")
+        log = p.read_log()
+        check(not VIEW_MISSED.search(log), "the view missed entries: %r" % VIEW_MISSED.search(log))
+        check([int(n) for n in re.findall(rb"seq: (\d{10})", log)] == list(range(count)),
+              "the messages should be in the log file once each, in order")
+
+
 def test_partial_close(args):
     """A silent connection and one that stops inside a frame hold up no
-    other; idle connections stay open with keepalive on; at the close, an
-    unfinished line and an unfinished counted frame each become an entry."""
+    other; idle connections stay open with keepalive on; when the peer
+    closes, an unfinished line and an unfinished counted frame each become
+    an entry, and so does an unfinished line when the program exits."""
     with Running(args.exe, args.probe, args.scratch) as p:
         silent, partial, counted, busy = connect(), connect(), connect(), connect()
+        ports = {s: port_of(s) for s in (silent, partial, counted, busy)}
         partial.sendall(HEAD + b"no line end")
         counted.sendall(b"60 " + HEAD + b"count cut short")
         busy.sendall(b"".join(HEAD + b"busy %d\n" % i for i in range(3)))
         p.wait_lines(5)
         time.sleep(1)  # nothing of the unfinished frames may show meanwhile
         check(len(p.lines()) == 5, "only the busy connection's entries expected: %r" % p.lines()[1:])
-        rows = [r for r in tcp_rows() if r[1].endswith(":%04X" % port_of(silent))]
+        rows = [r for r in tcp_rows() if r[1].endswith(":%04X" % ports[silent])]
         check(rows and rows[0][3] == TIMER_KEEPALIVE, "keepalive should be on for an idle connection: %r" % rows)
         partial.close()
         p.wait_lines(7)
         counted.close()
-        lines = p.wait_lines(9)
-        entry_of = lambda text: CLOCK + rb"\(-?\d+\) <host user\.notice> app: " + text
-        expect_blocks(lines, 1, [(port_of(busy), True, entry_of(b"busy 0")), (None, False, entry_of(b"busy 1")),
-                                 (None, False, entry_of(b"busy 2")), (port_of(partial), True, entry_of(b"no line end")),
-                                 (port_of(counted), True, entry_of(b"count cut short"))])
+        p.wait_lines(9)
         check(not closed_by_peer(silent) and not closed_by_peer(busy), "the program closed an idle connection")
+        silent.sendall(HEAD + b"at exit")
+    entry_of = lambda text: CLOCK + rb"\(-?\d+\) <host user\.notice> app: " + text
+    expect_blocks(p.lines(), 1, [(ports[busy], True, entry_of(b"busy 0")), (None, False, entry_of(b"busy 1")),
+                                 (None, False, entry_of(b"busy 2")), (ports[partial], True, entry_of(b"no line end")),
+                                 (ports[counted], True, entry_of(b"count cut short")),
+                                 (ports[silent], True, entry_of(b"at exit"))])
 
 
 def test_overlong(args):
@@ -265,29 +320,37 @@ def test_overlong(args):
 
 def test_connection_limit(args):
     """Connections beyond the limit (several hundred) are accepted and
-    closed at once, with one status line for the whole burst; those within
-    it keep working, and a place that frees up is taken again."""
-    tries = 1000
+    closed at once, with one status line for the whole burst that names how
+    many were refused; those within it keep working, and a place that frees
+    up is taken again."""
+    tries, stragglers = 1000, 10
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, tries + 100)), hard))
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, tries + stragglers + 100)), hard))
     with Running(args.exe, args.probe, args.scratch) as p:
         conns = [connect() for _ in range(tries)]
         wait_until(lambda: closed_by_peer(conns[-1]), "the last connection to be refused")
+        for _ in range(stragglers):  # the same burst, spread over many rounds of the program's wait
+            time.sleep(0.2)
+            conns.append(connect())
+        wait_until(lambda: closed_by_peer(conns[-1]), "the last straggler to be refused")
         wait_until(lambda: statuses(p.lines()), "the status line of the refusals")
         time.sleep(1)
         refused = [closed_by_peer(c) for c in conns]
         limit = refused.index(True)
         check(256 <= limit < tries - 10, "%d connections kept open, expected several hundred" % limit)
         check(all(refused[limit:]), "connections beyond the limit should all be closed: %d of %d" %
-              (sum(refused[limit:]), tries - limit))
+              (sum(refused[limit:]), len(conns) - limit))
+        status = statuses(p.lines())
+        check(len(status) == 1 and mentions(status[0], len(conns) - limit),
+              "one status line naming %d refusals expected: %r" % (len(conns) - limit, status))
         for c in conns[limit:] + conns[limit - 10:limit]:
             c.close()
         time.sleep(1)  # the program notices the closes
         again = connect()
-        conns[0].sendall(HEAD + b"first\n")
-        conns[limit - 11].sendall(HEAD + b"last kept\n")
-        again.sendall(HEAD + b"again\n")
-        lines = p.wait_lines(len(p.lines()) + 6)
+        # One at a time: between connections, the order is the order they are read in.
+        for sock, text in ((conns[0], b"first"), (conns[limit - 11], b"last kept"), (again, b"again")):
+            sock.sendall(HEAD + text + b"\n")
+            lines = p.wait_lines(len(p.lines()) + 2)  # a header and the entry
         texts = [entry(l).group(6) for l in lines if ENTRY.fullmatch(l)]
         check(texts == [b"app: first", b"app: last kept", b"app: again"], "entries %r" % texts)
         check(not closed_by_peer(again), "a connection within the limit again was closed")
@@ -333,6 +396,7 @@ CASES = {
     "loggen": test_loggen,
     "relay_lf": test_relay_lf,
     "relay_octet": test_relay_octet,
+    "view_pace": test_view_pace,
     "partial_close": test_partial_close,
     "overlong": test_overlong,
     "connection_limit": test_connection_limit,
