@@ -49,6 +49,9 @@ static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 // taken yet.
 const DWORD kFeedSliceMilliseconds = 5;
 const UINT kFeedPauseMilliseconds = 20;
+// While entries keep arriving, the window thread looks at the queue this
+// often rather than being woken for each one.
+const UINT kFeedLookMilliseconds = 30;
 const UINT_PTR kFeedTimer = 1;
 // The status bar's tick: its texts change at most four times a second.
 const UINT_PTR kStatusTimer = 2;
@@ -200,8 +203,11 @@ void ShowLogState(HWND hwnd, const Reception* reception) {
     SetWindowTextA(hwnd, title);
 }
 
-// Feeds the view a slice of the queue. When entries remain, it comes back at
-// once if reception has gone quiet, else after a pause.
+// Feeds the view a slice of the queue and decides when to come back: at
+// once when entries remain and reception has gone quiet, after a pause
+// while entries keep arriving, after a short look when the queue ran empty
+// but entries still arrive, and not until the next posted wake-up once the
+// queue has stayed empty.
 void OnEntriesQueued(HWND hwnd) {
     static uint64_t entriesBefore;
     KillTimer(hwnd, kFeedTimer);
@@ -214,11 +220,14 @@ void OnEntriesQueued(HWND hwnd) {
     NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
     TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
-    if (more && entries != entriesBefore)
-        SetTimer(hwnd, kFeedTimer, kFeedPauseMilliseconds, nullptr);
-    else if (more)
-        PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
+    bool arriving = entries != entriesBefore;
     entriesBefore = entries;
+    if (more && !arriving)
+        PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
+    else if (more)
+        SetTimer(hwnd, kFeedTimer, kFeedPauseMilliseconds, nullptr);
+    else if (arriving || !SleepUntilQueued(&reception->sink))
+        SetTimer(hwnd, kFeedTimer, kFeedLookMilliseconds, nullptr);
     ShowLogState(hwnd, reception);
 }
 

@@ -119,8 +119,6 @@ void WriteStatusLine(EntrySink* sink, const char* text) {
 }
 
 bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs, uint64_t* taken) {
-    // Cleared before reading: an entry queued from now on posts again.
-    sink->wakePending.store(false);
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
@@ -133,12 +131,16 @@ bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs, uint64_t* taken) {
         PopEntry(&sink->queue);
         if (taken) ++*taken;
         QueryPerformanceCounter(&now);
-        if (now.QuadPart - start.QuadPart >= slice) {
-            if (!PeekEntry(&sink->queue, &length)) return false;
-            // The caller comes back for the rest: producers need not post.
-            sink->wakePending.store(true);
-            return true;
-        }
+        if (now.QuadPart - start.QuadPart >= slice) return PeekEntry(&sink->queue, &length) != nullptr;
     }
     return false;
+}
+
+bool SleepUntilQueued(EntrySink* sink) {
+    sink->wakePending.store(false);
+    size_t length = 0;
+    // An entry queued just before the store found the flag set and did not
+    // post: take the wake-up back, unless a producer has posted since.
+    if (PeekEntry(&sink->queue, &length) && !sink->wakePending.exchange(true)) return false;
+    return true;
 }

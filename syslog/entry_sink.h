@@ -63,6 +63,14 @@ void WriteStatusLine(EntrySink* sink, const char* text);
 
 // Window thread: appends queued entries to `view` for about `sliceMs`
 // milliseconds, and adds the entries (and status lines) it appended to
-// `*taken` when given. Returns true when entries remain: the caller then
-// comes back by itself (no wake-up is posted for them), soon or after a pause.
+// `*taken` when given. Returns true when entries remain.
+//
+// The wake-up: while the window thread is awake (from the first posted
+// message until SleepUntilQueued), producers post nothing, so that a steady
+// stream costs no message per entry; the window thread comes back by itself,
+// on a timer or a message of its own, and calls SleepUntilQueued only when
+// the queue has stayed empty for a while.
 bool FeedView(EntrySink* sink, HWND view, DWORD sliceMs, uint64_t* taken = nullptr);
+// Window thread: lets the next queued entry post a wake-up. False when an
+// entry is already waiting: the caller must then come back by itself.
+bool SleepUntilQueued(EntrySink* sink);
