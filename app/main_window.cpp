@@ -47,8 +47,8 @@ static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 // whatever its priority, and the pause leaves the CPU to reception, which
 // must keep up with the network. The queue holds what the view has not
 // taken yet.
-const DWORD kFeedSliceMilliseconds = 5;
-const UINT kFeedPauseMilliseconds = 20;
+const DWORD kFeedSliceMilliseconds = 10;
+const UINT kFeedPauseMilliseconds = 250;
 // While entries keep arriving, the window thread looks at the queue this
 // often rather than being woken for each one.
 const UINT kFeedLookMilliseconds = 30;

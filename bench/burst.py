@@ -183,6 +183,8 @@ def main():
     parser.add_argument("--max-rate-search", action="store_true",
                         help="find the highest rate with 0 lost at this count, for both, from -r (or 1000/s)")
     parser.add_argument("--search-steps", type=int, default=5, help="bisection steps of the rate search")
+    parser.add_argument("--targets", default=",".join(TARGETS),
+                        help="which of %s the rate search measures" % ",".join(TARGETS))
     parser.add_argument("--repeat", type=int, default=1, help="runs a rate must pass in the rate search")
     parser.add_argument("--lowest-rate", type=float, default=10, help="the rate search goes no lower")
     parser.add_argument("--settle", type=float, default=10, help="seconds without progress that end the wait")
@@ -203,11 +205,12 @@ def main():
 
     print("%d datagrams of %d bytes, window %s" % (args.count, args.size, args.window), flush=True)
     if args.max_rate_search:
-        rates = [search(args, target) for target in TARGETS]
-        loop = rates[TARGETS.index("loop")]
-        print("highest rate with 0 lost at %d datagrams: %s; program as a fraction of the loop %.2f" %
-              (args.count, ", ".join("%s %g/s" % pair for pair in zip(TARGETS, rates)),
-               rates[-1] / loop if loop > 0 else float("nan")))
+        rates = {target: search(args, target) for target in TARGETS if target in args.targets}
+        loop = rates.get("loop", 0)
+        print("highest rate with 0 lost at %d datagrams: %s" %
+              (args.count, ", ".join("%s %g/s" % (t, r) for t, r in rates.items())) +
+              ("; program as a fraction of the loop %.2f" % (rates["program"] / loop)
+               if loop > 0 and "program" in rates else ""))
         return
     rows = [run(args, target, args.rate) for target in TARGETS]
     print("%s; sending took %.2f s" % (describe_rate(args.rate), rows[-1]["sending"]))
