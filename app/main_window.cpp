@@ -43,12 +43,22 @@ enum : UINT {
 static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
 // The longest stretch the window thread spends appending before it looks at
 // input and painting again, and the pause it leaves between two stretches
-// while entries keep arriving: under Wine every thread is scheduled alike,
-// whatever its priority, and the pause leaves the CPU to reception, which
-// must keep up with the network. The queue holds what the view has not
-// taken yet.
+// while entries arrive faster than it takes them. Under Wine every thread
+// is scheduled alike, whatever its priority, and every call into the Wine
+// server waits its turn: the pause leaves the CPU and the server to
+// reception, which must keep up with the network, while the queue holds
+// what the view has not taken yet. The fuller the queue, the shorter the
+// pause: a burst is taken in after it, a steady stream as it comes, and the
+// queue never has to drop what the view should show.
 const DWORD kFeedSliceMilliseconds = 10;
 const UINT kFeedPauseMilliseconds = 250;
+
+// The pause for a queue holding `queued` of its `bound` bytes: the longest
+// when it is empty, none from half full on.
+UINT FeedPause(size_t queued, size_t bound) {
+    if (bound == 0 || queued >= bound / 2) return 0;
+    return static_cast<UINT>(kFeedPauseMilliseconds - kFeedPauseMilliseconds * 2.0 * queued / bound);
+}
 // While entries keep arriving, the window thread looks at the queue this
 // often rather than being woken for each one.
 const UINT kFeedLookMilliseconds = 30;
@@ -222,10 +232,12 @@ void OnEntriesQueued(HWND hwnd) {
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
     bool arriving = entries != entriesBefore;
     entriesBefore = entries;
-    if (more && !arriving)
+    const EntryQueue* queue = &reception->sink.queue;
+    UINT pause = arriving ? FeedPause(QueuedBytes(queue), queue->capacity) : 0;
+    if (more && pause < USER_TIMER_MINIMUM)
         PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
     else if (more)
-        SetTimer(hwnd, kFeedTimer, kFeedPauseMilliseconds, nullptr);
+        SetTimer(hwnd, kFeedTimer, pause, nullptr);
     else if (arriving || !SleepUntilQueued(&reception->sink))
         SetTimer(hwnd, kFeedTimer, kFeedLookMilliseconds, nullptr);
     ShowLogState(hwnd, reception);
