@@ -377,6 +377,7 @@ def test_busy_window(args):
             hold.wait(timeout=60)
         # Had reception waited for the window, the log would not have grown at
         # all; the fraction allows for a slow, busy machine.
+        print("logged while the window was held: %d of %d sent by then" % (logged_while_held, sent_by_then))
         check(logged_while_held >= sent_by_then // 4,
               "only %d of %d datagrams were logged while the window was held" % (logged_while_held, sent_by_then))
         wait_progress(lambda: len(p.lines()), count + 2, "the datagrams to be logged", stall=15)
