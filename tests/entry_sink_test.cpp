@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/test_texts.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -29,14 +31,6 @@ LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 1;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-SenderAddress MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
-    return {
-        kSenderIPv4,
-        static_cast<uint16_t>(port),
-        {static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c), static_cast<uint8_t>(d)},
-        0};
 }
 
 const SenderAddress kSenderA = MakeSender(192, 0, 2, 7, 40123);

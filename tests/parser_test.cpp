@@ -6,20 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/test_texts.h"
+
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
 
 namespace {
-
-SenderAddress MakeSender(unsigned a, unsigned b, unsigned c, unsigned d, unsigned port) {
-    return {
-        kSenderIPv4,
-        static_cast<uint16_t>(port),
-        {static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c), static_cast<uint8_t>(d)},
-        0};
-}
 
 void Parse(const std::string& datagram, const SenderAddress& sender, time_t arrival, SyslogMessage* msg) {
     static TimeCache times;

@@ -4,22 +4,14 @@
 #include "app/status_counts.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
+
 
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/test_texts.h"
 
-std::string Sjis(const std::string& utf8) {
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
-                                    static_cast<int>(wide.size())));
-    std::string out(wide.size() * 2, '\0');
-    out.resize(WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), &out[0],
-                                   static_cast<int>(out.size()), nullptr, nullptr));
-    return out;
-}
+namespace {
 
 struct Sample {
     uint32_t tick;

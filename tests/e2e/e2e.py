@@ -4,10 +4,8 @@ way the network (UDP datagrams, util-linux logger) and a user (keys, clicks,
 window commands through the probe) drive it. One case per run:
     e2e.py CASE --exe ornivel.exe --probe probe.exe --scratch DIR [--corpus FILE]
 """
-import argparse
 import os
 import re
-import signal
 import socket
 import struct
 import subprocess
@@ -15,7 +13,7 @@ import sys
 import time
 
 from harness import (CLOCK, CP, RECEIVE_FAILED, SEPARATOR, START_TEXT, Failure, Program, bind_port, check,
-                     is_status, send, sender, wait_progress, wait_until)
+                     is_status, run_cases, send, sender, wait_progress, wait_until)
 
 ENTRY = re.compile(rb"(-?\d+:-?\d+:-?\d+)\((-?\d+|\?)\) <(\S*?)(?: ([a-z0-9]+)\.([a-z]+))?> (.*)", re.S)
 HEADER = re.compile(rb"<<127\.0\.0\.1:(\d+)>> " + SEPARATOR)
@@ -431,27 +429,7 @@ CASES = {
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--scratch", required=True)
-    parser.add_argument("--corpus")
-    args = parser.parse_args()
-    # A timeout of ctest ends the driver with SIGTERM: unwind, so that the
-    # program is stopped on that path too.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAILED %s: terminated" % args.case))
-    # Expected clock texts come from the system zone, as Wine's do.
-    os.environ.pop("TZ", None)
-    time.tzset()
-    try:
-        CASES[args.case](args)
-    except Failure as failure:
-        print("FAILED %s: %s" % (args.case, failure))
-        return 1
-    print("passed %s" % args.case)
-    return 0
-
+    return run_cases(CASES, [("--corpus", False)])
 
 if __name__ == "__main__":
     sys.exit(main())

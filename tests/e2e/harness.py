@@ -304,3 +304,36 @@ def run_driver(name, test):
         return 1
     print("%s: passed" % name)
     return 0
+
+
+SKIPPED = 77  # a case's result when it cannot run here; ctest reports it as skipped
+
+
+def run_cases(cases, options=()):
+    """The main of a driver with several cases: takes the case's name, --exe,
+    --probe, --scratch and `options` (pairs of name and whether it is
+    required), runs the case and reports; the exit code is 0 when it passed,
+    SKIPPED when the case returned SKIPPED."""
+    import argparse
+    import signal
+    import sys
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=sorted(cases))
+    for option, required in (("--exe", True), ("--probe", True), ("--scratch", True)) + tuple(options):
+        parser.add_argument(option, required=required)
+    args = parser.parse_args()
+    # A timeout of ctest ends the driver with SIGTERM: unwind, so that the
+    # program is stopped (and whatever a case set up undone) on that path too.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAILED %s: terminated" % args.case))
+    # Expected clock texts come from the system zone, as Wine's do.
+    os.environ.pop("TZ", None)
+    time.tzset()
+    try:
+        result = cases[args.case](args)
+    except Failure as failure:
+        print("FAILED %s: %s" % (args.case, failure))
+        return 1
+    if result == SKIPPED:
+        return SKIPPED
+    print("passed %s" % args.case)
+    return 0

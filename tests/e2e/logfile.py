@@ -12,15 +12,14 @@ REASON the system's text); once it can, one line says "ログファイルへの�
 を再開しました (遅れた行 N、失われた行 M)". The file then holds every line,
 in order and once, exactly as the view shows them.
 """
-import argparse
 import os
 import re
-import signal
 import subprocess
 import sys
 import time
 
-from harness import CLOCK, CP, SEPARATOR, Failure, Program, boxes, check, send, sender, wait_until
+from harness import (CLOCK, CP, SEPARATOR, SKIPPED, Program, boxes, check, run_cases, send, sender,
+                     wait_until)
 
 TITLE, STOPPED_TITLE = "syslog".encode(CP), "syslog [ログ停止]".encode(CP)
 CANNOT_WRITE = re.compile(CLOCK + b" " + re.escape("ログファイル ".encode(CP)) + b"(.*)" +
@@ -30,7 +29,6 @@ RESUMED = re.compile(CLOCK + b" " + re.escape("ログファイルへの書き込
 ERROR_ACCESS_DENIED, ERROR_DISK_FULL = 5, 112
 NUMBERED = re.compile(rb" fill: (\d{5}) ")
 DATAGRAM = b"<14>Oct 11 22:14:15 host fill: %05d " + b"x" * 900
-SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 
 
 def title(p):
@@ -200,24 +198,7 @@ CASES = {"full_disk": test_full_disk, "open_failure": test_open_failure, "option
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
-    for option in ("--exe", "--probe", "--scratch"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
-    # A timeout of ctest ends the driver with SIGTERM: unwind, so that the
-    # program is stopped and the filesystem unmounted on that path too.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAILED %s: terminated" % args.case))
-    try:
-        result = CASES[args.case](args)
-    except Failure as failure:
-        print("FAILED %s: %s" % (args.case, failure))
-        return 1
-    if result == SKIPPED:
-        return SKIPPED
-    print("passed %s" % args.case)
-    return 0
-
+    return run_cases(CASES)
 
 if __name__ == "__main__":
     sys.exit(main())

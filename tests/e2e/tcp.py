@@ -5,18 +5,17 @@ with the relay configuration of docs/, and by plain sockets for the limits.
 One case per run:
     tcp.py CASE --exe ornivel.exe --probe probe.exe --scratch DIR --loggen LOGGEN --relay-config FILE
 """
-import argparse
 import os
 import re
 import resource
-import signal
 import socket
 import subprocess
 import sys
 import time
 
 from e2e import ENTRY, WM_QUEUEDBYTES, entry, expect_blocks, port_of
-from harness import CLOCK, PORT, SEPARATOR, Failure, LogTail, Program, check, send, sender, wait_progress, wait_until
+from harness import (CLOCK, PORT, SEPARATOR, LogTail, Program, check, run_cases, send, sender,
+                     wait_progress, wait_until)
 
 MAX_FRAME = 65536  # longest frame that becomes an entry whole
 RELAY_PORT = 10514  # the relay's UDP input; it forwards to PORT over TCP
@@ -405,22 +404,7 @@ CASES = {
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
-    for option in ("--exe", "--probe", "--scratch", "--loggen", "--relay-config"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAILED %s: terminated" % args.case))
-    os.environ.pop("TZ", None)
-    time.tzset()
-    try:
-        CASES[args.case](args)
-    except Failure as failure:
-        print("FAILED %s: %s" % (args.case, failure))
-        return 1
-    print("passed %s" % args.case)
-    return 0
-
+    return run_cases(CASES, [("--loggen", True), ("--relay-config", True)])
 
 if __name__ == "__main__":
     sys.exit(main())
