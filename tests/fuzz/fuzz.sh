@@ -74,7 +74,7 @@ case $command in
   build) build "$out" ;;
   check)
     rm -rf "$out/scratch/$1"
-    fuzz "$out" "$1" "$out/scratch/$1" -runs="$2" -seed=1 ;;  # libFuzzer's own option: the same inputs every time
+    fuzz "$out" "$1" "$out/scratch/$1" -runs="$2" ;;
   run)
     target=$1 seconds=$2
     shift 2
