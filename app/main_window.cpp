@@ -29,6 +29,8 @@ HWND g_hwndMain;
 Options g_options;
 // The title shows whether the log file is being written.
 bool g_logStopped;
+// Reception's entry count when the view was last fed: whether entries still arrive.
+uint64_t g_entriesFed;
 
 // 0x50300104: the view understands the edit-control bits as an edit does.
 const DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_NOHIDESEL | ES_MULTILINE;
@@ -164,8 +166,8 @@ LRESULT OnNotify(HWND hwnd, const NMHDR* notify) {
     return 0;
 }
 
-// 編集's Copy is grey while nothing is selected, as in the context menu.
-void OnInitMenuPopup(HMENU popup) {
+// Copy, in 編集 as in the context menu, is grey while nothing is selected.
+void EnableCopy(HMENU popup) {
     DWORD start = 0, end = 0;
     SendMessageA(g_hwndView, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EnableMenuItem(popup, IDM_COPY, MF_BYCOMMAND | (start == end ? MF_GRAYED : MF_ENABLED));
@@ -184,10 +186,8 @@ void TrimView(HWND view) {
 void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
     HMENU menu = LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_VIEWMENU));
     if (!menu) return;
-    DWORD start = 0, end = 0;
-    SendMessageA(view, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     HMENU popup = GetSubMenu(menu, 0);
-    EnableMenuItem(popup, IDM_COPY, MF_BYCOMMAND | (start == end ? MF_GRAYED : MF_ENABLED));
+    EnableCopy(popup);
     POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
     if (point == -1) {
         at.x = at.y = 0;
@@ -196,8 +196,8 @@ void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
     UINT chosen =
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr);
     DestroyMenu(menu);
-    if (chosen == IDM_COPY) SendMessageA(view, WM_COPY, 0, 0);
-    if (chosen == IDM_SELECTALL) SendMessageA(view, EM_SETSEL, 0, -1);
+    // The same commands as the 編集 menu's.
+    if (chosen != 0) SendMessageA(hwnd, WM_COMMAND, chosen, 0);
 }
 
 // "syslog [ログ停止]" while the log file is not written. The log file's
@@ -219,7 +219,6 @@ void ShowLogState(HWND hwnd, const Reception* reception) {
 // but entries still arrive, and not until the next posted wake-up once the
 // queue has stayed empty.
 void OnEntriesQueued(HWND hwnd) {
-    static uint64_t entriesBefore;
     KillTimer(hwnd, kFeedTimer);
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
@@ -230,8 +229,8 @@ void OnEntriesQueued(HWND hwnd) {
     NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
     TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
-    bool arriving = entries != entriesBefore;
-    entriesBefore = entries;
+    bool arriving = entries != g_entriesFed;
+    g_entriesFed = entries;
     const EntryQueue* queue = &reception->sink.queue;
     UINT pause = arriving ? FeedPause(QueuedBytes(queue), queue->capacity) : 0;
     if (more && pause < USER_TIMER_MINIMUM)
@@ -375,7 +374,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_NOTIFY:
             return OnNotify(hwnd, reinterpret_cast<const NMHDR*>(lParam));
         case WM_INITMENUPOPUP:
-            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+            EnableCopy(reinterpret_cast<HMENU>(wParam));
             return 0;
         case WM_RECEPTION_ERROR:
             OnReceptionError(hwnd, wParam);
