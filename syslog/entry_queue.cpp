@@ -70,10 +70,6 @@ bool OpenEntryQueue(EntryQueue* queue, size_t capacity, size_t chunkBytes) {
     queue->writeChunk = queue->readChunk = 0;
     queue->writeAt = queue->readAt = 0;
     queue->freeCount = 0;
-    // Chunk 0 first, then 1, 2 and on: the stack's top is the next to use.
-    for (uint32_t chunk = queue->chunkCount; chunk-- > 1;) {
-        if (queue->freeChunks) queue->freeChunks[queue->freeCount++] = chunk;
-    }
     queue->returnedIn.store(0);
     queue->returnedOut.store(0);
     queue->pushed.store(0);
@@ -86,6 +82,8 @@ bool OpenEntryQueue(EntryQueue* queue, size_t capacity, size_t chunkBytes) {
         CloseEntryQueue(queue);
         return false;
     }
+    // Chunk 0 first, then 1, 2 and on: the stack's top is the next to use.
+    for (uint32_t chunk = queue->chunkCount; chunk-- > 1;) queue->freeChunks[queue->freeCount++] = chunk;
     return true;
 }
 

@@ -12,8 +12,8 @@ import subprocess
 import sys
 import time
 
-from harness import (CLOCK, CP, RECEIVE_FAILED, SEPARATOR, START_TEXT, Failure, Program, bind_port, check,
-                     is_status, run_cases, send, sender, wait_progress, wait_until)
+from harness import (CLOCK, CP, RECEIVE_FAILED, SEPARATOR, START_TEXT, WM_QUEUEDBYTES, Failure, Program,
+                     bind_port, check, is_status, run_cases, send, sender, wait_progress, wait_until)
 
 ENTRY = re.compile(rb"(-?\d+:-?\d+:-?\d+)\((-?\d+|\?)\) <(\S*?)(?: ([a-z0-9]+)\.([a-z]+))?> (.*)", re.S)
 HEADER = re.compile(rb"<<127\.0\.0\.1:(\d+)>> " + SEPARATOR)
@@ -23,7 +23,6 @@ ABOUT_CAPTION = "バージョン情報".encode(CP)
 
 WM_COMMAND, WM_SYSCOMMAND, SC_CLOSE, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF060, 0xF020, 0xF120
 EM_GETLINECOUNT = 0xBA
-WM_QUEUEDBYTES = 0x8003  # the main window's: bytes waiting in the queue for the view
 VK_ESCAPE, VK_MENU, VK_SHIFT, VK_OEM_2 = 0x1B, 0x12, 0x10, 0xBF
 ALT_QUESTION = "%#x+%#x+%#x" % (VK_MENU, VK_SHIFT, VK_OEM_2)  # '?' is Shift+/ on the keyboard
 ALT_SLASH = "%#x+%#x" % (VK_MENU, VK_OEM_2)
@@ -108,7 +107,7 @@ def test_startup_and_layout(args):
         for m in matches:
             difference_near(m)
 
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
         # The view covers the client area above the status bar exactly, also
         # after a resize. SetWindowPos returns after the program has handled
@@ -145,7 +144,7 @@ def test_datagram_sizes(args):
             count += 1
         time.sleep(0.5)  # nothing more may follow
         check(len(p.lines()) == count - 1, "extra lines: %r" % p.lines()[count - 1:])
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
 
 def test_bind_failure(args):
@@ -248,7 +247,7 @@ def test_burst(args):
             pass  # the count below tells how many arrived
         numbers = [int(entry(l).group(6)[-5:]) for l in p.lines()[2:]]
         check(numbers == list(range(count)), "logged %d of %d datagrams" % (len(numbers), count))
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
 
 RFC5424 = re.compile(rb"<\d+>1 \S+ \S+ (\S+) (\S+) (\S+) (-|\[.*?\])(?: (.*))?", re.S)
@@ -326,7 +325,7 @@ def test_view_limit(args):
         check(len(log) == 32, "the log file should keep all 32 lines: %d" % len(log))
         # 23 logical lines (22 line feeds) are too many: cut back to 20.
         # After the 30th entry the view holds 20 whole lines.
-        check(p.view_text() == b"\r\n".join(log[-20:]) + b"\r\n",
+        check(p.caught_up_view() == b"\r\n".join(log[-20:]) + b"\r\n",
               "the view should hold the newest 20 lines: %r" % p.view_text()[:200])
 
 
@@ -381,9 +380,7 @@ def test_busy_window(args):
         wait_progress(lambda: len(p.lines()), count + 2, "the datagrams to be logged", stall=15)
         numbers = [int(entry(l).group(6)[-5:]) for l in p.lines()[2:]]
         check(numbers == list(range(count)), "logged %d of %d datagrams in order" % (len(numbers), count))
-        wait_until(lambda: p.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1].strip() == b"0",
-                   "the view to catch up", timeout=60)
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
 
 def test_ipv6(args):
@@ -409,7 +406,7 @@ def test_ipv6(args):
             for line, pattern in zip(lines[count - len(expected):], expected):
                 check(re.fullmatch(pattern, line) if pattern.startswith(b".*") else line == pattern,
                       "got %r, expected %r" % (line, pattern))
-        check(p.view_text() == p.read_log(), "the view's text differs from the log file's")
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
 
 CASES = {

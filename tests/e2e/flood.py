@@ -20,7 +20,7 @@ import time
 from harness import CLOCK, RECEIVE_FAILED, START_TEXT, Failure, LogTail, Program, send, sender, wait_until
 
 OLD_LIMIT = 4095  # datagrams were once cut here: its edges stay among the lengths tried
-WM_SYSCOMMAND, SC_MINIMIZE, WM_QUEUEDBYTES = 0x112, 0xF020, 0x8003
+WM_SYSCOMMAND, SC_MINIMIZE = 0x112, 0xF020
 VIEW_PACE, VIEW_BACKLOG = 250, 1 << 20  # datagrams between looks at the queue; bytes it may hold then
 
 # Lines of "messages", split at LF (each keeps its CR).
@@ -140,11 +140,6 @@ class Poller(threading.Thread):
             self.polls += 1
 
 
-def queued_bytes(program):
-    """Bytes of entries waiting in the program's queue for its view."""
-    return int(program.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1])
-
-
 def mib(kib):
     return kib / 1024.0
 
@@ -181,7 +176,7 @@ def flood(args):
                     # The log keeps up; the view may lag behind by its queue.
                     # Sending on would fill the queue, and the view would
                     # rightly show only what fits: wait for it instead.
-                    wait_until(lambda: queued_bytes(p) <= VIEW_BACKLOG, "the view to catch up", timeout=60,
+                    wait_until(lambda: p.queued_bytes() <= VIEW_BACKLOG, "the view to catch up", timeout=60,
                                step=0.05)
             time.sleep(0.01)
             now = log.update()

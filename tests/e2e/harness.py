@@ -14,6 +14,7 @@ PORT = 514
 START_TEXT = "しすろぐすたーと".encode(CP)
 RECEIVE_FAILED = "受信に失敗しました。".encode(CP)
 SEPARATOR = b"-" * 50
+WM_QUEUEDBYTES = 0x8003  # the main window's: bytes waiting in the queue for the view
 CLOCK = rb"\d\d:\d\d:\d\d"
 
 
@@ -177,6 +178,16 @@ class Program:
 
     def view_text(self):
         return self.probe("view")[1]
+
+    def queued_bytes(self):
+        """Bytes of entries waiting in the program's queue for its view."""
+        return int(self.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1])
+
+    def caught_up_view(self, timeout=60.0):
+        """The view's text once the window has taken every queued entry: the
+        log file is written on arrival, the view follows a little behind."""
+        wait_until(lambda: self.queued_bytes() == 0, "the view to catch up", timeout)
+        return self.view_text()
 
     def view_bytes(self):
         """The view's text byte for byte from the program's memory (view_text
