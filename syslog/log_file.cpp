@@ -70,13 +70,6 @@ void Unlock(LogWriter* w) {
     LeaveCriticalSection(&w->lock);
 }
 
-bool BacklogEmpty(LogWriter* w) {
-    Lock(w);
-    bool empty = LogBacklogEmpty(&w->backlog);
-    Unlock(w);
-    return empty;
-}
-
 // Writes a status line through the sink, unless CloseLogFile has given up on
 // this thread (the sink may be gone then). No lock is held during the call.
 void CallStatusLine(LogWriter* w, const char* text) {
@@ -229,11 +222,11 @@ bool WaitForWork(LogWriter* w) {
 // The end: one more pass over what is held, stopped or not, with no retry;
 // a stop that ends here still gets its status line into the file.
 void WriteOut(LogWriter* w) {
-    while (!BacklogEmpty(w)) {
+    for (;;) {
         Lock(w);
-        bool abandoned = w->abandoned;
+        bool done = LogBacklogEmpty(&w->backlog) || w->abandoned;
         Unlock(w);
-        if (abandoned) return;
+        if (done) return;
         if (w->file == INVALID_HANDLE_VALUE && !OpenFile(w)) return;
         if (WriteRun(w) != 0) return;
         if (w->state == kLogStopped) ResumeIfDone(w);
