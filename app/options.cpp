@@ -13,15 +13,16 @@ enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kNoValue };
 struct OptionRule {
     const char* name;
     ValueKind kind;
-    long long low, high;  // the range of a number
+    long long low, high;   // the range of a number
+    int Options::*number;  // where a number goes
 };
 
 const OptionRule kRules[] = {
-    {"--log", kPathValue, 0, 0},
-    {"--port", kNumberValue, 1, 65535},
-    {"--max-lines", kNumberValue, 0, 2147483647},
-    {"--charset", kCharsetValue, 0, 0},
-    {"--help", kNoValue, 0, 0},
+    {"--log", kPathValue, 0, 0, nullptr},
+    {"--port", kNumberValue, 1, 65535, &Options::port},
+    {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines},
+    {"--charset", kCharsetValue, 0, 0, nullptr},
+    {"--help", kNoValue, 0, 0, nullptr},
 };
 
 // In the order of CharsetMode.
@@ -215,8 +216,7 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
             Append(&text, kRangeTo);
             return Refused(&text);
         }
-        if (strcmp(rule->name, "--port") == 0) options->port = static_cast<int>(n);
-        if (strcmp(rule->name, "--max-lines") == 0) options->maxLines = static_cast<int>(n);
+        options->*rule->number = static_cast<int>(n);
         return true;
     }
     for (int c = kCharsetAuto; c <= kCharsetEucJp; c++) {

@@ -36,21 +36,20 @@ enum : DWORD {
 struct LogWriter {
     CRITICAL_SECTION lock;  // guards the fields below up to `file`
     LogBacklog backlog;
-    unsigned long long appended;  // lines kept since the start
-    bool writing;                 // the writer is between taking a run and counting it written
-    bool wakeOnLine;              // the writer sleeps until a line arrives
-    bool stopping;                // CloseLogFile asks for the end
-    bool abandoned;               // CloseLogFile gave up waiting: call nothing outside
-    bool callingOut;              // the writer is in statusLine
+    bool arrived;     // a line was kept since the writer's last try
+    bool wakeOnLine;  // the writer sleeps until a line arrives
+    bool stopping;    // CloseLogFile asks for the end
+    bool abandoned;   // CloseLogFile gave up waiting: call nothing outside
+    bool callingOut;  // the writer is in statusLine
+    // kLogStopped while a stop goes on. Only the writer changes it, so the
+    // writer reads it without the lock.
     LogState state;
     char reason[kLogReasonSize];
 
     // The writer thread's own.
     HANDLE file;
-    bool failing;                       // a stop is going on (state is kLogStopped)
-    ULONGLONG nextTry;                  // while failing: no try before this tick
-    bool needArrival;                   // while failing: nor before a new line
-    unsigned long long appendedAtTry;   // `appended` when the last try began
+    ULONGLONG nextTry;                  // while stopped: no try before this tick
+    bool needArrival;                   // while stopped: nor before a new line
     unsigned long long lostBeforeStop;  // lines dropped before the stop began
 
     // Set once.
@@ -69,13 +68,6 @@ void Lock(LogWriter* w) {
 
 void Unlock(LogWriter* w) {
     LeaveCriticalSection(&w->lock);
-}
-
-bool BacklogEmpty(LogWriter* w) {
-    Lock(w);
-    bool empty = LogBacklogEmpty(&w->backlog);
-    Unlock(w);
-    return empty;
 }
 
 // Writes a status line through the sink, unless CloseLogFile has given up on
@@ -109,7 +101,6 @@ DWORD WriteRun(LogWriter* w) {
     size_t length = 0;
     Lock(w);
     bool any = NextLogRun(&w->backlog, &bytes, &length);
-    w->writing = any;
     Unlock(w);
     if (!any) return 0;
     DWORD written = 0;
@@ -119,7 +110,6 @@ DWORD WriteRun(LogWriter* w) {
     if (ok && written == 0) error = ERROR_WRITE_FAULT;  // success without progress would loop forever
     Lock(w);
     LogRunWritten(&w->backlog, written);
-    w->writing = false;
     Unlock(w);
     if (error != 0) {
         // A handle on a removed drive or a lost share never works again;
@@ -135,7 +125,7 @@ DWORD WriteRun(LogWriter* w) {
 void Fail(LogWriter* w, DWORD error, DWORD retryAfter, bool needArrival) {
     char reason[kLogReasonSize];
     DescribeSystemError(error, reason, sizeof reason);
-    bool first = !w->failing;
+    bool first = w->state == kLogWriting;
     Lock(w);
     if (first) {
         // Lines written until now went out in time; the delayed ones are
@@ -146,12 +136,11 @@ void Fail(LogWriter* w, DWORD error, DWORD retryAfter, bool needArrival) {
     w->state = kLogStopped;
     memcpy(w->reason, reason, sizeof reason);
     Unlock(w);
-    w->failing = true;
     w->nextTry = GetTickCount64() + retryAfter;
     w->needArrival = needArrival;
     if (first) {
         char text[kStatusSize];
-        FormatLogFailure(w->path, error, text, sizeof text);
+        FormatLogFailure(w->path, reason, text, sizeof text);
         CallStatusLine(w, text);
     }
 }
@@ -168,7 +157,6 @@ void ResumeIfDone(LogWriter* w) {
     }
     Unlock(w);
     if (!done) return;
-    w->failing = false;
     char text[kStatusSize];
     FormatLogResumed(delayed, w->lostBeforeStop + lost, text, sizeof text);
     CallStatusLine(w, text);
@@ -188,11 +176,12 @@ void WriteStep(LogWriter* w) {
     Lock(w);
     bool dropped = w->backlog.linesLost > 0;
     Unlock(w);
-    if (!w->failing && dropped) {
+    bool stopped = w->state == kLogStopped;
+    if (!stopped && dropped) {
         // No write failed, but one took so long that the backlog overflowed:
         // a stop all the same, said as such, and writing goes straight on.
         Fail(w, ERROR_TIMEOUT, 0, false);
-    } else if (w->failing) {
+    } else if (stopped) {
         // Writing works again: the rest of the backlog goes out at once.
         w->nextTry = GetTickCount64();
         w->needArrival = false;
@@ -207,24 +196,24 @@ bool WaitForWork(LogWriter* w) {
         if (w->stopping) break;
         DWORD timeout = INFINITE;
         bool waiting = !LogBacklogEmpty(&w->backlog);
+        bool stopped = w->state == kLogStopped;
         w->wakeOnLine = !waiting;
-        if (waiting && !w->failing) break;
+        if (waiting && !stopped) break;
         if (waiting) {
             ULONGLONG now = GetTickCount64();
-            bool arrived = !w->needArrival || w->appended != w->appendedAtTry;
-            if (now >= w->nextTry && arrived) break;
+            if (now >= w->nextTry && (w->arrived || !w->needArrival)) break;
             // Due by time but not by lines: only a line can make it due.
             w->wakeOnLine = now >= w->nextTry;
             if (now < w->nextTry) timeout = static_cast<DWORD>(w->nextTry - now);
         }
-        bool gather = w->wakeOnLine && !w->failing;
+        bool gather = w->wakeOnLine && !stopped;
         Unlock(w);
         WaitForSingleObject(w->wake, timeout);
         if (gather) Sleep(kGatherMs);
         Lock(w);
     }
     w->wakeOnLine = false;
-    w->appendedAtTry = w->appended;
+    w->arrived = false;
     bool stop = w->stopping;
     Unlock(w);
     return !stop;
@@ -233,14 +222,14 @@ bool WaitForWork(LogWriter* w) {
 // The end: one more pass over what is held, stopped or not, with no retry;
 // a stop that ends here still gets its status line into the file.
 void WriteOut(LogWriter* w) {
-    while (!BacklogEmpty(w)) {
+    for (;;) {
         Lock(w);
-        bool abandoned = w->abandoned;
+        bool done = LogBacklogEmpty(&w->backlog) || w->abandoned;
         Unlock(w);
-        if (abandoned) return;
+        if (done) return;
         if (w->file == INVALID_HANDLE_VALUE && !OpenFile(w)) return;
         if (WriteRun(w) != 0) return;
-        if (w->failing) ResumeIfDone(w);
+        if (w->state == kLogStopped) ResumeIfDone(w);
     }
 }
 
@@ -292,7 +281,7 @@ void WriteLogLine(LogFile* log, const char* bytes, size_t length) {
     if (!w) return;
     Lock(w);
     AppendLogLine(&w->backlog, bytes, length);
-    w->appended++;
+    w->arrived = true;
     bool wake = w->wakeOnLine;
     w->wakeOnLine = false;  // one wake-up per sleep, however many lines follow
     Unlock(w);
@@ -340,7 +329,8 @@ bool LogFileIdle(const LogFile* log) {
     LogWriter* w = log->writer;
     if (!w) return true;
     Lock(w);
-    bool idle = LogBacklogEmpty(&w->backlog) && !w->writing;
+    // A run being written is still in the backlog: it leaves once written.
+    bool idle = LogBacklogEmpty(&w->backlog);
     Unlock(w);
     return idle;
 }

@@ -65,10 +65,8 @@ void DescribeSystemError(DWORD error, char* out, size_t size) {
     AppendWhole(out, size, text);
 }
 
-void FormatLogFailure(const char* path, DWORD error, char* out, size_t size) {
+void FormatLogFailure(const char* path, const char* reason, char* out, size_t size) {
     if (size == 0) return;
-    char reason[1024];
-    DescribeSystemError(error, reason, sizeof reason);
     out[0] = '\0';
     AppendWhole(out, size, kCannotWriteBefore) && AppendWhole(out, size, path) &&
         AppendWhole(out, size, kCannotWriteAfter) && AppendWhole(out, size, reason);

@@ -17,8 +17,9 @@
 // Cut at a whole character when it does not fit in `size` bytes.
 void DescribeSystemError(DWORD error, char* out, size_t size);
 
-// "ログファイル PATH に書き込めません: REASON", REASON as above.
-void FormatLogFailure(const char* path, DWORD error, char* out, size_t size);
+// "ログファイル PATH に書き込めません: REASON", REASON as DescribeSystemError
+// gives it.
+void FormatLogFailure(const char* path, const char* reason, char* out, size_t size);
 
 // "ログファイルへの書き込みを再開しました (遅れた行 N、失われた行 M)".
 void FormatLogResumed(unsigned long long delayed, unsigned long long lost, char* out, size_t size);

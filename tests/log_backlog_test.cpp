@@ -126,10 +126,10 @@ TEST(LogBacklog, ARunTakesAtMostItsLineCount) {
 // wrap round the ring's end in every position: the file must still be whole
 // lines in the order they came, and every line written or counted lost.
 TEST(LogBacklog, RandomSequencesOnSmallRings) {
-    unsigned seed = 12345;
-    auto next = [&seed](unsigned range) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) % range;
+    unsigned state = 12345;
+    auto next = [&state](unsigned range) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % range;
     };
     for (int round = 0; round < 300; round++) {
         Fixture f(9 + next(60), 4 + next(40));

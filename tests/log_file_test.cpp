@@ -91,21 +91,21 @@ class LogFileTest : public ::testing::Test {
     }
 };
 
+std::string Reason(DWORD error) {
+    char text[kLogReasonSize];
+    DescribeSystemError(error, text, sizeof text);
+    return text;
+}
+
 std::string Failure(const std::string& path, DWORD error) {
     char text[1024];
-    FormatLogFailure(path.c_str(), error, text, sizeof text);
+    FormatLogFailure(path.c_str(), Reason(error).c_str(), text, sizeof text);
     return text;
 }
 
 std::string Resumed(unsigned long long delayed, unsigned long long lost) {
     char text[256];
     FormatLogResumed(delayed, lost, text, sizeof text);
-    return text;
-}
-
-std::string Reason(DWORD error) {
-    char text[kLogReasonSize];
-    DescribeSystemError(error, text, sizeof text);
     return text;
 }
 

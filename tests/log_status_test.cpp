@@ -31,13 +31,13 @@ TEST(LogStatus, TextsAndTheirCuts) {
     EXPECT_EQ(Sjis(L"ログファイルへの書き込みを再開しました (遅れた行 12、失われた行 3000000000)"), text);
 
     const std::string path = Sjis(L"Z:\\ログ\\messages");
-    FormatLogFailure(path.c_str(), ERROR_DISK_FULL, text, sizeof text);
+    FormatLogFailure(path.c_str(), reason, text, sizeof text);
     EXPECT_EQ(Sjis(L"ログファイル ") + path + Sjis(L" に書き込めません: ") + reason, text);
     // "Z:\ログ" is bytes 13 to 20 of the text; {buffer size, bytes kept}.
     const std::string head = Sjis(L"ログファイル Z:\\ログ");
     const size_t cuts[][2] = {{19, 18}, {18, 16}, {17, 16}, {16, 15}};
     for (const auto& cut : cuts) {
-        FormatLogFailure(path.c_str(), ERROR_DISK_FULL, text, cut[0]);
+        FormatLogFailure(path.c_str(), reason, text, cut[0]);
         EXPECT_EQ(head.substr(0, cut[1]), text) << "size " << cut[0];
     }
 }
