@@ -4,6 +4,7 @@
 #include "syslog/charset.h"
 
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 
 #include "syslog/cp932_table.h"
@@ -97,21 +98,36 @@ char* PutCp932(int code, char* out) {
     return out;
 }
 
-size_t ConvertUtf8(const unsigned char* p, const unsigned char* end, char* out) {
+const size_t kBroken = SIZE_MAX;
+
+// Converts UTF-8, a leading byte order mark dropped. Each byte of a broken
+// sequence becomes one '?', or with `strict` the conversion stops at the
+// first and gives kBroken. `*multiByte` (when given) tells whether a
+// sequence of two or more bytes was met.
+size_t ConvertUtf8(const unsigned char* p, const unsigned char* end, char* out, bool strict = false,
+                   bool* multiByte = nullptr) {
     char* start = out;
+    bool multi = false;
     if (HasByteOrderMark(p, end)) p += 3;
     while (p < end) {
+        if (*p < 0x80) {
+            *out++ = static_cast<char>(*p++);
+            continue;
+        }
         uint32_t codePoint;
         size_t length = DecodeUtf8(p, end, &codePoint);
-        if (length == 0) {  // each byte of a broken sequence is one '?'
+        if (length == 0) {
+            if (strict) return kBroken;
             *out++ = '?';
             ++p;
             continue;
         }
-        // One byte gives one; two to four give at most two.
+        // Two to four bytes give at most two.
         out = PutCp932(Cp932FromUnicode(codePoint), out);
         p += length;
+        multi = true;
     }
+    if (multiByte) *multiByte = multi;
     return static_cast<size_t>(out - start);
 }
 
@@ -212,6 +228,25 @@ size_t ConvertToCp932(TextEncoding encoding, const char* text, size_t length, ch
     }
     assert(written <= length);
     return written;
+}
+
+TextEncoding ConvertForView(CharsetMode mode, const char* text, size_t length, bool markedUtf8, char* out,
+                            size_t* written) {
+    *written = 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    if (mode == kCharsetAuto && !markedUtf8 && !HasByteOrderMark(p, p + length)) {
+        // The text is checked as it is converted: it stays as received at
+        // the first broken sequence, or when it was ASCII throughout.
+        bool multiByte = false;
+        size_t n = ConvertUtf8(p, p + length, out, true, &multiByte);
+        if (n == kBroken || !multiByte) return kTextAsReceived;
+        *written = n;
+        return kTextUtf8;
+    }
+    // Here the mode or a byte order mark decides, without a look at the rest.
+    TextEncoding encoding = DecideEncoding(mode, text, length, markedUtf8);
+    if (encoding != kTextAsReceived) *written = ConvertToCp932(encoding, text, length, out);
+    return encoding;
 }
 
 int Cp932FromUnicode(uint32_t codePoint) {

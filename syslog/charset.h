@@ -47,6 +47,13 @@ TextEncoding DecideEncoding(CharsetMode mode, const char* text, size_t length, b
 // - as received: copied unchanged.
 size_t ConvertToCp932(TextEncoding encoding, const char* text, size_t length, char* out);
 
+// DecideEncoding and ConvertToCp932 in one pass over the text, for the view:
+// the encoding taken, with `*written` bytes of the conversion in `out` (which
+// holds at least `length` bytes). For kTextAsReceived `*written` is 0 and
+// `out` holds nothing of use: the text is shown as it is.
+TextEncoding ConvertForView(CharsetMode mode, const char* text, size_t length, bool markedUtf8, char* out,
+                            size_t* written);
+
 // The code page 932 form of a Unicode character: its byte (below 0x100) or
 // lead byte * 256 + trail byte; -1 for none. ASCII maps to itself. Besides
 // the code page's exact forms, characters that Japanese text converted

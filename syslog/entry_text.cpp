@@ -123,22 +123,23 @@ void WriteText(EntryText* entry, const char* text) {
     if (alone) CloseAppend(entry);
 }
 
-void WriteMessageText(EntryText* entry, const char* text, TextEncoding encoding) {
-    if (encoding == kTextAsReceived) {
-        WriteText(entry, text);
-        return;
-    }
+void WriteMessageText(EntryText* entry, const char* text, size_t length, CharsetMode charset,
+                      bool markedUtf8) {
     // The room WriteText would need: the converted text is never longer.
-    size_t n = strlen(text);
-    if (entry->logLength + n >= sizeof entry->log || entry->viewLength + n + 1 > sizeof entry->view) {
+    if (entry->logLength + length >= sizeof entry->log ||
+        entry->viewLength + length + 1 > sizeof entry->view) {
         entry->overflow = true;
         return;
     }
-    memcpy(entry->log + entry->logLength, text, n + 1);
-    entry->logLength += n;
     char* view = entry->view + entry->viewLength;
-    size_t converted = ConvertToCp932(encoding, text, n, view);
-    assert(converted <= n && memchr(view, kCodeHot, converted) == nullptr);
+    size_t converted;
+    if (ConvertForView(charset, text, length, markedUtf8, view, &converted) == kTextAsReceived) {
+        WriteText(entry, text);
+        return;
+    }
+    assert(converted <= length && memchr(view, kCodeHot, converted) == nullptr);
+    memcpy(entry->log + entry->logLength, text, length + 1);
+    entry->logLength += length;
     entry->viewLength += converted;
 }
 
@@ -258,8 +259,7 @@ void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const
 
     // Only the message text is ever converted, and only for the view.
     WriteColor(entry, TextColor(msg.severity), kColorWhite);
-    TextEncoding encoding = DecideEncoding(charset, msg.message, strlen(msg.message), msg.markedUtf8);
-    WriteMessageText(entry, msg.message, encoding);
+    WriteMessageText(entry, msg.message, strlen(msg.message), charset, msg.markedUtf8);
     WriteText(entry, "\r\n");
     FinishEntryText(entry);
 }

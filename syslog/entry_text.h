@@ -54,10 +54,12 @@ void StartEntryText(EntryText* entry);
 // A text piece, for the log and the view. A piece holding the hot marker 0xFF
 // becomes an append of its own (see entry_text.cpp).
 void WriteText(EntryText* entry, const char* text);
-// A message text piece: the log gets its bytes as they are, the view the
-// same text converted from `encoding` to code page 932 (never longer, and
-// never with a hot marker: it joins the open append).
-void WriteMessageText(EntryText* entry, const char* text, TextEncoding encoding);
+// A message text piece of `length` bytes: the log gets its bytes as they
+// are, the view the same text in code page 932 as `charset` decides (see
+// ConvertForView). Converted text is never longer and never holds a hot
+// marker, so it joins the open append; text shown as received is WriteText's.
+void WriteMessageText(EntryText* entry, const char* text, size_t length, CharsetMode charset,
+                      bool markedUtf8);
 // A colour command, for the view only; false, with nothing written, when
 // either colour is not in the palette.
 bool WriteColor(EntryText* entry, ColorValue fore, ColorValue back);

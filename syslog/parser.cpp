@@ -304,24 +304,33 @@ void ParseMessage(const char* datagram, size_t length, const SenderAddress* send
 }
 
 bool LocalTimeOf(TimeCache* times, time_t t, struct tm* out) {
-    if (!times->localKnown || t != times->localFor) {
-        // The run-time's localtime keeps its answer per thread.
-        const struct tm* local = localtime(&t);
-        if (local == nullptr) return false;
-        times->localFor = t;
-        times->local = *local;
-        times->localKnown = true;
+    for (const TimeCache::Local& slot : times->local) {
+        if (slot.known && slot.from == t) {
+            *out = slot.local;
+            return true;
+        }
     }
-    *out = times->local;
+    // The run-time's localtime keeps its answer per thread.
+    const struct tm* local = localtime(&t);
+    if (local == nullptr) return false;
+    TimeCache::Local& slot = times->local[times->localNext];
+    times->localNext ^= 1;
+    slot.from = t;
+    slot.local = *local;
+    slot.known = true;
+    *out = slot.local;
     return true;
 }
 
 time_t MakeLocalTime(TimeCache* times, const struct tm* t) {
-    if (!times->madeKnown || memcmp(t, &times->madeFrom, sizeof times->madeFrom) != 0) {
-        struct tm copy = *t;  // mktime normalises what it is given
-        times->made = mktime(&copy);
-        times->madeFrom = *t;
-        times->madeKnown = true;
+    for (const TimeCache::Made& slot : times->made) {
+        if (slot.known && memcmp(t, &slot.from, sizeof slot.from) == 0) return slot.made;
     }
-    return times->made;
+    TimeCache::Made& slot = times->made[times->madeNext];
+    times->madeNext ^= 1;
+    struct tm copy = *t;  // mktime normalises what it is given
+    slot.made = mktime(&copy);
+    slot.from = *t;
+    slot.known = true;
+    return slot.made;
 }

@@ -46,17 +46,24 @@ struct SenderAddress {
 };
 static_assert(sizeof(SenderAddress) == 24, "no padding: senders compare byte for byte");
 
-// The last answers of localtime and mktime. Each thread that builds entries
-// keeps its own: a datagram burst arrives within one second and names the
-// same times, and every conversion asks the system for its time zone (under
-// Wine a round trip to the server and a look at the zone file).
+// The last answers of localtime and mktime, two of each. Each thread that
+// builds entries keeps its own: a datagram burst arrives within one second
+// and names the same times, and every conversion asks the system for its
+// time zone (under Wine a round trip to the server and a look at the zone
+// file). Two, because the arrival of a BSD datagram and the full date of a
+// newer one take turns when senders of both kinds send at once.
 struct TimeCache {
-    time_t localFor;
-    struct tm local;
-    bool localKnown;
-    struct tm madeFrom;
-    time_t made;
-    bool madeKnown;
+    struct Local {
+        time_t from;
+        struct tm local;
+        bool known;
+    } local[2];
+    struct Made {
+        struct tm from;
+        time_t made;
+        bool known;
+    } made[2];
+    unsigned localNext, madeNext;  // the slot that the next new answer takes
 };
 
 struct SyslogMessage {

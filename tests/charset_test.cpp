@@ -75,6 +75,15 @@ TEST(Charset, DecisionAndConversionToCodePage932) {
         size_t n = ConvertToCp932(encoding, c.text.data(), c.text.size(), &out[0]);
         EXPECT_EQ(c.shown, out.substr(0, n));
         EXPECT_EQ(std::string(16, '\x01'), out.substr(c.text.size()));  // never longer than the text
+        // The formatter's one pass decides and converts alike.
+        std::string view(c.text.size() + 16, '\x01');
+        size_t written = 0;
+        EXPECT_EQ(c.encoding,
+                  ConvertForView(c.mode, c.text.data(), c.text.size(), c.marked, &view[0], &written));
+        if (c.encoding != kTextAsReceived) {
+            EXPECT_EQ(c.shown, view.substr(0, written));
+        }
+        EXPECT_EQ(std::string(16, '\x01'), view.substr(c.text.size()));
     }
 }
 

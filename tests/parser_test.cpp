@@ -41,6 +41,26 @@ struct DatagramCase {
 const char* const kSender = "192.0.2.7:40123";
 const char* const kArrival = "03-14 09:41:30";
 
+// Parses every case as sent by kSender at the arrival and checks what every
+// layout gives: PRI, host and text; `checkTime` (case, message, local time
+// of the arrival) looks at the rest.
+template <class Case, size_t N, class CheckTime>
+void ParseEach(const Case (&cases)[N], CheckTime checkTime) {
+    struct tm local;
+    time_t arrival = Arrival(&local);
+    const SenderAddress sender = MakeSender(192, 0, 2, 7, 40123);
+    static SyslogMessage msg;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        Parse(c.input, sender, arrival, &msg);
+        EXPECT_EQ(c.facility, msg.facility);
+        EXPECT_EQ(c.severity, msg.severity);
+        EXPECT_STREQ(c.host, msg.host);
+        EXPECT_EQ(std::string(c.text), std::string(msg.message));
+        checkTime(c, msg, local);
+    }
+}
+
 TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
     const std::string cutHost(255, 'h');
     const DatagramCase cases[] = {
@@ -79,15 +99,7 @@ TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
         {"<13>Oct 11 22:14:15 " + std::string(300, 'h') + "  msg", 8, 5, "10-11 22:14:15", cutHost.c_str(),
          "msg"},
     };
-    struct tm local;
-    time_t arrival = Arrival(&local);
-    const SenderAddress sender = MakeSender(192, 0, 2, 7, 40123);
-    static SyslogMessage msg;
-    for (const DatagramCase& c : cases) {
-        SCOPED_TRACE(c.input);
-        Parse(c.input, sender, arrival, &msg);
-        EXPECT_EQ(c.facility, msg.facility);
-        EXPECT_EQ(c.severity, msg.severity);
+    ParseEach(cases, [](const DatagramCase& c, const SyslogMessage& msg, const struct tm& local) {
         char time[64];
         snprintf(time, sizeof time, "%02d-%02d %02d:%02d:%02d", msg.time.tm_mon + 1, msg.time.tm_mday,
                  msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec);
@@ -98,9 +110,7 @@ TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
             EXPECT_EQ(local.tm_wday, msg.time.tm_wday);
             EXPECT_EQ(local.tm_yday, msg.time.tm_yday);
         }
-        EXPECT_STREQ(c.host, msg.host);
-        EXPECT_STREQ(c.text, msg.message);
-    }
+    });
 }
 
 // Whole datagrams: every byte up to the largest message, NULs inside
@@ -232,17 +242,7 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
         {"<13>Oct 11 22:14:15 h 1 2026-12-09T02:03:42Z h a - - - m", 8, 5, kBsdTime, "h",
          "1 2026-12-09T02:03:42Z h a - - - m", false},
     };
-    struct tm local;
-    time_t arrival = Arrival(&local);
-    const SenderAddress sender = MakeSender(192, 0, 2, 7, 40123);
-    static SyslogMessage msg;
-    for (const FullDateCase& c : cases) {
-        SCOPED_TRACE(c.input);
-        Parse(c.input, sender, arrival, &msg);
-        EXPECT_EQ(c.facility, msg.facility);
-        EXPECT_EQ(c.severity, msg.severity);
-        EXPECT_STREQ(c.host, msg.host);
-        EXPECT_EQ(c.text, std::string(msg.message));
+    ParseEach(cases, [](const FullDateCase& c, const SyslogMessage& msg, const struct tm& local) {
         EXPECT_EQ(c.markedUtf8, msg.markedUtf8);
         bool fullDate = c.time != kArrivalTime && c.time != kBsdTime;
         ASSERT_EQ(fullDate, msg.fullDate);
@@ -251,7 +251,7 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
             EXPECT_EQ(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec,
                       msg.time.tm_hour * 3600 + msg.time.tm_min * 60 + msg.time.tm_sec);
         }
-        if (!fullDate) continue;
+        if (!fullDate) return;
         // The exact point in time; the clock shows it in local time.
         bool utc = c.time[0] == 'Z';
         time_t expected = ExpectedTime(c.time + 2, utc);
@@ -267,7 +267,7 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
         EXPECT_EQ(clock.tm_hour, msg.time.tm_hour);
         EXPECT_EQ(clock.tm_min, msg.time.tm_min);
         EXPECT_EQ(clock.tm_sec, msg.time.tm_sec);
-    }
+    });
 }
 
 TEST(CompleteTime, GivenYearStopsAfterTheDaylightFlag) {
