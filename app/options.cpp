@@ -25,9 +25,6 @@ const OptionRule kRules[] = {
     {"--help", kNoValue, 0, 0, nullptr},
 };
 
-// In the order of CharsetMode.
-const char* const kCharsetNames[] = {"auto", "sjis", "utf8", "eucjp"};
-
 const char kDefaultLogPath[] = "messages";
 
 // 不明なオプションです:
@@ -179,14 +176,6 @@ bool ReadNumber(const char* text, long long low, long long high, long long* valu
     return true;
 }
 
-bool SameLetters(const char* a, const char* b) {
-    for (; *a && *b; a++, b++) {
-        char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
-        if (x != *b) return false;
-    }
-    return *a == *b;
-}
-
 // "OPT の値「VALUE」は "; the caller adds what the value should have been.
 ErrorText RefuseValue(Options* options, int index, const OptionRule* rule, const char* value) {
     ErrorText text = Refuse(options, index);
@@ -219,12 +208,7 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
         options->*rule->number = static_cast<int>(n);
         return true;
     }
-    for (int c = kCharsetAuto; c <= kCharsetEucJp; c++) {
-        if (SameLetters(value, kCharsetNames[c])) {
-            options->charset = static_cast<CharsetMode>(c);
-            return true;
-        }
-    }
+    if (ParseCharsetName(value, &options->charset)) return true;
     ErrorText text = RefuseValue(options, index, rule, value);
     Append(&text, kNotACharset);
     return Refused(&text);

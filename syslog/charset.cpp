@@ -187,7 +187,13 @@ int FindIn(const uint16_t (*rows)[2], size_t count, uint32_t codePoint) {
 bool ParseCharsetName(const char* name, CharsetMode* mode) {
     static const char* const kNames[kCharsetModes] = {"auto", "sjis", "utf8", "eucjp"};
     for (int i = 0; i < kCharsetModes; ++i) {
-        if (strcmp(name, kNames[i]) == 0) {
+        const char* a = name;
+        const char* b = kNames[i];
+        for (; *a && *b; ++a, ++b) {
+            char lower = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
+            if (lower != *b) break;
+        }
+        if (*a == '\0' && *b == '\0') {
             *mode = static_cast<CharsetMode>(i);
             return true;
         }

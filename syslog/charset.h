@@ -24,8 +24,8 @@ enum TextEncoding {
     kTextEucJp,
 };
 
-// "auto", "sjis", "utf8" or "eucjp" (the command line's names); false, with
-// `mode` untouched, for anything else.
+// "auto", "sjis", "utf8" or "eucjp" (the command line's names), in any
+// letter case; false, with `mode` untouched, for anything else.
 bool ParseCharsetName(const char* name, CharsetMode* mode);
 
 // The encoding of `length` bytes of message text under `mode`. In the
