@@ -48,7 +48,6 @@ void CopyCut(const char* text, char* out, size_t size) {
 
 void ResetStatusCounts(StatusCounts* c) {
     memset(c, 0, sizeof *c);
-    c->following = true;
 }
 
 void NoteStatusSample(StatusCounts* c, uint32_t tick, uint64_t received, bool following) {
@@ -57,12 +56,10 @@ void NoteStatusSample(StatusCounts* c, uint32_t tick, uint64_t received, bool fo
     c->next = (c->next + 1) % kRateSamples;
     if (c->samples < kRateSamples) c->samples++;
     if (following) c->newEntries = 0;
-    c->following = following;
 }
 
 void NoteEntriesAppended(StatusCounts* c, uint64_t count, bool following) {
     c->newEntries = following ? 0 : c->newEntries + count;
-    c->following = following;
 }
 
 uint64_t EntriesPerSecond(const StatusCounts* c) {
@@ -75,7 +72,7 @@ uint64_t EntriesPerSecond(const StatusCounts* c) {
 }
 
 uint64_t EntriesSinceAway(const StatusCounts* c) {
-    return c->following ? 0 : c->newEntries;
+    return c->newEntries;
 }
 
 void FormatStatusField(const StatusFigures* f, int field, char* out, size_t size) {

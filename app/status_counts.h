@@ -18,11 +18,10 @@ struct StatusCounts {
     uint64_t counts[kRateSamples];  // entries received by then
     int samples;                    // samples in use, up to kRateSamples
     int next;                       // ring slot of the next sample
-    bool following;                 // the view kept its end in view when last asked
-    uint64_t newEntries;            // entries appended since the view left its end
+    uint64_t newEntries;            // entries appended since the view left its end; 0 while it follows
 };
 
-// Starts empty: no samples, the view following its end.
+// Starts empty: no samples, no new entries (the view following its end).
 void ResetStatusCounts(StatusCounts* c);
 // Takes one sample: the entries received so far at `tick`, and whether the
 // view keeps its end in view.

@@ -30,14 +30,14 @@ std::string g_recorded;  // what the formatter sent to the recorder window
 int g_recordedAppends;
 const SenderAddress kSender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
 BlockState g_blocks;
-SyslogMessage* g_work;
-EntryText* g_entry;
+SyslogMessage g_work;  // large: static, not on the stack
+EntryText g_entry;
 
 // As the program's window thread appends an entry the reception thread built.
 void FormatOne(HWND target) {
-    BuildEntry(&g_blocks, g_work, g_entry, &kSender, time(nullptr), kDatagram, sizeof kDatagram - 1,
+    BuildEntry(&g_blocks, &g_work, &g_entry, &kSender, time(nullptr), kDatagram, sizeof kDatagram - 1,
                kCharsetAuto);
-    for (const char* append = FirstAppend(g_entry); append; append = NextAppend(g_entry, append))
+    for (const char* append = FirstAppend(&g_entry); append; append = NextAppend(&g_entry, append))
         SendMessageA(target, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
 }
 
@@ -161,8 +161,6 @@ int main(int argc, char** argv) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterViewClass(instance);
     StartBlockState(&g_blocks);
-    g_work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
-    g_entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
 
     // One entry as the formatter sends it, in the middle of a block.
     HWND recorder = MakeWindow(instance, "ViewBenchRecorder", RecorderProc, WS_POPUP, nullptr);

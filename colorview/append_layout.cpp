@@ -450,13 +450,12 @@ LRESULT OnSetText(HWND hwnd, const char* text) {
     return AppendText(hwnd, vs, text ? text : "");
 }
 
-// Keeps the newest `keep` of the text's lineFeeds + 1 logical lines, as a
-// lowered line limit does. Nothing is repainted here. A view scrolled back
-// keeps showing the text it showed, as far as that is left; at the bottom it
-// stays there.
-static void KeepNewestLines(ViewState* vs, int lineFeeds, int keep) {
+// Keeps the newest `keep` of the text's logical lines, as a lowered line
+// limit does. Nothing is repainted here. A view scrolled back keeps showing
+// the text it showed, as far as that is left; at the bottom it stays there.
+static void KeepNewestLines(ViewState* vs, int keep) {
     bool atBottom = AtBottom(vs);
-    int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, lineFeeds + 1 - keep), false);
+    int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, vs->logicalLineCount - keep), false);
     if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
     ClampTopLine(vs);
 }
@@ -465,10 +464,8 @@ LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
     ViewState* vs = GetViewState(hwnd);
     if (!vs) return 0;
     vs->maxLines = maxLines > 0 ? maxLines : 0;
-    if (vs->maxLines == 0) return 0;
-    int lineFeeds = CountLineFeeds(vs->text, vs->length);
-    vs->logicalLineCount = lineFeeds + 1;
-    if (lineFeeds > maxLines) KeepNewestLines(vs, lineFeeds, maxLines);
+    // logicalLineCount is kept exact with or without a limit.
+    if (vs->maxLines > 0 && vs->logicalLineCount - 1 > vs->maxLines) KeepNewestLines(vs, vs->maxLines);
     return 0;
 }
 
@@ -478,7 +475,7 @@ LRESULT OnTrimLines(HWND hwnd, int keep) {
     // keep / 10 lines, not at every line.
     if (!vs || keep <= 0 || vs->logicalLineCount - keep <= keep / 10) return 0;
     int before = vs->logicalLineCount;
-    KeepNewestLines(vs, before - 1, keep);
+    KeepNewestLines(vs, keep);
     return before - vs->logicalLineCount;
 }
 
