@@ -105,10 +105,6 @@ const char kHelpText[] =
     "A\x8c\xe3\x82\xcc\x82\xe0\x82\xcc\x82\xaa\x97L\x8c\xf8\x82\xc5\x82\xb7\x81"
     "B\n";
 
-bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // The error text being written; it never runs past its buffer.
 struct ErrorText {
     char* out;
@@ -130,12 +126,7 @@ void Append(ErrorText* text, const char* bytes) {
 // An argument as the user wrote it, cut after kShownArgument bytes at a
 // character boundary (a double-byte character stays whole) and marked "...".
 void AppendArgument(ErrorText* text, const char* argument, size_t length) {
-    size_t shown = 0;
-    while (shown < length) {
-        size_t step = IsLeadByte(static_cast<unsigned char>(argument[shown])) && shown + 1 < length ? 2 : 1;
-        if (shown + step > kShownArgument) break;
-        shown += step;
-    }
+    size_t shown = WholeCharacterPrefix(argument, length, kShownArgument);
     Append(text, argument, shown);
     if (shown < length) Append(text, "...");
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "syslog/charset.h"
+
 namespace {
 
 // Shift-JIS texts of the fields.
@@ -28,18 +30,10 @@ void Grouped(uint64_t n, char* out) {
     *out = '\0';
 }
 
-// Copies `text` into out[size], cut so that no double-byte character is
-// split (a lead byte is 0x81-0x9F or 0xE0-0xFC in Shift-JIS).
+// Copies `text` into out[size], cut so that no double-byte character is split.
 void CopyCut(const char* text, char* out, size_t size) {
     if (size == 0) return;
-    size_t n = 0;
-    for (size_t i = 0; text[i] != '\0';) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        size_t step = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && text[i + 1] != '\0' ? 2 : 1;
-        if (i + step > size - 1) break;
-        i += step;
-        n = i;
-    }
+    size_t n = WholeCharacterPrefix(text, strlen(text), size - 1);
     memcpy(out, text, n);
     out[n] = '\0';
 }

@@ -184,6 +184,18 @@ int FindIn(const uint16_t (*rows)[2], size_t count, uint32_t codePoint) {
 
 }  // namespace
 
+size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
+    size_t fit = 0;
+    while (fit < length) {
+        unsigned char c = static_cast<unsigned char>(text[fit]);
+        bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        size_t step = lead && fit + 1 < length ? 2 : 1;
+        if (fit + step > limit) break;
+        fit += step;
+    }
+    return fit;
+}
+
 bool ParseCharsetName(const char* name, CharsetMode* mode) {
     static const char* const kNames[kCharsetModes] = {"auto", "sjis", "utf8", "eucjp"};
     for (int i = 0; i < kCharsetModes; ++i) {

@@ -28,6 +28,11 @@ enum TextEncoding {
 // letter case; false, with `mode` untouched, for anything else.
 bool ParseCharsetName(const char* name, CharsetMode* mode);
 
+// How many of the first `length` bytes of code page 932 text fit in `limit`
+// bytes without splitting a double-byte character (a lead byte with nothing
+// behind it counts as one byte). For cutting texts to the room they have.
+size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit);
+
 // The encoding of `length` bytes of message text under `mode`. In the
 // automatic mode: UTF-8 when the text starts with a UTF-8 byte order mark,
 // when `markedUtf8` (the message's framing carried one, already removed), or

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "syslog/charset.h"
+
 namespace {
 
 // ログファイル PATH に書き込めません: REASON
@@ -29,19 +31,11 @@ const UINT kShiftJis = 932;
 // bytes, never splitting a double-byte character; false when it was cut, so
 // that nothing follows a cut.
 bool AppendWhole(char* out, size_t size, const char* text) {
-    size_t length = strlen(out);
-    for (const char* p = text; *p;) {
-        size_t step = IsDBCSLeadByteEx(kShiftJis, static_cast<BYTE>(*p)) && p[1] ? 2 : 1;
-        if (length + step >= size) {
-            out[length] = '\0';
-            return false;
-        }
-        memcpy(out + length, p, step);
-        length += step;
-        p += step;
-    }
-    out[length] = '\0';
-    return true;
+    size_t used = strlen(out), length = strlen(text);
+    size_t fit = WholeCharacterPrefix(text, length, size - 1 - used);
+    memcpy(out + used, text, fit);
+    out[used + fit] = '\0';
+    return fit == length;
 }
 
 }  // namespace
