@@ -46,17 +46,20 @@ void Refuse(TcpConnections* t, SOCKET s) {
     NoteRefusal(t);
 }
 
-// One frame, one entry, as one datagram; a cut frame's status line follows
-// its entry with nothing between them (the sink's lock is re-entrant).
+// One frame, one entry, as one datagram. A cut frame's status line follows
+// its entry with nothing between them: the sink's lock (re-entrant) is held
+// across both, and only then, since FormatEntry takes it for every frame.
 void WriteFrame(EntrySink* sink, time_t arrival, const SenderAddress* sender, const Frame* frame) {
+    if (frame->cut == 0) {
+        FormatEntry(sink, arrival, sender, frame->data, frame->length);
+        return;
+    }
+    char text[160];
+    snprintf(text, sizeof text, kTextFrameCutFormat, static_cast<unsigned long long>(frame->cut),
+             static_cast<unsigned>(kMaxFrame));
     EnterCriticalSection(&sink->lock);
     FormatEntry(sink, arrival, sender, frame->data, frame->length);
-    if (frame->cut != 0) {
-        char text[160];
-        snprintf(text, sizeof text, kTextFrameCutFormat, static_cast<unsigned long long>(frame->cut),
-                 static_cast<unsigned>(kMaxFrame));
-        WriteStatusLine(sink, text);
-    }
+    WriteStatusLine(sink, text);
     LeaveCriticalSection(&sink->lock);
 }
 

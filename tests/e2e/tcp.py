@@ -28,10 +28,11 @@ TCP_LISTEN = "0A"  # the state column of /proc/net/tcp
 TIMER_KEEPALIVE = "02"
 
 
-def tcp_rows(port=PORT):
-    """(local, remote, state, timer) of every TCP socket with `port` as its local port."""
+def socket_rows(port=PORT, tables=("/proc/net/tcp", "/proc/net/tcp6")):
+    """(local, remote, state, timer) of every socket of `tables` (TCP's by
+    default) with `port` as its local port."""
     rows = []
-    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+    for table in tables:
         with open(table) as f:
             for line in list(f)[1:]:
                 fields = line.split()
@@ -41,7 +42,7 @@ def tcp_rows(port=PORT):
 
 
 def tcp_listening():
-    return any(state == TCP_LISTEN for _, _, state, _ in tcp_rows())
+    return any(state == TCP_LISTEN for _, _, state, _ in socket_rows())
 
 
 class Running(Program):
@@ -136,7 +137,8 @@ class Relay:
         with open(os.path.join(self.dir, "output"), "wb") as out:
             self.process = subprocess.Popen(["rsyslogd", "-n", "-f", self.config, "-i",
                                              os.path.join(self.dir, "rsyslogd.pid")], stdout=out, stderr=out)
-        wait_until(lambda: self.process.poll() is not None or udp_bound(RELAY_PORT), "rsyslogd to start")
+        wait_until(lambda: self.process.poll() is not None or socket_rows(RELAY_PORT, ("/proc/net/udp",)),
+                   "rsyslogd to start")
         check(self.process.poll() is None, "rsyslogd ended at start: see %s/output" % self.dir)
         return self
 
@@ -156,11 +158,6 @@ def substitute(text, pattern, replacement):
     text, n = re.subn(pattern, replacement, text)
     check(n == 1, "the relay configuration should have one match of %r, has %d" % (pattern, n))
     return text
-
-
-def udp_bound(port):
-    with open("/proc/net/udp") as f:
-        return any(line.split()[1].endswith(":%04X" % port) for line in list(f)[1:])
 
 
 def test_logger(args):
@@ -279,7 +276,7 @@ def test_partial_close(args):
         p.wait_lines(5)
         time.sleep(1)  # nothing of the unfinished frames may show meanwhile
         check(len(p.lines()) == 5, "only the busy connection's entries expected: %r" % p.lines()[1:])
-        rows = [r for r in tcp_rows() if r[1].endswith(":%04X" % ports[silent])]
+        rows = [r for r in socket_rows() if r[1].endswith(":%04X" % ports[silent])]
         check(rows and rows[0][3] == TIMER_KEEPALIVE, "keepalive should be on for an idle connection: %r" % rows)
         partial.close()
         p.wait_lines(7)
