@@ -43,13 +43,14 @@ def send_burst(sock, count, rate, size):
     return first, time.perf_counter() - start
 
 
-def wait_logged(program, count, settle):
-    """Counts marked lines until all `count` are in or none came for `settle`
-    seconds; returns the count and the wall-clock time of the last write."""
+def wait_logged(program, count, settle, mark=MARK):
+    """Counts lines marked with `mark` until all `count` are in or none came
+    for `settle` seconds; returns the count and the wall-clock time of the
+    last write."""
     tail, logged, changed = LogTail(program.log), 0, time.monotonic()
     while logged < count and time.monotonic() - changed < settle:
         time.sleep(0.1)
-        now = logged + sum(line.count(MARK) for line in tail.new_lines())
+        now = logged + sum(line.count(mark) for line in tail.new_lines())
         if now != logged:
             logged, changed = now, time.monotonic()
     last = os.stat(program.log).st_mtime if os.path.exists(program.log) else 0.0

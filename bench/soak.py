@@ -7,16 +7,14 @@ view's line limit is reached during the run, and the working set should flatten
 there. Figures only; run it through bench/soak."""
 import argparse
 import os
-import re
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from burst import MARK, WM_SYSCOMMAND, SC_MINIMIZE, datagram, on_screen, wait_logged  # noqa: E402
-from harness import LogTail, Program, send, sender, udp_drops  # noqa: E402
+from harness import LogTail, Program, send, sender, udp_drops, view_missed  # noqa: E402
 
-VIEW_MISSED = "件はログファイルにあります。".encode("cp932")  # the status line that counts them
 
 PERCENTS = (10, 20, 25, 30, 40, 50, 60, 70, 80, 90, 100)
 
@@ -70,7 +68,7 @@ def main():
         rss, peak = p.working_set()
         drops = udp_drops()
         # The view's own count: entries the queue could not take for it.
-        missed = sum(int(n) for n in re.findall(rb" (\d+) " + re.escape(VIEW_MISSED), p.read_log()))
+        missed = view_missed(p.read_log())
         print("%9d %9d %9.1f %9.1f MiB %8.1f MiB  (drained)" %
               (args.count, total, time.perf_counter() - start, mib(rss), mib(peak)))
     print("lost %d of %d (the kernel dropped %s); the view missed %d" % (args.count - total, args.count, drops, missed))

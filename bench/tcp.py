@@ -19,26 +19,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from burst import on_screen, search, wait_view  # noqa: E402
-from harness import PORT, LogTail, Program, send, sender, wait_until  # noqa: E402
+from burst import on_screen, search, wait_logged, wait_view  # noqa: E402
+from harness import PORT, Program, send, sender, view_missed, wait_until  # noqa: E402
 
 MARK = b"seq: "  # in every loggen message, once
 SENT = re.compile(rb"average rate = [\d.]+ msg/sec, count=(\d+)")
-# The status line for entries that found the view's queue full (they are in the log file).
-VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encode("cp932")) + rb"(\d+)" +
-                         re.escape(" 件".encode("cp932")))
-
-
-def wait_logged(program, sent, settle):
-    """Counts marked lines until all `sent` are in or none came for `settle`
-    seconds; returns the count and the wall-clock time of the last write."""
-    tail, logged, changed = LogTail(program.log), 0, time.monotonic()
-    while logged < sent and time.monotonic() - changed < settle:
-        time.sleep(0.1)
-        now = logged + sum(line.count(MARK) for line in tail.new_lines())
-        if now != logged:
-            logged, changed = now, time.monotonic()
-    return logged, os.stat(program.log).st_mtime
 
 
 def run(args, connections):
@@ -58,14 +43,14 @@ def run(args, connections):
         if loggen.returncode != 0 or not counts:
             raise SystemExit("loggen failed: %s" % loggen.stdout.decode(errors="replace")[-500:])
         sent = int(counts[-1])
-        logged, last = wait_logged(p, sent, args.settle)
+        logged, last = wait_logged(p, sent, args.settle, mark=MARK)
         on_screen(p, args.on_screen)  # still on the screen at the end
         # Entries the view's queue had no room for are counted in a status
         # line written before the next entry once the queue has room again.
         wait_view(p)
         send(sender(), b"<14>bench: the end")
         wait_until(lambda: b"bench: the end" in p.read_log()[-4096:], "the closing datagram", timeout=60)
-        missed = sum(int(n) for n in VIEW_MISSED.findall(p.read_log()))
+        missed = view_missed(p.read_log())
         in_view = p.view_text().count(MARK) if args.count_view else None
         for s in idle:
             s.close()

@@ -12,7 +12,7 @@ import subprocess
 import sys
 import time
 
-from harness import (CLOCK, CP, RECEIVE_FAILED, SEPARATOR, START_TEXT, WM_QUEUEDBYTES, Failure, Program,
+from harness import (CLOCK, CP, RECEIVE_FAILED, SEPARATOR, START_TEXT, Failure, Program,
                      bind_port, check, is_status, run_cases, send, sender, wait_progress, wait_until)
 
 ENTRY = re.compile(rb"(-?\d+:-?\d+:-?\d+)\((-?\d+|\?)\) <(\S*?)(?: ([a-z0-9]+)\.([a-z]+))?> (.*)", re.S)

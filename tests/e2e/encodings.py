@@ -18,7 +18,7 @@ import subprocess
 import sys
 import time
 
-from harness import CLOCK, CP, Failure, check, run_driver, send, sender, wait_until
+from harness import CLOCK, CP, check, run_driver, send, sender, wait_until
 from screenshots import (CELL, EDGE, HEIGHT, LEFT_MARGIN, ROW, SC_MAXIMIZE, WIDTH, WM_COMMAND, WM_SYSCOMMAND,
                          DesktopProgram, settled)
 

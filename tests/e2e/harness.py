@@ -13,6 +13,8 @@ CP = "cp932"
 PORT = 514
 START_TEXT = "しすろぐすたーと".encode(CP)
 RECEIVE_FAILED = "受信に失敗しました。".encode(CP)
+# The status line for entries that found the view's queue full (they are in the log file).
+VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encode(CP)) + rb"(\d+)" + re.escape(" 件".encode(CP)))
 SEPARATOR = b"-" * 50
 WM_QUEUEDBYTES = 0x8003  # the main window's: bytes waiting in the queue for the view
 CLOCK = rb"\d\d:\d\d:\d\d"
@@ -61,10 +63,19 @@ def port_bound():
         return any(line.split()[1].endswith(":%04X" % PORT) for line in list(f)[1:])
 
 
-def bind_port(sock):
-    """Binds sock to 0.0.0.0:514; False when something else holds the port."""
+def stop_process(process, timeout=10):
+    """Waits for a process asked to end, and kills it when it does not."""
     try:
-        sock.bind(("0.0.0.0", PORT))
+        process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+def bind_port(sock, address="0.0.0.0"):
+    """Binds sock to port 514 of address; False when something else holds the port."""
+    try:
+        sock.bind((address, PORT))
         return True
     except OSError:
         return False
@@ -129,11 +140,7 @@ class Program:
                 self.probe("post", "main", "0x10", "0", "0", check_rc=False)  # WM_CLOSE
             except subprocess.TimeoutExpired:
                 pass  # the program is ended below all the same
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            stop_process(self.process)
         return False
 
     def alive(self):
@@ -263,6 +270,11 @@ def boxes(probe, cwd):
     run = subprocess.run(["wine", probe, "boxes"], cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                          timeout=60)
     return parse_windows(run.stdout)
+
+
+def view_missed(log):
+    """The entries the view missed, as the log file's status lines count them."""
+    return sum(int(n) for n in VIEW_MISSED.findall(log))
 
 
 def is_status(line, text):

@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from harness import run_driver, Failure, Program, check, send, sender, wait_until
+from harness import run_driver, Program, check, send, sender, wait_until
 
 EM_SCROLL, SB_BOTTOM = 0xB5, 7
 NOTCH = 120

@@ -13,9 +13,9 @@ import subprocess
 import sys
 import time
 
-from e2e import ENTRY, WM_QUEUEDBYTES, entry, expect_blocks, port_of
-from harness import (CLOCK, PORT, SEPARATOR, LogTail, Program, check, run_cases, send, sender,
-                     wait_progress, wait_until)
+from e2e import ENTRY, entry, expect_blocks, port_of
+from harness import (CLOCK, PORT, SEPARATOR, VIEW_MISSED, LogTail, Program, bind_port, check, run_cases, send,
+                     sender, stop_process, wait_progress, wait_until)
 
 MAX_FRAME = 65536  # longest frame that becomes an entry whole
 RELAY_PORT = 10514  # the relay's UDP input; it forwards to PORT over TCP
@@ -23,7 +23,6 @@ HEAD = b"<13>Oct 11 22:14:15 host app: "
 HEADER = re.compile(rb"<<(127\.0\.0\.1|\[::1\]):(\d+)>> " + SEPARATOR)
 STATUS = re.compile(CLOCK + rb" (.*)", re.S)  # entries have "(difference)" behind the clock
 # The status line for entries that found the view's queue full.
-VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encode("cp932")) + rb"\d+")
 TCP_LISTEN = "0A"  # the state column of /proc/net/tcp
 TIMER_KEEPALIVE = "02"
 
@@ -64,12 +63,6 @@ def connect(address="127.0.0.1"):
     s.connect((address, PORT))
     return s
 
-
-def caught_up_view(p):
-    """The view's text once the view has taken every queued entry."""
-    wait_until(lambda: p.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1].strip() == b"0",
-               "the view to catch up", timeout=60)
-    return p.view_text()
 
 
 def closed_by_peer(sock):
@@ -144,11 +137,7 @@ class Relay:
 
     def __exit__(self, *exc):
         self.process.terminate()
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        stop_process(self.process)
         return False
 
 
@@ -199,7 +188,7 @@ def test_loggen(args):
         check(all(ENTRY.fullmatch(l) or HEADER.fullmatch(l) for l in p.lines()[1:]), "lines other than entries")
         # RFC 5424 messages begin with a UTF-8 byte order mark, which the
         # view's text loses on its way to another process: compare the messages.
-        check(seq(caught_up_view(p)) == list(range(count)) * 2, "the view should show every message in order")
+        check(seq(p.caught_up_view()) == list(range(count)) * 2, "the view should show every message in order")
 
 
 def relay(args, octet_counted):
@@ -215,7 +204,7 @@ def relay(args, octet_counted):
         numbers = lambda: [int(n) for n in re.findall(rb"relay: relay (\d{5})\r\n", p.read_log())]
         wait_progress(lambda: len(numbers()), count, "the relayed messages")
         check(numbers() == list(range(count)), "the relayed messages should arrive once each, in order")
-        check(caught_up_view(p) == p.read_log(), "the view's text differs from the log file's")
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
 
 def test_relay_lf(args):
@@ -362,7 +351,7 @@ def test_bind_failure(args):
         h.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # past connections of earlier tests in TIME_WAIT
         if family == socket.AF_INET6:
             h.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
-        wait_until(lambda: try_bind(h, address), "TCP port 514 to be free", timeout=20)
+        wait_until(lambda: bind_port(h, address), "TCP port 514 to be free", timeout=20)
         h.listen()
         holders.append(h)
     try:
@@ -377,14 +366,6 @@ def test_bind_failure(args):
     finally:
         for h in holders:
             h.close()
-
-
-def try_bind(sock, address):
-    try:
-        sock.bind((address, PORT))
-        return True
-    except OSError:
-        return False
 
 
 CASES = {
