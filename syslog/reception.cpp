@@ -124,7 +124,8 @@ void OpenSocket(Reception* r, ReceptionSocket* s, unsigned short port, char* fai
         CloseSocket(s);
         return;
     }
-    // A listener's accepted connections inherit this.
+    // Accepted connections inherit this; AcceptConnections sets it again, since
+    // a connection left blocking would stall every other socket.
     u_long nonBlocking = 1;
     if (ioctlsocket(s->socket, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
         NamedFailure(s, kTextSelectFailed, text, sizeof text);
