@@ -18,13 +18,11 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "tests/fuzz/fuzz_target.h"
 
-void Check(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "code reader invariant broken: %s\n", what);
-    abort();
-}
+extern const char kTargetName[] = "code reader";
+
+namespace {
 
 LeadBytes CodePage932() {
     LeadBytes t = {};

@@ -11,13 +11,11 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "tests/fuzz/fuzz_target.h"
 
-void Check(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "colour code invariant broken: %s\n", what);
-    abort();
-}
+extern const char kTargetName[] = "colour code";
+
+namespace {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';

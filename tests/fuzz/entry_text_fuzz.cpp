@@ -15,13 +15,11 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/fuzz/fuzz_target.h"
 
-void Check(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "entry text invariant broken: %s\n", what);
-    abort();
-}
+extern const char kTargetName[] = "entry text";
+
+namespace {
 
 // Clock text into a buffer of exactly `size` bytes: always terminated inside
 // it, and when it has room, the fields read back, two digits for 0 to 99.

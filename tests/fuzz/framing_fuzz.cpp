@@ -13,19 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/fuzz_target.h"
+
+extern const char kTargetName[] = "framing";
+
 namespace {
-
-void Check(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "framing invariant broken: %s\n", what);
-    abort();
-}
-
-uint64_t Hash(const uint8_t* data, size_t size) {
-    uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
-    for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 0x100000001B3ull;
-    return h;
-}
 
 uint64_t NextRandom(uint64_t* state) {  // xorshift64
     *state ^= *state << 13;

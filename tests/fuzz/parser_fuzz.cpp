@@ -12,19 +12,11 @@
 #include <ctime>
 #include <string>
 
+#include "tests/fuzz/fuzz_target.h"
+
+extern const char kTargetName[] = "parser";
+
 namespace {
-
-void Check(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "parser invariant broken: %s\n", what);
-    abort();
-}
-
-uint64_t Hash(const uint8_t* data, size_t size) {
-    uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
-    for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 0x100000001B3ull;
-    return h;
-}
 
 // The working text the parser must keep: at most kMaxMessage bytes of the
 // datagram without its trailing NULs, each NUL inside as "#000", without
