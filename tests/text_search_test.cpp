@@ -8,14 +8,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "tests/cp932_lead_bytes.h"
 
-LeadBytes CodePage932() {
-    LeadBytes t = {};
-    for (int b = 0x81; b <= 0x9F; b++) t.lead[b] = 1;
-    for (int b = 0xE0; b <= 0xFC; b++) t.lead[b] = 1;
-    return t;
-}
+namespace {
 
 const unsigned B = kSearchBackward, C = kSearchMatchCase;
 

@@ -18,18 +18,13 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/cp932_lead_bytes.h"
 #include "tests/fuzz/fuzz_target.h"
 
 extern const char kTargetName[] = "code reader";
 
 namespace {
 
-LeadBytes CodePage932() {
-    LeadBytes t = {};
-    for (int b = 0x81; b <= 0x9F; b++) t.lead[b] = 1;
-    for (int b = 0xE0; b <= 0xFC; b++) t.lead[b] = 1;
-    return t;
-}
 const LeadBytes kLeadBytes = CodePage932();
 
 bool IsCode(unsigned char b) {
