@@ -63,6 +63,14 @@ int ViewText() {
     return 0;
 }
 
+// The process that owns `window`, opened so that the probe can lend it
+// memory and read what the window writes there; null when it cannot be.
+HANDLE OpenOwnerProcess(HWND window) {
+    DWORD pid = 0;
+    if (!GetWindowThreadProcessId(window, &pid)) return nullptr;
+    return OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+}
+
 // viewbytes: the view's whole text, raw bytes on stdout, exactly as the
 // program holds it. WM_GETTEXT from another process travels through UTF-16
 // under Wine, which changes bytes that form no code page 932 character; so
@@ -71,9 +79,8 @@ int ViewText() {
 // Meant for a program that is idle: the text is not locked while read.
 int ViewBytes() {
     HWND view = GetDlgItem(MainWindow(), kViewId);
-    DWORD pid = 0;
-    if (!view || !GetWindowThreadProcessId(view, &pid)) return 2;
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!view) return 2;
+    HANDLE process = OpenOwnerProcess(view);
     if (!process) return 1;
     int rc = 1;
     void* slot = VirtualAllocEx(process, nullptr, sizeof(ViewState*), MEM_COMMIT, PAGE_READWRITE);
@@ -250,9 +257,8 @@ int Geometry() {
 // its own and reads the answers from there.
 int StatusBar() {
     HWND bar = GetDlgItem(MainWindow(), kStatusBarId);
-    DWORD pid = 0;
-    if (!bar || !GetWindowThreadProcessId(bar, &pid)) return 2;
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!bar) return 2;
+    HANDLE process = OpenOwnerProcess(bar);
     if (!process) return 1;
     const size_t kSize = 4096;
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
