@@ -10,7 +10,7 @@
 #include "app/options.h"
 #include "app/resource.h"
 #include "colorview/colorview.h"
-#include "syslog/reception.h"
+#include "net/reception.h"
 #include "syslog/texts.h"
 
 namespace {

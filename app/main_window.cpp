@@ -11,9 +11,10 @@
 #include "app/find_box.h"
 #include "app/resource.h"
 #include "app/status_bar.h"
+#include "app/view_feed.h"
 #include "colorview/colorview.h"
-#include "syslog/log_status.h"
-#include "syslog/reception.h"
+#include "logfile/log_status.h"
+#include "net/reception.h"
 #include "syslog/texts.h"
 
 char g_title[100];
@@ -225,19 +226,19 @@ void OnEntriesQueued(HWND hwnd) {
     // The status bar counts the entries appended while the user looks elsewhere.
     bool following = ViewFollows(g_hwndView);
     uint64_t taken = 0;
-    bool more = FeedView(&reception->sink, g_hwndView, kFeedSliceMilliseconds, &taken);
+    bool more = FeedView(&reception->sink.queue, g_hwndView, kFeedSliceMilliseconds, &taken);
     NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
     TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
     bool arriving = entries != g_entriesFed;
     g_entriesFed = entries;
-    const EntryQueue* queue = &reception->sink.queue;
+    const EntryQueue* queue = &reception->sink.queue.entries;
     UINT pause = arriving ? FeedPause(QueuedBytes(queue), queue->capacity) : 0;
     if (more && pause < USER_TIMER_MINIMUM)
         PostMessageA(hwnd, WM_ENTRIES_QUEUED, 0, 0);
     else if (more)
         SetTimer(hwnd, kFeedTimer, pause, nullptr);
-    else if (arriving || !SleepUntilQueued(&reception->sink))
+    else if (arriving || !SleepUntilQueued(&reception->sink.queue))
         SetTimer(hwnd, kFeedTimer, kFeedLookMilliseconds, nullptr);
     ShowLogState(hwnd, reception);
 }
@@ -380,7 +381,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             OnReceptionError(hwnd, wParam);
             return 0;
         case WM_QUEUEDBYTES:
-            return ReceptionOf(hwnd) ? static_cast<LRESULT>(QueuedBytes(&ReceptionOf(hwnd)->sink.queue)) : 0;
+            return ReceptionOf(hwnd) ? static_cast<LRESULT>(QueuedBytes(&ReceptionOf(hwnd)->sink.queue.entries)) : 0;
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }

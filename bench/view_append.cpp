@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "colorview/append_layout.h"
 #include "colorview/colorview.h"
 #include "syslog/entry_text.h"
@@ -26,7 +27,7 @@ const int kFillPiece = 8 << 20;  // bytes of entries per append while filling
 
 HWND g_view;
 int g_remaining;
-std::string g_recorded;  // what the formatter sent to the recorder window
+std::string g_recorded;  // one entry's appends, as the window thread sends them
 int g_recordedAppends;
 const SenderAddress kSender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
 BlockState g_blocks;
@@ -48,18 +49,6 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     FormatOne(g_view);
     if (--g_remaining > 0) PostMessageA(hwnd, kNextEntry, 0, 0);
     return 0;
-}
-
-LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != CVM_APPENDTEXT) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    g_recorded += reinterpret_cast<const char*>(lParam);
-    g_recordedAppends++;
-    return 1;
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
@@ -142,15 +131,6 @@ Cost FillAndMeasure(HWND host, double megabytes, int entries, int rounds) {
     return Measure(host, entries, rounds);
 }
 
-HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC proc, DWORD style, HWND parent) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.lpszClassName = name;
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, name, "bench", style, 0, 0, 800, 500, parent, nullptr, instance, nullptr);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,14 +143,9 @@ int main(int argc, char** argv) {
     StartBlockState(&g_blocks);
 
     // One entry as the formatter sends it, in the middle of a block.
-    HWND recorder = MakeWindow(instance, "ViewBenchRecorder", RecorderProc, WS_POPUP, nullptr);
-    FormatOne(recorder);
-    g_recorded.clear();
-    g_recordedAppends = 0;
-    FormatOne(recorder);
-    DestroyWindow(recorder);
+    g_recorded = RecordedEntry(instance, kDatagram, kCharsetAuto, &g_recordedAppends);
 
-    HWND host = MakeWindow(instance, "ViewBenchHost", HostProc, WS_POPUP | WS_VISIBLE, nullptr);
+    HWND host = MakeBenchWindow(instance, "ViewBenchHost", HostProc, WS_POPUP | WS_VISIBLE, 800, 500);
     g_view = CreateWindowExA(0, COLORVIEW_CLASS, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 800, 500, host,
                              nullptr, instance, nullptr);
     Pump();

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "colorview/colorview.h"
-#include "syslog/entry_text.h"
 
 namespace {
 
@@ -35,13 +35,7 @@ const char kJapaneseDatagram[] =
 const int kFillPiece = 8 << 20;  // bytes of entries per append while filling
 const int kWidths[] = {1000, 940, 1060, 970};
 
-std::string g_recorded;  // what the formatter sent to the recorder window
-
-LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != CVM_APPENDTEXT) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    g_recorded += reinterpret_cast<const char*>(lParam);
-    return 1;
-}
+std::string g_recorded;  // one entry's appends, as the window thread sends them
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SIZE) {
@@ -50,20 +44,6 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC proc, DWORD style) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.lpszClassName = name;
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, name, "bench", style, 0, 0, kWidths[0], 600, nullptr, nullptr, instance, nullptr);
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 // Wall-clock and thread CPU time, in milliseconds.
@@ -152,25 +132,11 @@ int main(int argc, char** argv) {
     bool japanese = argc > 3 && strcmp(argv[3], "japanese") == 0;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterViewClass(instance);
-    const SenderAddress sender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
 
     // One entry as the window thread appends it, in the middle of a block.
-    HWND recorder = MakeWindow(instance, "ViewScaleRecorder", RecorderProc, WS_POPUP);
-    time_t now = time(nullptr);
-    const char* datagram = japanese ? kJapaneseDatagram : kAsciiDatagram;
-    static BlockState blocks;
-    static SyslogMessage work;
-    static EntryText entry;
-    StartBlockState(&blocks);
-    for (int i = 0; i < 2; ++i) {
-        g_recorded.clear();
-        BuildEntry(&blocks, &work, &entry, &sender, now, datagram, strlen(datagram), kCharsetShiftJis);
-        for (const char* append = FirstAppend(&entry); append; append = NextAppend(&entry, append))
-            SendMessageA(recorder, CVM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(append));
-    }
-    DestroyWindow(recorder);
+    g_recorded = RecordedEntry(instance, japanese ? kJapaneseDatagram : kAsciiDatagram, kCharsetShiftJis, nullptr);
 
-    HWND host = MakeWindow(instance, "ViewScaleHost", HostProc, WS_POPUP | WS_VISIBLE);
+    HWND host = MakeBenchWindow(instance, "ViewScaleHost", HostProc, WS_POPUP | WS_VISIBLE, kWidths[0], 600);
     HWND view = CreateWindowExA(0, COLORVIEW_CLASS, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, kWidths[0], 600,
                                 host, nullptr, instance, nullptr);
     Pump();

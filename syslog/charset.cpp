@@ -69,22 +69,6 @@ size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, uint32_t* co
     return length;
 }
 
-bool IsValidUtf8WithMultiByte(const unsigned char* p, const unsigned char* end) {
-    bool multiByte = false;
-    while (p < end) {
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        uint32_t codePoint;
-        size_t length = DecodeUtf8(p, end, &codePoint);
-        if (length == 0) return false;
-        multiByte = true;
-        p += length;
-    }
-    return multiByte;
-}
-
 // Writes the code page 932 form `code` (see Cp932FromUnicode), or '?' for none.
 char* PutCp932(int code, char* out) {
     if (code < 0) {
@@ -213,22 +197,6 @@ bool ParseCharsetName(const char* name, CharsetMode* mode) {
     return false;
 }
 
-TextEncoding DecideEncoding(CharsetMode mode, const char* text, size_t length, bool markedUtf8) {
-    switch (mode) {
-        case kCharsetShiftJis:
-            return kTextAsReceived;
-        case kCharsetUtf8:
-            return kTextUtf8;
-        case kCharsetEucJp:
-            return kTextEucJp;
-        default:
-            break;
-    }
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    if (markedUtf8 || HasByteOrderMark(p, p + length)) return kTextUtf8;
-    return IsValidUtf8WithMultiByte(p, p + length) ? kTextUtf8 : kTextAsReceived;
-}
-
 size_t ConvertToCp932(TextEncoding encoding, const char* text, size_t length, char* out) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     size_t written;
@@ -252,18 +220,27 @@ TextEncoding ConvertForView(CharsetMode mode, const char* text, size_t length, b
                             size_t* written) {
     *written = 0;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    if (mode == kCharsetAuto && !markedUtf8 && !HasByteOrderMark(p, p + length)) {
-        // The text is checked as it is converted: it stays as received at
-        // the first broken sequence, or when it was ASCII throughout.
-        bool multiByte = false;
-        size_t n = ConvertUtf8(p, p + length, out, true, &multiByte);
-        if (n == kBroken || !multiByte) return kTextAsReceived;
-        *written = n;
-        return kTextUtf8;
+    TextEncoding encoding = kTextUtf8;
+    switch (mode) {
+        case kCharsetShiftJis:
+            return kTextAsReceived;
+        case kCharsetEucJp:
+            encoding = kTextEucJp;
+            break;
+        case kCharsetUtf8:
+            break;
+        default:
+            // A byte order mark decides without a look at the rest. Otherwise
+            // the text is checked as it is converted: it stays as received at
+            // the first broken sequence, or when it was ASCII throughout.
+            if (markedUtf8 || HasByteOrderMark(p, p + length)) break;
+            bool multiByte = false;
+            size_t n = ConvertUtf8(p, p + length, out, true, &multiByte);
+            if (n == kBroken || !multiByte) return kTextAsReceived;
+            *written = n;
+            return kTextUtf8;
     }
-    // Here the mode or a byte order mark decides, without a look at the rest.
-    TextEncoding encoding = DecideEncoding(mode, text, length, markedUtf8);
-    if (encoding != kTextAsReceived) *written = ConvertToCp932(encoding, text, length, out);
+    *written = ConvertToCp932(encoding, text, length, out);
     return encoding;
 }
 

@@ -10,7 +10,7 @@
 // The user's choice (the View menu): decide per message, or take every
 // message as one encoding.
 enum CharsetMode {
-    kCharsetAuto = 0,  // UTF-8 where the text says so (see DecideEncoding), else as received
+    kCharsetAuto = 0,  // UTF-8 where the text says so (see ConvertForView), else as received
     kCharsetShiftJis,  // never convert
     kCharsetUtf8,      // always convert from UTF-8
     kCharsetEucJp,     // always convert from EUC-JP
@@ -33,13 +33,6 @@ bool ParseCharsetName(const char* name, CharsetMode* mode);
 // behind it counts as one byte). For cutting texts to the room they have.
 size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit);
 
-// The encoding of `length` bytes of message text under `mode`. In the
-// automatic mode: UTF-8 when the text starts with a UTF-8 byte order mark,
-// when `markedUtf8` (the message's framing carried one, already removed), or
-// when the whole text is valid UTF-8 with at least one multi-byte sequence;
-// otherwise as received.
-TextEncoding DecideEncoding(CharsetMode mode, const char* text, size_t length, bool markedUtf8);
-
 // Converts `length` bytes of `text` from `encoding` to code page 932 into
 // `out`, which holds at least `length` bytes; returns the bytes written. The
 // result is never longer than the text and never holds the byte 0xFF:
@@ -52,10 +45,14 @@ TextEncoding DecideEncoding(CharsetMode mode, const char* text, size_t length, b
 // - as received: copied unchanged.
 size_t ConvertToCp932(TextEncoding encoding, const char* text, size_t length, char* out);
 
-// DecideEncoding and ConvertToCp932 in one pass over the text, for the view:
-// the encoding taken, with `*written` bytes of the conversion in `out` (which
+// The view's form of `length` bytes of message text under `mode`: the
+// encoding taken, with `*written` bytes of the conversion in `out` (which
 // holds at least `length` bytes). For kTextAsReceived `*written` is 0 and
-// `out` holds nothing of use: the text is shown as it is.
+// `out` holds nothing of use: the text is shown as it is. In the automatic
+// mode the text is UTF-8 when it starts with a UTF-8 byte order mark, when
+// `markedUtf8` (the message's framing carried one, already removed), or when
+// the whole text is valid UTF-8 with at least one multi-byte sequence;
+// otherwise as received. The other modes take every text as their encoding.
 TextEncoding ConvertForView(CharsetMode mode, const char* text, size_t length, bool markedUtf8, char* out,
                             size_t* written);
 

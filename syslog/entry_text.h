@@ -88,7 +88,7 @@ bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host
 // The entry of `length` bytes of `datagram` received at `receiveTime` from
 // `sender`; updates the block state. `work` is the parse's scratch record
 // (large: the caller keeps one). `charset` decides how the view shows the
-// message text (see DecideEncoding); host and log line stay as received.
+// message text (see ConvertForView); host and log line stay as received.
 void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const SenderAddress* sender,
                 time_t receiveTime, const char* datagram, size_t length, CharsetMode charset);
 // "hh:mm:ss text" in blue and red, the clock from `now`; the block state stays.

@@ -2,7 +2,7 @@
 // text. A BSD message time is completed from the local time of arrival; the
 // newer layouts give a full date, converted exactly. Deliberately lenient:
 // every datagram gives a result, nothing is reported.
-#include "parser.h"
+#include "syslog/parser.h"
 
 #include <cstdio>
 #include <cstring>

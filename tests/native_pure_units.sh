@@ -7,19 +7,19 @@ cxx=$1 src=$2 out=$3
 mkdir -p "$out"
 # One unit a line.
 units=(
-  app/options.cpp
-  app/status_counts.cpp
   colorview/code_reader.cpp
   colorview/color_codes.cpp
   colorview/text_search.cpp
   syslog/charset.cpp
   syslog/cp932_table.cpp
-  syslog/entry_queue.cpp
   syslog/entry_text.cpp
-  syslog/framing.cpp
-  syslog/log_backlog.cpp
   syslog/parser.cpp
   syslog/parser5424.cpp
+  logfile/log_backlog.cpp
+  queue/entry_queue.cpp
+  net/framing.cpp
+  app/options.cpp
+  app/status_counts.cpp
 )
 for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/encoding_reference.h"
 #include "tests/fuzz/fuzz_target.h"
 
 extern const char kTargetName[] = "entry text";
@@ -61,7 +62,7 @@ void CheckConversion(const std::string& text) {
     std::vector<char> out(text.size() + 1, '\x01');
     for (int mode = 0; mode < kCharsetModes; ++mode) {
         TextEncoding encoding =
-            DecideEncoding(static_cast<CharsetMode>(mode), text.data(), text.size(), false);
+            ReferenceEncoding(static_cast<CharsetMode>(mode), text.data(), text.size(), false);
         size_t n = ConvertToCp932(encoding, text.data(), text.size(), out.data());
         Check(n <= text.size() && out[text.size()] == '\x01', "a conversion never grows");
         std::string shown(out.data(), n);
@@ -152,7 +153,7 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     // The view shows the message text converted, the log gets it as received.
     std::string message = msg.message;
     std::vector<char> converted(message.size() + 1);
-    TextEncoding encoding = DecideEncoding(charset, message.data(), message.size(), msg.markedUtf8);
+    TextEncoding encoding = ReferenceEncoding(charset, message.data(), message.size(), msg.markedUtf8);
     std::string shown(converted.data(),
                       ConvertToCp932(encoding, message.data(), message.size(), converted.data()));
     Expected e;

@@ -4,7 +4,7 @@
 // so that AddressSanitizer catches a read outside it; the frame limit comes
 // from the same hash (small ones reach the cut, most inputs are shorter than
 // kMaxFrame). Every way must give the same frames and cut counts.
-#include "syslog/framing.h"
+#include "net/framing.h"
 
 #include <cstdint>
 #include <cstdio>

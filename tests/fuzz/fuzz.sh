@@ -9,7 +9,7 @@ SRC=$(cd "$(dirname "$0")/../.." && pwd)
 HERE=$SRC/tests/fuzz
 TARGETS=(parser color_codes entry_text framing code_reader)
 UNITS=(syslog/parser.cpp syslog/parser5424.cpp syslog/charset.cpp syslog/cp932_table.cpp syslog/entry_text.cpp
-       syslog/framing.cpp colorview/color_codes.cpp colorview/code_reader.cpp)
+       net/framing.cpp colorview/color_codes.cpp colorview/code_reader.cpp)
 CXX=${FUZZ_CXX:-clang++}
 FLAGS=(-std=c++17 -g -O1 -fno-sanitize-recover=all -I"$SRC")
 # A crash report names the broken invariant; leaks are no finding of ours.

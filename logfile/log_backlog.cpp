@@ -1,0 +1,156 @@
+// The log file's backlog: a ring of length-prefixed lines, and the run that
+// the writer is working through. Lines leave the ring whole when they enter
+// the run, so dropping the oldest always takes from the ring's head and the
+// ring needs no compaction.
+#include "logfile/log_backlog.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const size_t kLengthBytes = 4;
+
+// Copies into the ring at `at`, wrapping at its end.
+void RingWrite(LogBacklog* b, size_t at, const void* bytes, size_t count) {
+    size_t first = b->ringSize - at < count ? b->ringSize - at : count;
+    memcpy(b->ring + at, bytes, first);
+    memcpy(b->ring, static_cast<const unsigned char*>(bytes) + first, count - first);
+}
+
+void RingRead(const LogBacklog* b, size_t at, void* bytes, size_t count) {
+    size_t first = b->ringSize - at < count ? b->ringSize - at : count;
+    memcpy(bytes, b->ring + at, first);
+    memcpy(static_cast<unsigned char*>(bytes) + first, b->ring, count - first);
+}
+
+size_t LineLengthAt(const LogBacklog* b, size_t at) {
+    uint32_t length = 0;
+    RingRead(b, at, &length, kLengthBytes);
+    return length;
+}
+
+size_t Advance(const LogBacklog* b, size_t at, size_t count) {
+    return (at + count) % b->ringSize;
+}
+
+// Removes the oldest kept line from the ring; returns its length.
+size_t RemoveOldest(LogBacklog* b) {
+    size_t length = LineLengthAt(b, b->head);
+    b->head = Advance(b, b->head, kLengthBytes + length);
+    b->used -= kLengthBytes + length;
+    b->lines--;
+    if (b->lines == 0) b->head = 0;  // an empty ring starts over at its front
+    return length;
+}
+
+// Moves whole lines from the ring's head into the empty run.
+void FillRun(LogBacklog* b) {
+    b->runLength = b->runDone = b->runLines = b->runLinesDone = 0;
+    while (b->lines > 0 && b->runLines < kLogRunLines) {
+        size_t length = LineLengthAt(b, b->head);
+        if (b->runLength + length > b->runSize) break;
+        RingRead(b, Advance(b, b->head, kLengthBytes), b->run + b->runLength, length);
+        RemoveOldest(b);
+        b->runLength += length;
+        b->runLineEnd[b->runLines++] = b->runLength;
+    }
+}
+
+}  // namespace
+
+bool MakeLogBacklog(LogBacklog* backlog, size_t ringSize, size_t runSize) {
+    memset(backlog, 0, sizeof *backlog);
+    if (ringSize <= kLengthBytes || runSize == 0) return false;
+    backlog->ring = static_cast<unsigned char*>(malloc(ringSize));
+    backlog->run = static_cast<char*>(malloc(runSize));
+    if (!backlog->ring || !backlog->run) {
+        FreeLogBacklog(backlog);
+        return false;
+    }
+    backlog->ringSize = ringSize;
+    backlog->runSize = runSize;
+    return true;
+}
+
+void FreeLogBacklog(LogBacklog* backlog) {
+    free(backlog->ring);
+    free(backlog->run);
+    memset(backlog, 0, sizeof *backlog);
+}
+
+bool AppendLogLine(LogBacklog* backlog, const char* bytes, size_t length) {
+    if (length == 0) return true;
+    size_t need = kLengthBytes + length;
+    if (length > backlog->runSize || need > backlog->ringSize || length > UINT32_MAX) {
+        backlog->linesLost++;
+        return false;
+    }
+    while (backlog->ringSize - backlog->used < need) {
+        RemoveOldest(backlog);
+        backlog->linesLost++;
+    }
+    size_t tail = Advance(backlog, backlog->head, backlog->used);
+    uint32_t stored = static_cast<uint32_t>(length);
+    RingWrite(backlog, tail, &stored, kLengthBytes);
+    RingWrite(backlog, Advance(backlog, tail, kLengthBytes), bytes, length);
+    backlog->used += need;
+    backlog->lines++;
+    return true;
+}
+
+bool NextLogRun(LogBacklog* backlog, const char** bytes, size_t* length) {
+    if (backlog->runDone == backlog->runLength) FillRun(backlog);
+    *bytes = backlog->run + backlog->runDone;
+    *length = backlog->runLength - backlog->runDone;
+    return *length > 0;
+}
+
+void LogRunWritten(LogBacklog* backlog, size_t count) {
+    size_t left = backlog->runLength - backlog->runDone;
+    backlog->runDone += count < left ? count : left;
+    while (backlog->runLinesDone < backlog->runLines &&
+           backlog->runLineEnd[backlog->runLinesDone] <= backlog->runDone) {
+        backlog->runLinesDone++;
+        backlog->linesWritten++;
+    }
+}
+
+bool LogBacklogEmpty(const LogBacklog* backlog) {
+    return backlog->lines == 0 && backlog->runDone == backlog->runLength;
+}
+
+void TakeLogCounts(LogBacklog* backlog, unsigned long long* written, unsigned long long* lost) {
+    *written = backlog->linesWritten;
+    *lost = backlog->linesLost;
+    backlog->linesWritten = backlog->linesLost = 0;
+}
+
+const char* CheckLogBacklog(const LogBacklog* b) {
+    if (!b->ring || !b->run) return "the backlog holds no memory";
+    if (b->head >= b->ringSize || b->used > b->ringSize) return "head or used lies outside the ring";
+    if (b->lines == 0 && (b->used != 0 || b->head != 0)) return "an empty ring holds bytes or has moved";
+    size_t at = b->head, bytes = 0;
+    for (size_t i = 0; i < b->lines; i++) {
+        size_t length = LineLengthAt(b, at);
+        if (length == 0 || length > b->runSize) return "a kept line is empty or longer than a run";
+        bytes += kLengthBytes + length;
+        if (bytes > b->used) return "the kept lines run past the bytes in use";
+        at = Advance(b, at, kLengthBytes + length);
+    }
+    if (bytes != b->used) return "the kept lines do not fill the bytes in use";
+    if (b->runDone > b->runLength || b->runLength > b->runSize) return "the run's counts are out of order";
+    if (b->runLines > kLogRunLines || b->runLinesDone > b->runLines)
+        return "the run's line counts are out of order";
+    if ((b->runLines == 0) != (b->runLength == 0)) return "a run without lines, or lines without bytes";
+    for (size_t i = 0; i < b->runLines; i++) {
+        size_t start = i == 0 ? 0 : b->runLineEnd[i - 1];
+        if (b->runLineEnd[i] <= start) return "a line of the run is empty or out of order";
+        if ((i < b->runLinesDone) != (b->runLineEnd[i] <= b->runDone))
+            return "lines written whole miscounted";
+    }
+    if (b->runLines > 0 && b->runLineEnd[b->runLines - 1] != b->runLength)
+        return "the run's last line ends early";
+    return nullptr;
+}
