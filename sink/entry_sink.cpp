@@ -1,7 +1,8 @@
 // The entry sink. The log file gets every line whatever the queue does: an
 // entry that finds the queue full is left out of the view only, and once
-// the queue has drained to half, one status line (in the log file and the
-// view at the same place) says how many the view is missing.
+// the queue has drained below half, one status line (in the log file and the
+// view at the same place, before the next entry, or on its own when none
+// comes) says how many the view is missing.
 #include "sink/entry_sink.h"
 
 #include <cstdio>
@@ -13,27 +14,33 @@
 
 namespace {
 
-// Queues the built entry's view text, after the status line owed for any
-// entries the queue dropped. Under the lock.
-void QueueEntryView(EntrySink* sink, const EntryText* entry);
+// The status line for `dropped` entries the view could not take, built in a
+// record of its own: the entry being written is still in use.
+const EntryText* BuildMissedLine(EntrySink* sink, uint64_t dropped) {
+    char text[128];
+    snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
+    BuildStatusLine(&sink->blocks.times, sink->missedLine, CurrentTime(), text);
+    return sink->missedLine;
+}
+
+// Once the queue takes entries again, the status line for those it could
+// not, ahead of the record that is to follow (`nextLength` bytes of view
+// text, or kNoRecord): in the log file and the view at the same place. Until
+// both fit the queue goes on dropping and counting, so the count is never
+// lost. Under the lock.
+void QueueMissedLine(EntrySink* sink, size_t nextLength) {
+    uint64_t dropped = DropCountDue(&sink->queue.entries);
+    if (dropped == 0) return;
+    const EntryText* status = BuildMissedLine(sink, dropped);
+    if (!EndDropping(&sink->queue.entries, status->viewLength, nextLength)) return;
+    WriteLogLine(&sink->log, status->log, status->logLength);
+    QueueViewText(&sink->queue, status->view, status->viewLength);
+}
 
 // Writes the built entry: the log line, then the view text. Under the lock.
 void EmitBuilt(EntrySink* sink, const EntryText* entry) {
+    QueueMissedLine(sink, entry->viewLength);
     WriteLogLine(&sink->log, entry->log, entry->logLength);
-    QueueEntryView(sink, entry);
-}
-
-void QueueEntryView(EntrySink* sink, const EntryText* entry) {
-    uint64_t dropped = TakeDropCount(&sink->queue.entries);
-    if (dropped != 0) {
-        // Built in a record of its own: the entry being written is still in use.
-        char text[128];
-        snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
-        EntryText* status = sink->missedLine;
-        BuildStatusLine(&sink->blocks.times, status, CurrentTime(), text);
-        WriteLogLine(&sink->log, status->log, status->logLength);
-        QueueViewText(&sink->queue, status->view, status->viewLength);
-    }
     QueueViewText(&sink->queue, entry->view, entry->viewLength);
 }
 
@@ -75,7 +82,17 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
 }
 
 void CloseEntrySink(EntrySink* sink) {
-    // First: the log file's writer may write status lines through the sink
+    // The view is going away: the log file says how many it missed, at the
+    // latest now, whatever the queue holds.
+    EnterCriticalSection(&sink->lock);
+    if (sink->queue.entries.dropping && sink->missedLine) {
+        const EntryText* status = BuildMissedLine(sink, sink->queue.entries.dropped);
+        WriteLogLine(&sink->log, status->log, status->logLength);
+        if (EndDropping(&sink->queue.entries, status->viewLength, kNoRecord))
+            QueueViewText(&sink->queue, status->view, status->viewLength);
+    }
+    LeaveCriticalSection(&sink->lock);
+    // Then the log file: its writer may write status lines through the sink
     // until it ends.
     CloseLogFile(&sink->log);
     CloseViewQueue(&sink->queue);
@@ -100,6 +117,12 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
     EmitBuilt(sink, sink->entry);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
+    LeaveCriticalSection(&sink->lock);
+}
+
+void ReportViewMissed(EntrySink* sink) {
+    EnterCriticalSection(&sink->lock);
+    QueueMissedLine(sink, kNoRecord);
     LeaveCriticalSection(&sink->lock);
 }
 

@@ -3,8 +3,8 @@
 // directory: each entry's view text with its colour commands, block rules,
 // status lines, the clock and difference label for odd timestamps, the
 // newer layouts and the character sets, the exact bytes the log file
-// receives, the queue's overflow and its status line, and a real view left
-// exactly as by the entry's pieces sent one by one.
+// receives, the queue's overflow and its status line at the same place in
+// both, and a real view left exactly as by the entry's pieces sent one by one.
 #include "sink/entry_sink.h"
 
 #include "app/view_feed.h"
@@ -446,6 +446,68 @@ TEST_F(Formatter, WithoutLogFileTheViewGetsEverything) {
     Status("x");
     EXPECT_EQ(2u, g_appends.size());
     EXPECT_EQ("<no file>", ReadLog());  // the file is made by its first line
+}
+
+// The lines of `text` (CR LF ended), each cut to its first 60 bytes, which
+// tell these tests' lines apart.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, std::min<size_t>(end - at, 60)));
+    return lines;
+}
+
+// Entries that find the queue full are in the log file only. The view is
+// the log file without them, and the line that says how many it missed is
+// at the same place in both: before the next entry, or on its own once the
+// queue has room again (the reception thread asks every round), or in the
+// log file when the sink closes, at the latest.
+TEST_F(Formatter, MissedLineStandsAtTheSamePlaceInLogAndView) {
+    enum { kNextEntry, kOnItsOwn, kAtClose };
+    const std::string missed = Sjis("ビューに表示できなかった ");
+    const std::string big(30000, 'x');  // about 17 view texts to a chunk: two chunks hold 34
+    const int kEntries = 40;
+    Status(kTextSyslogStart);  // the log file exists from here on, as in the program
+    for (int how : {kNextEntry, kOnItsOwn, kAtClose}) {
+        SCOPED_TRACE("case " + std::to_string(how));
+        g_appends.clear();
+        const size_t logStart = ReadLog().size();
+        for (int i = 0; i < kEntries; ++i) {
+            std::string text = "<13>Oct 11 22:14:15 h n" + std::to_string(how * 100 + i) + " " + big;
+            FormatEntry(&sink, kExampleTime, &kSenderA, text.data(), text.size());
+        }
+        if (how == kAtClose) {
+            size_t shown = sink.queue.entries.pushed.load() - sink.queue.entries.popped.load();
+            CloseEntrySink(&sink);
+            const std::vector<std::string> log = Lines(ReadLog().substr(logStart));
+            ASSERT_FALSE(log.empty());
+            EXPECT_NE(std::string::npos, log.back().find(missed + std::to_string(kEntries - shown) + " "))
+                << log.back();
+            ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
+            continue;
+        }
+        Feed(view);
+        if (how == kNextEntry) Entry("<13>Oct 11 22:14:15 h after", kExampleTime);
+        if (how == kOnItsOwn) {
+            ReportViewMissed(&sink);
+            Feed(view);
+        }
+        const std::vector<std::string> log = Lines(ReadLog().substr(logStart));
+        const std::vector<std::string> shown = Lines(JoinText(g_appends));
+        std::vector<std::string> logShown;
+        for (const std::string& line : log)
+            if (std::find(shown.begin(), shown.end(), line) != shown.end()) logShown.push_back(line);
+        EXPECT_EQ(shown, logShown);
+        size_t lines = 0;
+        for (const std::string& line : shown) {
+            if (line.find(missed) == std::string::npos) continue;
+            ++lines;
+            EXPECT_NE(std::string::npos, line.find(missed + std::to_string(log.size() - shown.size()) + " "))
+                << line;
+        }
+        EXPECT_EQ(1u, lines);
+        EXPECT_GT(log.size(), shown.size());
+    }
 }
 
 // Datagram bytes with in-band codes, digits behind a colour command and
