@@ -37,6 +37,9 @@ enum {
     kListenerRestMs = 1000,
     // The wait while TCP connections are left unread for the view to catch up.
     kViewCatchUpMilliseconds = 10,
+    // At shutdown, or when the wait fails, the connections are read to the
+    // end for at most this long in all.
+    kEndReadingMs = 3000,
 };
 
 void ShowError(HWND owner, const char* text) {
@@ -181,17 +184,38 @@ void AcceptOn(Reception* r, int slot) {
         r->sockets[slot].restUntil = GetTickCount64() + kListenerRestMs;
 }
 
+// What the wait reports for a socket that ended or failed.
+const short kEnded = POLLERR | POLLHUP | POLLNVAL;
+
 void Watch(WSAPOLLFD* polled, SOCKET socket) {
     polled->fd = socket;
     polled->events = POLLRDNORM;
     polled->revents = 0;
 }
 
+// The connections the wait found readable, in turns that start where the
+// last round's view pause left off: a connection that the view's queue kept
+// waiting goes first next time, so a flood on one cannot starve another. A
+// connection that ended is read all the same: its last bytes, then the end
+// or error that recv reports, close it.
+void ReadConnections(Reception* r, const WSAPOLLFD* polled, int connections) {
+    int first = connections > 0 ? r->tcp.nextTurn % connections : 0;
+    r->tcp.nextTurn = first + 1;
+    for (int k = 0; k < connections && !r->stopping.load(std::memory_order_relaxed); ++k) {
+        int i = (first + k) % connections;
+        if (!(polled[i].revents & (POLLRDNORM | kEnded))) continue;
+        if (ReadConnection(&r->tcp.table[i], &r->sink, r->buffer, kMaxDatagramBytes, true, kNoTimeLimit) ==
+            kReadPaused) {
+            r->tcp.nextTurn = i;
+            return;
+        }
+    }
+}
+
 unsigned __stdcall ReceptionThread(void* parameter) {
     Reception* r = static_cast<Reception*>(parameter);
     WSAPOLLFD* polled = r->polled;
     int slots[kSocketSlots];
-    const short kEnded = POLLERR | POLLHUP | POLLNVAL;
     while (!r->stopping.load()) {
         // The wait's list: the listening sockets (but resting ones), then
         // the connections; those accepted during a round join the next.
@@ -206,20 +230,21 @@ unsigned __stdcall ReceptionThread(void* parameter) {
         // is over half full, the connections are left unread, so that their
         // senders slow down to the view's pace rather than the view missing
         // their entries (the queue's other half is for UDP bursts).
-        bool viewBehind = QueuedBytes(&r->sink.queue.entries) > r->sink.queue.entries.capacity / 2;
+        bool viewBehind = QueueOverHalf(&r->sink.queue.entries);
         int connections = viewBehind ? 0 : r->tcp.count;
         for (int i = 0; i < connections; ++i) Watch(&polled[listening + i], r->tcp.table[i].socket);
         int count = listening + connections;
         int timeout = viewBehind ? kViewCatchUpMilliseconds : kPollMilliseconds;
         if (count == 0) {
             Sleep(static_cast<DWORD>(timeout));
+            ReportViewMissed(&r->sink);
             continue;
         }
         int ready = WSAPoll(polled, static_cast<ULONG>(count), timeout);
         if (ready == SOCKET_ERROR) {
             // The wait itself failed: no socket can be trusted any more.
             for (int i = 0; i < listening; ++i) ReportSocketError(r, slots[i]);
-            EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes);
+            EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes, kEndReadingMs);
             continue;
         }
         for (int i = 0; i < listening && ready > 0; ++i) {
@@ -231,14 +256,12 @@ unsigned __stdcall ReceptionThread(void* parameter) {
             else if (polled[i].revents & kEnded)
                 ReportSocketError(r, slot);
         }
-        // A connection that ended is read all the same: its last bytes, then
-        // the end or error that recv reports, close it.
-        for (int i = 0; i < connections && ready > 0 && !r->stopping.load(std::memory_order_relaxed); ++i) {
-            if (polled[listening + i].revents & (POLLRDNORM | kEnded))
-                ReadConnection(&r->tcp.table[i], &r->sink, r->buffer, kMaxDatagramBytes);
-        }
+        ReadConnections(r, polled + listening, connections);
         CompactConnections(&r->tcp);
         ReportRefusals(&r->tcp, &r->sink);
+        // Once the view has room again, it learns what it missed even when
+        // nothing more arrives.
+        ReportViewMissed(&r->sink);
     }
     return 0;
 }
@@ -321,9 +344,10 @@ void CloseReception(Reception* r) {
     }
     for (int slot = 0; slot < kSocketSlots; ++slot) CloseSocket(&r->sockets[slot]);
     if (r->buffer) {
-        // The unfinished frames of open connections are entries too, and
-        // then everything the thread received is in the log file.
-        EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes);
+        // What the connections hold is read to the end, their unfinished
+        // frames are entries too, and then everything the thread received is
+        // in the log file.
+        EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes, kEndReadingMs);
         CloseTcpConnections(&r->tcp);
         CloseEntrySink(&r->sink);
         free(r->polled);

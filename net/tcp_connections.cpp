@@ -87,6 +87,7 @@ void WriteRefusals(TcpConnections* t, EntrySink* sink) {
 bool OpenTcpConnections(TcpConnections* t) {
     t->table = static_cast<TcpConnection*>(malloc(kMaxConnections * sizeof(TcpConnection)));
     t->count = 0;
+    t->nextTurn = 0;
     t->refused = 0;
     t->burstStart = t->lastRefusal = 0;
     return t->table != nullptr;
@@ -130,21 +131,27 @@ bool AcceptConnections(TcpConnections* t, SOCKET listener) {
     return true;
 }
 
-void ReadConnection(TcpConnection* c, EntrySink* sink, char* buffer, size_t size) {
+ReadResult ReadConnection(TcpConnection* c, EntrySink* sink, char* buffer, size_t size, bool paced,
+                          ULONGLONG until) {
     for (int reads = 0; reads < kMaxReadsPerRound; ++reads) {
+        // Before every read: one read of small frames can fill megabytes of
+        // the queue, and many connections may be waiting.
+        if (paced && QueueOverHalf(&sink->queue.entries)) return reads == 0 ? kReadPaused : kReadMore;
+        if (until != kNoTimeLimit && GetTickCount64() >= until) return kReadMore;
         time_t arrival = CurrentTime();
         int received = recv(c->socket, buffer, static_cast<int>(size), 0);
-        if (received == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return;
+        if (received == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return kReadToTheEnd;
         if (received <= 0) {
             // The peer closed (0) or the connection failed: this one only ends.
             EndConnection(c, sink);
-            return;
+            return kReadEnded;
         }
         const char* next = buffer;
         Frame frame;
         while (TakeFrame(c->reader, &next, buffer + received, &frame))
             WriteFrame(sink, arrival, &c->sender, &frame);
     }
+    return kReadMore;
 }
 
 void CompactConnections(TcpConnections* t) {
@@ -154,14 +161,36 @@ void CompactConnections(TcpConnections* t) {
     t->count = kept;
 }
 
-void EndConnections(TcpConnections* t, EntrySink* sink, char* buffer, size_t size) {
+void EndConnections(TcpConnections* t, EntrySink* sink, char* buffer, size_t size, DWORD limitMs) {
+    const ULONGLONG until = GetTickCount64() + limitMs;
+    // Round by round, so that a peer that keeps sending cannot take the time
+    // of the others.
+    for (bool more = true; more && GetTickCount64() < until;) {
+        more = false;
+        for (int i = 0; i < t->count; ++i) {
+            TcpConnection* c = &t->table[i];
+            if (c->socket == INVALID_SOCKET) continue;
+            ReadResult read = ReadConnection(c, sink, buffer, size, false, until);
+            if (read == kReadToTheEnd) EndConnection(c, sink);
+            more = more || read == kReadMore;
+        }
+    }
+    unsigned left = 0;
+    unsigned long long unread = 0;
     for (int i = 0; i < t->count; ++i) {
         TcpConnection* c = &t->table[i];
-        // What has arrived is taken first: it is in this machine already.
-        if (c->socket != INVALID_SOCKET) ReadConnection(c, sink, buffer, size);
-        if (c->socket != INVALID_SOCKET) EndConnection(c, sink);
+        if (c->socket == INVALID_SOCKET) continue;
+        u_long pending = 0;
+        if (ioctlsocket(c->socket, FIONREAD, &pending) == 0) unread += pending;
+        ++left;
+        EndConnection(c, sink);
     }
     t->count = 0;
+    if (left != 0) {
+        char text[160];
+        snprintf(text, sizeof text, kTextTcpUnreadFormat, left, unread);
+        WriteStatusLine(sink, text);
+    }
     if (t->refused != 0) WriteRefusals(t, sink);
 }
 

@@ -26,8 +26,8 @@ struct Step {
     bool pushed;
     int pop;
     uint64_t due;
-    size_t line, next;
-    bool ended;
+    size_t line = 0, next = 0;
+    bool ended = false;
 };
 const int kPeek = -1;
 
@@ -76,9 +76,13 @@ void RunSteps(const Step* steps, size_t count) {
     for (size_t step = 0; step < count; ++step) {
         const Step& s = steps[step];
         SCOPED_TRACE("step " + std::to_string(step + 1));
-        if (s.push >= 0) EXPECT_EQ(s.pushed, push(static_cast<size_t>(s.push)));
+        if (s.push >= 0) {
+            EXPECT_EQ(s.pushed, push(static_cast<size_t>(s.push)));
+        }
         size_t length = 0;
-        if (s.pop == kPeek) EXPECT_NE(nullptr, PeekEntry(&queue, &length));
+        if (s.pop == kPeek) {
+            EXPECT_NE(nullptr, PeekEntry(&queue, &length));
+        }
         for (int i = 0; i < s.pop; ++i) {
             const char* record = PeekEntry(&queue, &length);
             ASSERT_NE(nullptr, record);
