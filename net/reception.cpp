@@ -193,22 +193,26 @@ void Watch(WSAPOLLFD* polled, SOCKET socket) {
     polled->revents = 0;
 }
 
-// The connections the wait found readable, in turns that start where the
-// last round's view pause left off: a connection that the view's queue kept
-// waiting goes first next time, so a flood on one cannot starve another. A
-// connection that ended is read all the same: its last bytes, then the end
-// or error that recv reports, close it.
+// The connections the wait found readable, each in its turn, beginning
+// with the one whose last turn is oldest: while the view's queue holds TCP
+// back, a round may read only one or two connections, and the one left
+// waiting longest, a quiet one among floods, goes first. A connection that
+// ended is read all the same: its last bytes, then the end or error that
+// recv reports, close it.
 void ReadConnections(Reception* r, const WSAPOLLFD* polled, int connections) {
-    int first = connections > 0 ? r->tcp.nextTurn % connections : 0;
-    r->tcp.nextTurn = first + 1;
-    for (int k = 0; k < connections && !r->stopping.load(std::memory_order_relaxed); ++k) {
+    const uint64_t round = ++r->tcp.rounds;
+    int first = -1;
+    for (int i = 0; i < connections; ++i) {
+        if ((polled[i].revents & (POLLRDNORM | kEnded)) &&
+            (first < 0 || r->tcp.table[i].lastTurn < r->tcp.table[first].lastTurn))
+            first = i;
+    }
+    for (int k = 0; first >= 0 && k < connections && !r->stopping.load(std::memory_order_relaxed); ++k) {
         int i = (first + k) % connections;
         if (!(polled[i].revents & (POLLRDNORM | kEnded))) continue;
-        if (ReadConnection(&r->tcp.table[i], &r->sink, r->buffer, kMaxDatagramBytes, true, kNoTimeLimit) ==
-            kReadPaused) {
-            r->tcp.nextTurn = i;
-            return;
-        }
+        TcpConnection* c = &r->tcp.table[i];
+        if (ReadConnection(c, &r->sink, r->buffer, kMaxDatagramBytes, true, kNoTimeLimit) == kReadPaused) return;
+        c->lastTurn = round;
     }
 }
 

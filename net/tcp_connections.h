@@ -26,15 +26,13 @@ struct TcpConnection {
     SOCKET socket;         // INVALID_SOCKET once closed, until the table is compacted
     SenderAddress sender;  // the peer: the sender of every entry of this connection
     FrameReader* reader;   // made when the connection is accepted, freed when it closes
+    uint64_t lastTurn;     // the round in which it was last read (0: not yet)
 };
 
 struct TcpConnections {
     TcpConnection* table;  // kMaxConnections records, made once
     int count;             // table[0, count) are open (or closed in this round)
-    // The connection whose turn comes first in the next round: one that the
-    // view's queue left unread goes first then, so that a flood on one
-    // connection cannot keep another waiting.
-    int nextTurn;
+    uint64_t rounds;       // rounds that have read connections, for their turns
     // Connections closed at once because the table was full (or accept
     // failed) in the current burst, reported in one status line when the
     // burst is over.
