@@ -36,19 +36,23 @@ void SinkFixture::SetUp() {
 
     char temp[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+    // A run that was stopped may have left its directory, and Wine gives
+    // process ids out again: the next free name is taken.
     static int serial = 0;
-    dir = std::string(temp) + "formatter_test_" + std::to_string(GetCurrentProcessId()) + "_" +
-          std::to_string(++serial);
-    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    do {
+        dir = std::string(temp) + "formatter_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+              std::to_string(++serial);
+    } while (!CreateDirectoryA(dir.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir.c_str()));
     logPath = dir + "\\messages";
     // The log file is "messages" in the current directory, as for the program.
     ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
     ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-    ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
+    ASSERT_TRUE(opened = OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
 }
 
 void SinkFixture::TearDown() {
-    CloseEntrySink(&sink);
+    if (opened) CloseEntrySink(&sink);
     MSG msg;  // the sink's wake-ups
     while (PeekMessageA(&msg, view, WM_APP, WM_APP, PM_REMOVE)) {
     }
@@ -63,9 +67,9 @@ void SinkFixture::Feed(HWND to) {
     }
 }
 
-std::string SinkFixture::ReadLog() {
-    for (int i = 0; i < 3000 && !LogFileIdle(&sink.log); ++i) Sleep(10);
-    HANDLE file = CreateFileA(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+std::string ReadLogFile(const LogFile* log, const std::string& path) {
+    for (int i = 0; i < 3000 && !LogFileIdle(log); ++i) Sleep(10);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<no file>";
     std::string bytes;

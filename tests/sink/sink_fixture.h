@@ -15,6 +15,9 @@
 
 #include "sink/entry_sink.h"
 
+// The file at `path` once the writer of `log` has written every line it holds.
+std::string ReadLogFile(const LogFile* log, const std::string& path);
+
 extern std::vector<std::string> g_appends;  // every CVM_APPENDTEXT the window received
 
 class SinkFixture : public ::testing::Test {
@@ -23,6 +26,7 @@ class SinkFixture : public ::testing::Test {
     EntrySink sink;
     std::string dir, logPath;
     char oldDirectory[MAX_PATH] = "";
+    bool opened = false;  // the sink, by SetUp
     static const size_t kQueueBytes = 1 << 20;  // two chunks
 
     void SetUp() override;
@@ -33,5 +37,5 @@ class SinkFixture : public ::testing::Test {
     uint64_t fed = 0;  // entries and status lines appended by Feed
 
     // The log file as its writer thread left it once it has written every line.
-    std::string ReadLog();
+    std::string ReadLog() { return ReadLogFile(&sink.log, logPath); }
 };
