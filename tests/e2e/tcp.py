@@ -229,6 +229,18 @@ def test_relay_octet(args):
     relay(args, octet_counted=True)
 
 
+def counter(log, mark):
+    """A function that gives the times `mark` occurs in the log file so far,
+    reading only what is new since its last call."""
+    tail, total = LogTail(log), [0]
+
+    def logged():
+        total[0] += sum(line.count(mark) for line in tail.new_lines())
+        return total[0]
+
+    return logged
+
+
 def test_view_pace(args):
     """A TCP flood while the window thread is held still: the sender is
     made to wait for the view, so the log file stops growing once the
@@ -236,12 +248,7 @@ def test_view_pace(args):
     reaches the log file, in order, and the view misses none."""
     count, held = 200000, 6.0
     with Running(args.exe, args.probe, args.scratch) as p:
-        tail, total = LogTail(p.log), [0]
-
-        def logged():
-            total[0] += sum(line.count(b"seq: ") for line in tail.new_lines())
-            return total[0]
-
+        logged = counter(p.log, b"seq: ")
         hold = p.hold_window(held)
         try:
             flood = subprocess.Popen([args.loggen, "--inet", "--stream", "--rate", "1000000", "--size", "256",
@@ -300,12 +307,7 @@ def test_held_connections(args):
     conns, size, held = 32, 1024, 8.0
     count = (2 << 20) // size
     with Running(args.exe, args.probe, args.scratch) as p:
-        tail, total = LogTail(p.log), [0]
-
-        def logged():
-            total[0] += sum(line.count(b"app: c") for line in tail.new_lines())
-            return total[0]
-
+        logged = counter(p.log, b"app: c")
         hold = p.hold_window(held)
         try:
             socks, threads = send_in_threads([numbered(k, count, size) for k in range(conns)])
