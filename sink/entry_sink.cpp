@@ -61,7 +61,7 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
     sink->entries.store(0);
     sink->log.writer = nullptr;
     sink->charset.store(kCharsetAuto);
-    sink->work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    sink->work = static_cast<EntryWork*>(malloc(sizeof(EntryWork)));
     sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     bool queued = OpenViewQueue(&sink->queue, queueBytes, notify, notifyMessage);

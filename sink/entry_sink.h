@@ -26,7 +26,7 @@ struct EntrySink {
     // window thread never takes it.
     CRITICAL_SECTION lock;
     BlockState blocks;
-    SyslogMessage* work;    // the parse's scratch record
+    EntryWork* work;        // the scratch of reading an entry
     EntryText* entry;       // the entry being built
     EntryText* missedLine;  // the status line for entries the view could not take
     LogFile log;

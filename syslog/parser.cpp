@@ -286,10 +286,10 @@ void ParseMessage(const char* datagram, size_t length, const SenderAddress* send
     msg->markedUtf8 = false;
 
     ParsePri(msg);
-    bool hasPri = msg->message != msg->text;
-    if (hasPri && ParseRfc5424(msg, msg->message, sender, times)) {
+    msg->hasPri = msg->message != msg->text;
+    if (msg->hasPri && ParseRfc5424(msg, msg->message, sender, times)) {
         if (msg->fullDate) return;  // else TIMESTAMP was "-": the arrival, completed below
-    } else if (hasPri && ParseRfc3339Stamp(msg, times)) {
+    } else if (msg->hasPri && ParseRfc3339Stamp(msg, times)) {
         return;
     } else if (ParseTimestamp(msg)) {
         ReadHost(msg);

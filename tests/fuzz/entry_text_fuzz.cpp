@@ -110,6 +110,40 @@ bool HasHotMarker(const std::string& s) {
     return s.find('\xFF') != std::string::npos;
 }
 
+// The entry's fields packed as the queue carries them and unpacked on the
+// other side give the same view text when composed there, and the count of
+// its text bytes; a record cut short or with a wrong length is refused.
+void CheckPacked(const BlockState& before, const SenderAddress* sender, time_t receive,
+                 const std::string& datagram, CharsetMode charset, const std::string& view, size_t textBytes) {
+    static EntryWork work;
+    static TimeCache times;
+    static char packed[kMaxPackedFields];
+    static BlockState blocks;
+    static EntryText entry;
+    EntryFields fields, unpacked;
+    ReadEntryFields(&times, &work, sender, receive, datagram.data(), datagram.size(), charset, &fields);
+    size_t length = PackEntryFields(&fields, packed, sizeof packed);
+    Check(length == PackedFieldsSize(&fields) && length > 0, "every entry packs");
+    Check(PackEntryFields(&fields, packed, length - 1) == 0, "packing needs the whole size");
+    PackEntryFields(&fields, packed, length);
+    Check(!UnpackEntryFields(packed, length - 1, &unpacked), "a record cut short is refused");
+    Check(UnpackEntryFields(packed, length, &unpacked), "a packed record unpacks");
+    Check(strcmp(unpacked.host, fields.host) == 0 && strcmp(unpacked.label, fields.label) == 0 &&
+              unpacked.viewLength == fields.viewLength &&
+              memcmp(unpacked.viewText, fields.viewText, fields.viewLength) == 0 &&
+              unpacked.hasPri == fields.hasPri && unpacked.facility == fields.facility &&
+              unpacked.severity == fields.severity && !unpacked.status &&
+              memcmp(&unpacked.sender, sender, sizeof *sender) == 0,
+          "unpacked fields are the packed ones");
+    blocks = before;
+    ComposeEntry(&blocks, &unpacked, &entry, kComposeView);
+    size_t appends = 0;
+    Check(JoinAppends(entry, &appends) == view && entry.logLength == 0, "the view's text from the fields");
+    Check(entry.viewTextBytes == textBytes, "text bytes counted");
+    packed[8] ^= 1;  // the text's length
+    Check(!UnpackEntryFields(packed, length, &unpacked), "a record with a wrong length is refused");
+}
+
 void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t receive,
                 const std::string& datagram, CharsetMode charset) {
     static SyslogMessage msg;
@@ -135,7 +169,7 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
 
     // The whole entry.
     blocks = before;
-    static SyslogMessage work;
+    static EntryWork work;
     static EntryText entry;
     BuildEntry(&blocks, &work, &entry, sender, receive, datagram.data(), datagram.size(), charset);
     Check(!entry.overflow, "an entry always fits");
@@ -178,6 +212,8 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     for (const char* a = FirstAppend(&entry); a != nullptr; a = NextAppend(&entry, a)) {
         if (HasHotMarker(a)) Check(strcmp(a, msg.host) == 0 || a == shown, "hot piece alone");
     }
+    CheckPacked(before, sender, receive, datagram, charset, e.view,
+                e.log.size() - message.size() + shown.size());
 }
 
 void CheckStatusLine(time_t now, const char* text) {
