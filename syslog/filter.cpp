@@ -1,0 +1,392 @@
+// The filter language (syntax in filter.h): the parse of an expression into
+// a fixed record of terms, the match of one entry's fields against it, and
+// the terms the view's menu adds. Matching is find's search, so a filter and
+// the find box agree on what a text contains.
+#include "syslog/filter.h"
+
+#include <climits>
+#include <cstring>
+
+#include "colorview/text_search.h"
+#include "syslog/charset.h"
+#include "syslog/parser.h"
+
+namespace {
+
+// 不明なキー「 ... 」です。文字列として探すには ... のように引用符で囲んでください。
+const char kUnknownKey[] = "\x95s\x96\xbe\x82\xc8\x83L\x81[\x81u";
+const char kUnknownKeyHint[] =
+    "\x81v\x82\xc5\x82\xb7\x81"
+    "B\x95\xb6\x8e\x9a\x97\xf1\x82\xc6\x82\xb5\x82\xc4\x92T\x82\xb7\x82\xc9\x82\xcd ";
+const char kUnknownKeyQuoteIt[] =
+    " \x82\xcc\x82\xe6\x82\xa4\x82\xc9\x88\xf8\x97p\x95\x84\x82\xc5\x88\xcd\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82"
+    "\xb3\x82\xa2\x81"
+    "B";
+// 「 (key:) 」の値が空です。
+const char kOpenBracket[] = "\x81u";
+const char kEmptyValue[] =
+    "\x81v\x82\xcc\x92l\x82\xaa\x8b\xf3\x82\xc5\x82\xb7\x81"
+    "B";
+// 「 (key:) 」の名前「 ... 」が分かりません ( ... か 0-7)。
+const char kNameOf[] = "\x81v\x82\xcc\x96\xbc\x91O\x81u";
+const char kUnknownName[] = "\x81v\x82\xaa\x95\xaa\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1 (";
+const char kSeverityChoices[] =
+    "emerg alert crit err warning notice info debug \x82\xa9 0-7)\x81"
+    "B";
+const char kFacilityChoices[] =
+    "kern user mail daemon auth syslog lpr news uucp cron authpriv ftp local0-local7 \x82\xa9 0-31)\x81"
+    "B";
+// 引用符が閉じていません:
+const char kUnclosedQuote[] = "\x88\xf8\x97p\x95\x84\x82\xaa\x95\xc2\x82\xb6\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1: ";
+// 引用符 " は語の初めと終わりにだけ置けます: ... 。文字の " は引用符の中で "" と書きます。
+const char kQuoteInWord[] =
+    "\x88\xf8\x97p\x95\x84 \" \x82\xcd\x8c\xea\x82\xcc\x8f\x89\x82\xdf\x82\xc6\x8fI\x82\xed\x82\xe8\x82\xc9\x82\xbe"
+    "\x82\xaf\x92u\x82\xaf\x82\xdc\x82\xb7: ";
+const char kLiteralQuote[] =
+    "\x81"
+    "B\x95\xb6\x8e\x9a\x82\xcc \" \x82\xcd\x88\xf8\x97p\x95\x84\x82\xcc\x92\x86\x82\xc5 \"\" \x82\xc6\x8f\x91\x82"
+    "\xab\x82\xdc\x82\xb7\x81"
+    "B";
+// 「-」の後に条件がありません。
+const char kDashAlone[] =
+    "\x81u-\x81v\x82\xcc\x8c\xe3\x82\xc9\x8f\xf0\x8c\x8f\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B";
+// 否定の「-」は一つだけです: ... 。文字列として探すには引用符で囲んでください。
+const char kDoubleDash[] =
+    "\x94\xdb\x92\xe8\x82\xcc\x81u-\x81v\x82\xcd\x88\xea\x82\xc2\x82\xbe\x82\xaf\x82\xc5\x82\xb7: ";
+const char kQuoteIt[] =
+    "\x81"
+    "B\x95\xb6\x8e\x9a\x97\xf1\x82\xc6\x82\xb5\x82\xc4\x92T\x82\xb7\x82\xc9\x82\xcd\x88\xf8\x97p\x95\x84\x82\xc5"
+    "\x88\xcd\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81"
+    "B";
+// 空の引用符 "" では何も探せません。
+const char kEmptyPhrase[] =
+    "\x8b\xf3\x82\xcc\x88\xf8\x97p\x95\x84 \"\" \x82\xc5\x82\xcd\x89\xbd\x82\xe0\x92T\x82\xb9\x82\xdc\x82\xb9\x82"
+    "\xf1\x81"
+    "B";
+// フィルターが長すぎます (上限 1023 バイト)。
+const char kTooLong[] =
+    "\x83t\x83"
+    "B\x83\x8b\x83^\x81[\x82\xaa\x92\xb7\x82\xb7\x82\xac\x82\xdc\x82\xb7 (\x8f\xe3\x8c\xc0 1023 \x83o\x83"
+    "C\x83g)\x81"
+    "B";
+// 条件が多すぎます (上限 64 個)。
+const char kTooManyTerms[] =
+    "\x8f\xf0\x8c\x8f\x82\xaa\x91\xbd\x82\xb7\x82\xac\x82\xdc\x82\xb7 (\x8f\xe3\x8c\xc0 64 \x8c\xc2)\x81"
+    "B";
+static_assert(kMaxFilterText == 1024 && kMaxFilterTerms == 64, "the limits are spelled out in the texts");
+
+const size_t kShownPiece = 40;  // bytes of the user's text that an error quotes
+
+struct KeyRule {
+    const char* name;
+    FilterTermKind contains, equals;  // the kinds of key:TEXT and key:=TEXT
+};
+const KeyRule kKeys[] = {
+    {"host", kTermHostContains, kTermHostEquals},
+    {"from", kTermFromStarts, kTermFromEquals},
+    {"sev", kTermSeverityAtLeast, kTermSeverityEquals},
+    {"fac", kTermFacility, kTermFacility},
+};
+
+unsigned char AsciiLower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+
+bool IsAsciiLetter(unsigned char c) {
+    return AsciiLower(c) >= 'a' && AsciiLower(c) <= 'z';
+}
+
+bool SameIgnoringCase(const char* a, size_t length, const char* b) {
+    for (size_t i = 0; i < length; i++) {
+        if (b[i] == '\0' || AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return b[length] == '\0';
+}
+
+// Bytes of the expression's character at `p`: a lead byte pairs only with a
+// true trail byte (0x40-0xFC without 0x7F), never with a syntax byte.
+size_t CharBytes(const char* p) {
+    const unsigned char next = static_cast<unsigned char>(p[1]);
+    return IsCp932LeadByte(static_cast<unsigned char>(p[0])) && next >= 0x40 && next <= 0xFC && next != 0x7F ? 2 : 1;
+}
+
+// Bytes of the blank at `p` (space, tab, CR, LF, the full-width space), else 0.
+size_t BlankBytes(const char* p) {
+    if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') return 1;
+    return p[0] == '\x81' && p[1] == '\x40' ? 2 : 0;
+}
+
+bool EndsWord(const char* p) {
+    return *p == '\0' || BlankBytes(p) != 0;
+}
+
+const char* WordEnd(const char* p) {
+    while (!EndsWord(p)) p += CharBytes(p);
+    return p;
+}
+
+// The error text being written: never past its buffer, cut at whole
+// characters; once a piece is cut, nothing more follows it.
+struct ErrorText {
+    char* out;
+    size_t size;
+    size_t length;
+    bool full;
+};
+
+void Say(ErrorText* e, const char* bytes, size_t count) {
+    if (e->size == 0 || e->full) return;
+    size_t fit = WholeCharacterPrefix(bytes, count, e->size - 1 - e->length);
+    memcpy(e->out + e->length, bytes, fit);
+    e->length += fit;
+    e->out[e->length] = '\0';
+    e->full = fit < count;
+}
+
+void Say(ErrorText* e, const char* text) {
+    Say(e, text, strlen(text));
+}
+
+// A piece of the user's text, at most kShownPiece bytes of it.
+void SayPiece(ErrorText* e, const char* from, const char* to) {
+    size_t length = static_cast<size_t>(to - from), shown = WholeCharacterPrefix(from, length, kShownPiece);
+    Say(e, from, shown);
+    if (shown < length) Say(e, "...");
+}
+
+// The code of a severity (0-7) or facility (PRI & 0xF8) name or number, or -1.
+int LookUpCode(const NameCode* table, int highestNumber, int scale, const char* name, size_t length) {
+    if (length <= 2 && name[0] >= '0' && name[0] <= '9' && (length == 1 || (name[1] >= '0' && name[1] <= '9'))) {
+        int number = length == 1 ? name[0] - '0' : (name[0] - '0') * 10 + (name[1] - '0');
+        return number <= highestNumber ? number * scale : -1;
+    }
+    // The severity table also holds "none", which no entry has.
+    for (const NameCode* row = table; row->name != nullptr; ++row) {
+        if (row->code <= highestNumber * scale && SameIgnoringCase(name, length, row->name)) return row->code;
+    }
+    return -1;
+}
+
+// Reads one term at `*at`, which is no blank, into `out` at texts[`*used`];
+// false with the reason in `e`.
+bool ReadTerm(const char** at, Filter* out, size_t* used, ErrorText* e) {
+    const char* p = *at;
+    FilterTerm term = {kTermText, false, 0, 0, 0};
+    if (*p == '-') {
+        term.negated = true;
+        p++;
+        if (EndsWord(p)) return Say(e, kDashAlone), false;
+        if (*p == '-') {
+            Say(e, kDoubleDash);
+            SayPiece(e, *at, WordEnd(p));
+            return Say(e, kQuoteIt), false;
+        }
+    }
+    const char* keyStart = p;
+    const KeyRule* key = nullptr;
+    while (IsAsciiLetter(static_cast<unsigned char>(*p))) p++;
+    if (p > keyStart && *p == ':') {
+        for (const KeyRule& rule : kKeys) {
+            if (SameIgnoringCase(keyStart, static_cast<size_t>(p - keyStart), rule.name)) key = &rule;
+        }
+        if (key == nullptr) {
+            Say(e, kUnknownKey);
+            SayPiece(e, keyStart, p);
+            Say(e, kUnknownKeyHint);
+            Say(e, "\"");
+            SayPiece(e, keyStart, WordEnd(p));
+            Say(e, "\"");
+            return Say(e, kUnknownKeyQuoteIt), false;
+        }
+        p++;
+        const bool exact = *p == '=';
+        if (exact) p++;
+        term.kind = exact ? key->equals : key->contains;
+    } else {
+        p = keyStart;
+    }
+
+    // The value, unquoted into the texts. It cannot outgrow them: each
+    // term's text and NUL take no more bytes than its source and the blank
+    // after it, and the expression is shorter than the texts.
+    char* value = out->texts + *used;
+    size_t length = 0;
+    const char* valueStart = p;
+    const bool quoted = *p == '"';
+    if (quoted) {
+        for (p++;;) {
+            if (*p == '\0') {
+                Say(e, kUnclosedQuote);
+                return SayPiece(e, *at, p), false;
+            }
+            if (*p == '"' && p[1] != '"') break;
+            // "" inside quotes is one literal quote.
+            const size_t n = *p == '"' ? 1 : CharBytes(p);
+            memcpy(value + length, p, n);
+            length += n;
+            p += *p == '"' ? 2 : n;
+        }
+        p++;
+    }
+    for (; !EndsWord(p); p += CharBytes(p)) {
+        // Nothing may follow a closing quote in the same word.
+        if (*p == '"' || quoted) {
+            Say(e, kQuoteInWord);
+            SayPiece(e, *at, WordEnd(p));
+            return Say(e, kLiteralQuote), false;
+        }
+        const size_t n = CharBytes(p);
+        memcpy(value + length, p, n);
+        length += n;
+    }
+    if (length == 0) {
+        if (key == nullptr) return Say(e, kEmptyPhrase), false;
+        Say(e, kOpenBracket);
+        SayPiece(e, keyStart, valueStart);
+        return Say(e, kEmptyValue), false;
+    }
+    if (out->termCount == kMaxFilterTerms) return Say(e, kTooManyTerms), false;
+
+    if (term.kind == kTermSeverityAtLeast || term.kind == kTermSeverityEquals || term.kind == kTermFacility) {
+        const bool severity = term.kind != kTermFacility;
+        term.code = severity ? LookUpCode(SeverityNames, 7, 1, value, length)
+                             : LookUpCode(FacilityNames, 31, 8, value, length);
+        if (term.code < 0) {
+            Say(e, kOpenBracket);
+            SayPiece(e, keyStart, valueStart);
+            Say(e, kNameOf);
+            SayPiece(e, value, value + length);
+            Say(e, kUnknownName);
+            return Say(e, severity ? kSeverityChoices : kFacilityChoices), false;
+        }
+    } else {
+        value[length] = '\0';
+        term.text = static_cast<unsigned short>(*used);
+        term.length = static_cast<unsigned short>(length);
+        *used += length + 1;
+    }
+    out->terms[out->termCount++] = term;
+    *at = p;
+    return true;
+}
+
+// A term being written for AppendFilterTerm: bytes beyond kMaxFilterText
+// are counted, not written, and refuse the term.
+struct TermText {
+    char* out;  // kMaxFilterText bytes
+    size_t length;
+};
+
+void Put(TermText* t, char c) {
+    if (t->length < kMaxFilterText) t->out[t->length] = c;
+    t->length++;
+}
+
+// Where `pattern` (`n` bytes) first starts in NUL-terminated `text`, or -1.
+int FindIn(const char* text, size_t textLength, const char* pattern, size_t n, const LeadBytes* leadBytes) {
+    if (text == nullptr || n > textLength) return -1;
+    const int length = textLength > INT_MAX ? INT_MAX : static_cast<int>(textLength);
+    return FindText(text, length, pattern, 0, 0, 0, leadBytes).start;
+}
+
+bool TermHolds(const Filter* filter, const FilterTerm& term, const FilterFields* fields, const LeadBytes* leadBytes) {
+    const char* value = filter->texts + term.text;
+    const size_t hostLength = fields->host ? strlen(fields->host) : 0;
+    const size_t fromLength = fields->from ? strlen(fields->from) : 0;
+    switch (term.kind) {
+    case kTermText:
+        return FindIn(fields->text, fields->textLength, value, term.length, leadBytes) >= 0;
+    case kTermHostContains:
+        return FindIn(fields->host, hostLength, value, term.length, leadBytes) >= 0;
+    case kTermHostEquals:
+        return hostLength == term.length && FindIn(fields->host, hostLength, value, term.length, leadBytes) == 0;
+    case kTermFromStarts:
+        return FindIn(fields->from, fromLength, value, term.length, leadBytes) == 0;
+    case kTermFromEquals:
+        return fromLength == term.length && FindIn(fields->from, fromLength, value, term.length, leadBytes) == 0;
+    case kTermSeverityAtLeast:
+        return fields->hasPri && fields->severity <= term.code;
+    case kTermSeverityEquals:
+        return fields->hasPri && fields->severity == term.code;
+    case kTermFacility:
+        return fields->hasPri && fields->facility == term.code;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseFilter(const char* expression, Filter* filter, char* error, size_t errorSize) {
+    ErrorText e = {error, errorSize, 0, false};
+    if (errorSize > 0) error[0] = '\0';
+    size_t length = 0;
+    while (length < kMaxFilterText && expression[length] != '\0') length++;
+    if (length == kMaxFilterText) return Say(&e, kTooLong), false;
+    // Parsed aside: a refused expression leaves the filter in force as it is.
+    Filter parsed;
+    parsed.termCount = 0;
+    size_t used = 0;
+    for (const char* p = expression;;) {
+        while (size_t n = BlankBytes(p)) p += n;
+        if (*p == '\0') break;
+        if (!ReadTerm(&p, &parsed, &used, &e)) return false;
+    }
+    memcpy(filter, &parsed, sizeof parsed);
+    return true;
+}
+
+bool FilterIsEmpty(const Filter* filter) {
+    return filter->termCount == 0;
+}
+
+bool FilterMatches(const Filter* filter, const FilterFields* fields, const LeadBytes* leadBytes) {
+    for (int i = 0; i < filter->termCount; i++) {
+        const FilterTerm& term = filter->terms[i];
+        if (TermHolds(filter, term, fields, leadBytes) == term.negated) return false;
+    }
+    return true;
+}
+
+bool AppendFilterTerm(char* expression, size_t size, const char* key, bool exact, bool negated, const char* value) {
+    const void* end = memchr(expression, '\0', size);
+    if (end == nullptr) return false;
+    const size_t length = static_cast<size_t>(static_cast<const char*>(end) - expression);
+
+    // The term, with a space before it where the expression needs one. The
+    // value is quoted when a blank or a quote is in it, or when it starts
+    // with "=", which would make "key:" exact.
+    char term[kMaxFilterText];
+    TermText t = {term, 0};
+    if (length > 0 && BlankBytes(expression + length - 1) == 0) Put(&t, ' ');
+    const size_t termStart = t.length;
+    bool quote = *value == '\0' || *value == '=';
+    for (const char* p = value; *p != '\0' && !quote; p += CharBytes(p)) quote = *p == '"' || BlankBytes(p) != 0;
+    if (negated) Put(&t, '-');
+    for (const char* k = key; *k != '\0'; k++) Put(&t, *k);
+    Put(&t, ':');
+    if (exact) Put(&t, '=');
+    if (quote) Put(&t, '"');
+    for (const char* p = value; *p != '\0'; p++) {
+        Put(&t, *p);
+        if (*p == '"') Put(&t, '"');
+    }
+    if (quote) Put(&t, '"');
+    if (t.length > kMaxFilterText - 1 || length + t.length + 1 > size) return false;
+    term[t.length] = '\0';
+
+    // A term that names no key or no name would turn the whole filter bad;
+    // a filter in force must not turn bad by one more term.
+    Filter check;
+    if (!ParseFilter(term + termStart, &check, nullptr, 0) || check.termCount != 1) return false;
+    if (ParseFilter(expression, &check, nullptr, 0)) {
+        if (length + t.length > kMaxFilterText - 1) return false;
+        char joined[kMaxFilterText];
+        memcpy(joined, expression, length);
+        memcpy(joined + length, term, t.length + 1);
+        if (!ParseFilter(joined, &check, nullptr, 0)) return false;
+    }
+    memcpy(expression + length, term, t.length + 1);
+    return true;
+}
