@@ -68,32 +68,26 @@ void CheckTerms(const Filter& filter, const FilterFields& fields) {
 
 void CheckAppend(const std::string& start, bool parsed, unsigned choices, const std::string& value) {
     static const char* const kKeys[] = {"host", "from", "sev", "fac"};
-    const char* key = kKeys[choices & 3];
     const bool exact = (choices & 4) != 0, negated = (choices & 8) != 0;
     const size_t size = choices & 16 ? kMaxFilterText : start.size() + 1 + value.size() / 2 + 8;
     if (start.size() + 1 > size) return;
     std::vector<char> expression(size, static_cast<char>(kUntouched));
     memcpy(expression.data(), start.c_str(), start.size() + 1);
     const std::vector<char> before = expression;
-    if (!AppendFilterTerm(expression.data(), size, key, exact, negated, value.c_str())) {
+    if (!AppendFilterTerm(expression.data(), size, kKeys[choices & 3], exact, negated, value.c_str())) {
         Check(expression == before, "a refused term changes nothing");
         return;
     }
-    Check(memchr(expression.data(), '\0', size) != nullptr, "the expression ends inside its buffer");
-    Check(strncmp(expression.data(), start.c_str(), start.size()) == 0, "the term comes after the expression");
-    Filter after;
-    if (!parsed) return;
+    Check(memcmp(expression.data(), start.data(), start.size()) == 0, "the term comes after the expression");
+    Filter old, after;
+    if (!parsed || !Parse(start, &old, 0)) return;
     Check(Parse(expression.data(), &after, 0), "an appended term parses");
-    Filter old;
-    Parse(start, &old, 0);
     Check(after.termCount == old.termCount + 1, "one term more");
-    // The term names its value: a host or sender that is the value.
-    if (choices & 2) return;
-    Filter term = after;
-    term.termCount = 1;
-    term.terms[0] = after.terms[after.termCount - 1];
+    if (choices & 2) return;  // sev: and fac: name no host or sender
+    after.terms[0] = after.terms[after.termCount - 1];
+    after.termCount = 1;
     const FilterFields named = {value.c_str(), value.c_str(), "", 0, false, 0, 0};
-    Check(Matches(&term, &named) == !negated, "the term names its value");
+    Check(Matches(&after, &named) == !negated, "the term names the host or sender that is its value");
 }
 
 }  // namespace
@@ -129,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Parse(std::string(choices & 7, ' '), &empty, 0) && FilterIsEmpty(&empty), "blanks give the empty filter");
     Check(Matches(&empty, &fields), "the empty filter matches everything");
 
+    // Onto an expression that parses (or the empty one), and onto one that does not.
     CheckAppend(parsed ? expression : std::string(), true, choices, value);
     if (!parsed) CheckAppend(expression, false, choices, value);
     return 0;
