@@ -284,28 +284,32 @@ void Put(TermText* t, char c) {
     t->length++;
 }
 
-// Where `pattern` (`n` bytes) first starts in NUL-terminated `text`, or -1.
+// Where `pattern` (`n` bytes) first starts in `text`, or -1.
 int FindIn(const char* text, size_t textLength, const char* pattern, size_t n, const LeadBytes* leadBytes) {
     if (text == nullptr || n > textLength) return -1;
     const int length = textLength > INT_MAX ? INT_MAX : static_cast<int>(textLength);
     return FindText(text, length, pattern, 0, 0, 0, leadBytes).start;
 }
 
+// The same in a NUL-terminated text; `whole`: only a match that is all of it.
+int FindIn(const char* text, const char* pattern, size_t n, bool whole, const LeadBytes* leadBytes) {
+    const size_t length = text ? strlen(text) : 0;
+    return whole && length != n ? -1 : FindIn(text, length, pattern, n, leadBytes);
+}
+
 bool TermHolds(const Filter* filter, const FilterTerm& term, const FilterFields* fields, const LeadBytes* leadBytes) {
     const char* value = filter->texts + term.text;
-    const size_t hostLength = fields->host ? strlen(fields->host) : 0;
-    const size_t fromLength = fields->from ? strlen(fields->from) : 0;
     switch (term.kind) {
     case kTermText:
         return FindIn(fields->text, fields->textLength, value, term.length, leadBytes) >= 0;
     case kTermHostContains:
-        return FindIn(fields->host, hostLength, value, term.length, leadBytes) >= 0;
+        return FindIn(fields->host, value, term.length, false, leadBytes) >= 0;
     case kTermHostEquals:
-        return hostLength == term.length && FindIn(fields->host, hostLength, value, term.length, leadBytes) == 0;
+        return FindIn(fields->host, value, term.length, true, leadBytes) == 0;
     case kTermFromStarts:
-        return FindIn(fields->from, fromLength, value, term.length, leadBytes) == 0;
+        return FindIn(fields->from, value, term.length, false, leadBytes) == 0;
     case kTermFromEquals:
-        return fromLength == term.length && FindIn(fields->from, fromLength, value, term.length, leadBytes) == 0;
+        return FindIn(fields->from, value, term.length, true, leadBytes) == 0;
     case kTermSeverityAtLeast:
         return fields->hasPri && fields->severity <= term.code;
     case kTermSeverityEquals:
