@@ -13,67 +13,72 @@
 
 namespace {
 
-// 不明なキー「 ... 」です。文字列として探すには ... のように引用符で囲んでください。
-const char kUnknownKey[] = "\x95s\x96\xbe\x82\xc8\x83L\x81[\x81u";
-const char kUnknownKeyHint[] =
-    "\x81v\x82\xc5\x82\xb7\x81"
-    "B\x95\xb6\x8e\x9a\x97\xf1\x82\xc6\x82\xb5\x82\xc4\x92T\x82\xb7\x82\xc9\x82\xcd ";
-const char kUnknownKeyQuoteIt[] =
-    " \x82\xcc\x82\xe6\x82\xa4\x82\xc9\x88\xf8\x97p\x95\x84\x82\xc5\x88\xcd\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82"
-    "\xb3\x82\xa2\x81"
-    "B";
-// 「 (key:) 」の値が空です。
-const char kOpenBracket[] = "\x81u";
-const char kEmptyValue[] =
-    "\x81v\x82\xcc\x92l\x82\xaa\x8b\xf3\x82\xc5\x82\xb7\x81"
-    "B";
-// 「 (key:) 」の名前「 ... 」が分かりません ( ... か 0-7)。
-const char kNameOf[] = "\x81v\x82\xcc\x96\xbc\x91O\x81u";
-const char kUnknownName[] = "\x81v\x82\xaa\x95\xaa\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1 (";
-const char kSeverityChoices[] =
-    "emerg alert crit err warning notice info debug \x82\xa9 0-7)\x81"
-    "B";
-const char kFacilityChoices[] =
-    "kern user mail daemon auth syslog lpr news uucp cron authpriv ftp local0-local7 \x82\xa9 0-31)\x81"
-    "B";
-// 引用符が閉じていません:
-const char kUnclosedQuote[] = "\x88\xf8\x97p\x95\x84\x82\xaa\x95\xc2\x82\xb6\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1: ";
-// 引用符 " は語の初めと終わりにだけ置けます: ... 。文字の " は引用符の中で "" と書きます。
-const char kQuoteInWord[] =
-    "\x88\xf8\x97p\x95\x84 \" \x82\xcd\x8c\xea\x82\xcc\x8f\x89\x82\xdf\x82\xc6\x8fI\x82\xed\x82\xe8\x82\xc9\x82\xbe"
-    "\x82\xaf\x92u\x82\xaf\x82\xdc\x82\xb7: ";
-const char kLiteralQuote[] =
-    "\x81"
-    "B\x95\xb6\x8e\x9a\x82\xcc \" \x82\xcd\x88\xf8\x97p\x95\x84\x82\xcc\x92\x86\x82\xc5 \"\" \x82\xc6\x8f\x91\x82"
-    "\xab\x82\xdc\x82\xb7\x81"
-    "B";
-// 「-」の後に条件がありません。
-const char kDashAlone[] =
+// Why an expression is refused. Each text is the whole reason; \1 (① in the
+// comments) stands for the first piece of the user's text, \2 (②) for the
+// second: bytes that code page 932 never uses inside a character.
+enum Reason {
+    kUnknownKey,
+    kEmptyValue,
+    kUnknownSeverity,
+    kUnknownFacility,
+    kUnclosedQuote,
+    kQuoteInWord,
+    kDashAlone,
+    kDoubleDash,
+    kEmptyPhrase,
+    kTooLong,
+    kTooManyTerms,
+};
+const char* const kReasons[] = {
+    // 不明なキー「①」です。文字列として探すには "②" のように引用符で囲んでください。
+    "\x95s\x96\xbe\x82\xc8\x83L\x81[\x81u\1\x81v\x82\xc5\x82\xb7\x81"
+    "B\x95\xb6\x8e\x9a\x97\xf1\x82\xc6\x82\xb5\x82\xc4\x92T\x82\xb7\x82\xc9\x82\xcd \"\2\" "
+    "\x82\xcc\x82\xe6\x82\xa4\x82\xc9\x88\xf8\x97p\x95\x84\x82\xc5\x88\xcd\x82\xf1\x82\xc5\x82\xad\x82\xbe"
+    "\x82\xb3\x82\xa2\x81"
+    "B",
+    // 「①」の値が空です。
+    "\x81u\1\x81v\x82\xcc\x92l\x82\xaa\x8b\xf3\x82\xc5\x82\xb7\x81"
+    "B",
+    // 「①」の名前「②」が分かりません (emerg alert crit err warning notice info debug か 0-7)。
+    "\x81u\1\x81v\x82\xcc\x96\xbc\x91O\x81u\2\x81v\x82\xaa\x95\xaa\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1 "
+    "(emerg alert crit err warning notice info debug \x82\xa9 0-7)\x81"
+    "B",
+    // 「①」の名前「②」が分かりません (kern user mail daemon auth syslog lpr news uucp cron authpriv ftp
+    // local0-local7 か 0-31)。
+    "\x81u\1\x81v\x82\xcc\x96\xbc\x91O\x81u\2\x81v\x82\xaa\x95\xaa\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1 "
+    "(kern user mail daemon auth syslog lpr news uucp cron authpriv ftp local0-local7 \x82\xa9 0-31)\x81"
+    "B",
+    // 引用符が閉じていません: ①
+    "\x88\xf8\x97p\x95\x84\x82\xaa\x95\xc2\x82\xb6\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1: \1",
+    // 引用符 " は語の初めと終わりにだけ置けます: ①。文字の " は引用符の中で "" と書きます。
+    "\x88\xf8\x97p\x95\x84 \" "
+    "\x82\xcd\x8c\xea\x82\xcc\x8f\x89\x82\xdf\x82\xc6\x8fI\x82\xed\x82\xe8\x82\xc9\x82\xbe\x82\xaf\x92u\x82"
+    "\xaf\x82\xdc\x82\xb7: \1\x81"
+    "B\x95\xb6\x8e\x9a\x82\xcc \" \x82\xcd\x88\xf8\x97p\x95\x84\x82\xcc\x92\x86\x82\xc5 \"\" "
+    "\x82\xc6\x8f\x91\x82\xab\x82\xdc\x82\xb7\x81"
+    "B",
+    // 「-」の後に条件がありません。
     "\x81u-\x81v\x82\xcc\x8c\xe3\x82\xc9\x8f\xf0\x8c\x8f\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
-    "B";
-// 否定の「-」は一つだけです: ... 。文字列として探すには引用符で囲んでください。
-const char kDoubleDash[] =
-    "\x94\xdb\x92\xe8\x82\xcc\x81u-\x81v\x82\xcd\x88\xea\x82\xc2\x82\xbe\x82\xaf\x82\xc5\x82\xb7: ";
-const char kQuoteIt[] =
-    "\x81"
-    "B\x95\xb6\x8e\x9a\x97\xf1\x82\xc6\x82\xb5\x82\xc4\x92T\x82\xb7\x82\xc9\x82\xcd\x88\xf8\x97p\x95\x84\x82\xc5"
-    "\x88\xcd\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81"
-    "B";
-// 空の引用符 "" では何も探せません。
-const char kEmptyPhrase[] =
-    "\x8b\xf3\x82\xcc\x88\xf8\x97p\x95\x84 \"\" \x82\xc5\x82\xcd\x89\xbd\x82\xe0\x92T\x82\xb9\x82\xdc\x82\xb9\x82"
-    "\xf1\x81"
-    "B";
-// フィルターが長すぎます (上限 1023 バイト)。
-const char kTooLong[] =
+    "B",
+    // 否定の「-」は一つだけです: ①。文字列として探すには引用符で囲んでください。
+    "\x94\xdb\x92\xe8\x82\xcc\x81u-\x81v\x82\xcd\x88\xea\x82\xc2\x82\xbe\x82\xaf\x82\xc5\x82\xb7: \1\x81"
+    "B\x95\xb6\x8e\x9a\x97\xf1\x82\xc6\x82\xb5\x82\xc4\x92T\x82\xb7\x82\xc9\x82\xcd\x88\xf8\x97p\x95\x84\x82"
+    "\xc5\x88\xcd\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81"
+    "B",
+    // 空の引用符 "" では何も探せません。
+    "\x8b\xf3\x82\xcc\x88\xf8\x97p\x95\x84 \"\" "
+    "\x82\xc5\x82\xcd\x89\xbd\x82\xe0\x92T\x82\xb9\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B",
+    // フィルターが長すぎます (上限 1023 バイト)。
     "\x83t\x83"
     "B\x83\x8b\x83^\x81[\x82\xaa\x92\xb7\x82\xb7\x82\xac\x82\xdc\x82\xb7 (\x8f\xe3\x8c\xc0 1023 \x83o\x83"
     "C\x83g)\x81"
-    "B";
-// 条件が多すぎます (上限 64 個)。
-const char kTooManyTerms[] =
+    "B",
+    // 条件が多すぎます (上限 64 個)。
     "\x8f\xf0\x8c\x8f\x82\xaa\x91\xbd\x82\xb7\x82\xac\x82\xdc\x82\xb7 (\x8f\xe3\x8c\xc0 64 \x8c\xc2)\x81"
-    "B";
+    "B",
+};
+static_assert(sizeof kReasons / sizeof kReasons[0] == kTooManyTerms + 1, "one text per reason");
 static_assert(kMaxFilterText == 1024 && kMaxFilterTerms == 64, "the limits are spelled out in the texts");
 
 const size_t kShownPiece = 40;  // bytes of the user's text that an error quotes
@@ -99,7 +104,8 @@ bool IsAsciiLetter(unsigned char c) {
 
 bool SameIgnoringCase(const char* a, size_t length, const char* b) {
     for (size_t i = 0; i < length; i++) {
-        if (b[i] == '\0' || AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i])))
+        if (b[i] == '\0' ||
+            AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i])))
             return false;
     }
     return b[length] == '\0';
@@ -109,7 +115,9 @@ bool SameIgnoringCase(const char* a, size_t length, const char* b) {
 // true trail byte (0x40-0xFC without 0x7F), never with a syntax byte.
 size_t CharBytes(const char* p) {
     const unsigned char next = static_cast<unsigned char>(p[1]);
-    return IsCp932LeadByte(static_cast<unsigned char>(p[0])) && next >= 0x40 && next <= 0xFC && next != 0x7F ? 2 : 1;
+    return IsCp932LeadByte(static_cast<unsigned char>(p[0])) && next >= 0x40 && next <= 0xFC && next != 0x7F
+               ? 2
+               : 1;
 }
 
 // Bytes of the blank at `p` (space, tab, CR, LF, the full-width space), else 0.
@@ -137,7 +145,7 @@ struct ErrorText {
 };
 
 void Say(ErrorText* e, const char* bytes, size_t count) {
-    if (e->size == 0 || e->full) return;
+    if (e->size == 0 || e->full || count == 0) return;
     size_t fit = WholeCharacterPrefix(bytes, count, e->size - 1 - e->length);
     memcpy(e->out + e->length, bytes, fit);
     e->length += fit;
@@ -145,20 +153,36 @@ void Say(ErrorText* e, const char* bytes, size_t count) {
     e->full = fit < count;
 }
 
-void Say(ErrorText* e, const char* text) {
-    Say(e, text, strlen(text));
-}
+// A piece of the user's text, for a reason's \1 or \2.
+struct Piece {
+    const char* from;
+    const char* to;
+};
 
-// A piece of the user's text, at most kShownPiece bytes of it.
-void SayPiece(ErrorText* e, const char* from, const char* to) {
-    size_t length = static_cast<size_t>(to - from), shown = WholeCharacterPrefix(from, length, kShownPiece);
-    Say(e, from, shown);
-    if (shown < length) Say(e, "...");
+// Writes the reason, with at most kShownPiece bytes of each piece; false,
+// for the parse to return.
+bool Refuse(ErrorText* e, Reason reason, Piece first = {nullptr, nullptr},
+            Piece second = {nullptr, nullptr}) {
+    for (const char* t = kReasons[reason]; *t != '\0';) {
+        if (*t != '\1' && *t != '\2') {
+            const size_t run = strcspn(t, "\1\2");
+            Say(e, t, run);
+            t += run;
+            continue;
+        }
+        const Piece piece = *t++ == '\1' ? first : second;
+        const size_t length = static_cast<size_t>(piece.to - piece.from);
+        const size_t shown = WholeCharacterPrefix(piece.from, length, kShownPiece);
+        Say(e, piece.from, shown);
+        if (shown < length) Say(e, "...", 3);
+    }
+    return false;
 }
 
 // The code of a severity (0-7) or facility (PRI & 0xF8) name or number, or -1.
 int LookUpCode(const NameCode* table, int highestNumber, int scale, const char* name, size_t length) {
-    if (length <= 2 && name[0] >= '0' && name[0] <= '9' && (length == 1 || (name[1] >= '0' && name[1] <= '9'))) {
+    if (length <= 2 && name[0] >= '0' && name[0] <= '9' &&
+        (length == 1 || (name[1] >= '0' && name[1] <= '9'))) {
         int number = length == 1 ? name[0] - '0' : (name[0] - '0') * 10 + (name[1] - '0');
         return number <= highestNumber ? number * scale : -1;
     }
@@ -177,12 +201,8 @@ bool ReadTerm(const char** at, Filter* out, size_t* used, ErrorText* e) {
     if (*p == '-') {
         term.negated = true;
         p++;
-        if (EndsWord(p)) return Say(e, kDashAlone), false;
-        if (*p == '-') {
-            Say(e, kDoubleDash);
-            SayPiece(e, *at, WordEnd(p));
-            return Say(e, kQuoteIt), false;
-        }
+        if (EndsWord(p)) return Refuse(e, kDashAlone);
+        if (*p == '-') return Refuse(e, kDoubleDash, {*at, WordEnd(p)});
     }
     const char* keyStart = p;
     const KeyRule* key = nullptr;
@@ -191,15 +211,7 @@ bool ReadTerm(const char** at, Filter* out, size_t* used, ErrorText* e) {
         for (const KeyRule& rule : kKeys) {
             if (SameIgnoringCase(keyStart, static_cast<size_t>(p - keyStart), rule.name)) key = &rule;
         }
-        if (key == nullptr) {
-            Say(e, kUnknownKey);
-            SayPiece(e, keyStart, p);
-            Say(e, kUnknownKeyHint);
-            Say(e, "\"");
-            SayPiece(e, keyStart, WordEnd(p));
-            Say(e, "\"");
-            return Say(e, kUnknownKeyQuoteIt), false;
-        }
+        if (key == nullptr) return Refuse(e, kUnknownKey, {keyStart, p}, {keyStart, WordEnd(p)});
         p++;
         const bool exact = *p == '=';
         if (exact) p++;
@@ -217,10 +229,7 @@ bool ReadTerm(const char** at, Filter* out, size_t* used, ErrorText* e) {
     const bool quoted = *p == '"';
     if (quoted) {
         for (p++;;) {
-            if (*p == '\0') {
-                Say(e, kUnclosedQuote);
-                return SayPiece(e, *at, p), false;
-            }
+            if (*p == '\0') return Refuse(e, kUnclosedQuote, {*at, p});
             if (*p == '"' && p[1] != '"') break;
             // "" inside quotes is one literal quote.
             const size_t n = *p == '"' ? 1 : CharBytes(p);
@@ -232,34 +241,21 @@ bool ReadTerm(const char** at, Filter* out, size_t* used, ErrorText* e) {
     }
     for (; !EndsWord(p); p += CharBytes(p)) {
         // Nothing may follow a closing quote in the same word.
-        if (*p == '"' || quoted) {
-            Say(e, kQuoteInWord);
-            SayPiece(e, *at, WordEnd(p));
-            return Say(e, kLiteralQuote), false;
-        }
+        if (*p == '"' || quoted) return Refuse(e, kQuoteInWord, {*at, WordEnd(p)});
         const size_t n = CharBytes(p);
         memcpy(value + length, p, n);
         length += n;
     }
-    if (length == 0) {
-        if (key == nullptr) return Say(e, kEmptyPhrase), false;
-        Say(e, kOpenBracket);
-        SayPiece(e, keyStart, valueStart);
-        return Say(e, kEmptyValue), false;
-    }
-    if (out->termCount == kMaxFilterTerms) return Say(e, kTooManyTerms), false;
+    if (length == 0) return key ? Refuse(e, kEmptyValue, {keyStart, valueStart}) : Refuse(e, kEmptyPhrase);
+    if (out->termCount == kMaxFilterTerms) return Refuse(e, kTooManyTerms);
 
     if (term.kind == kTermSeverityAtLeast || term.kind == kTermSeverityEquals || term.kind == kTermFacility) {
         const bool severity = term.kind != kTermFacility;
         term.code = severity ? LookUpCode(SeverityNames, 7, 1, value, length)
                              : LookUpCode(FacilityNames, 31, 8, value, length);
         if (term.code < 0) {
-            Say(e, kOpenBracket);
-            SayPiece(e, keyStart, valueStart);
-            Say(e, kNameOf);
-            SayPiece(e, value, value + length);
-            Say(e, kUnknownName);
-            return Say(e, severity ? kSeverityChoices : kFacilityChoices), false;
+            return Refuse(e, severity ? kUnknownSeverity : kUnknownFacility, {keyStart, valueStart},
+                          {value, value + length});
         }
     } else {
         value[length] = '\0';
@@ -297,25 +293,26 @@ int FindIn(const char* text, const char* pattern, size_t n, bool whole, const Le
     return whole && length != n ? -1 : FindIn(text, length, pattern, n, leadBytes);
 }
 
-bool TermHolds(const Filter* filter, const FilterTerm& term, const FilterFields* fields, const LeadBytes* leadBytes) {
+bool TermHolds(const Filter* filter, const FilterTerm& term, const FilterFields* fields,
+               const LeadBytes* leadBytes) {
     const char* value = filter->texts + term.text;
     switch (term.kind) {
-    case kTermText:
-        return FindIn(fields->text, fields->textLength, value, term.length, leadBytes) >= 0;
-    case kTermHostContains:
-        return FindIn(fields->host, value, term.length, false, leadBytes) >= 0;
-    case kTermHostEquals:
-        return FindIn(fields->host, value, term.length, true, leadBytes) == 0;
-    case kTermFromStarts:
-        return FindIn(fields->from, value, term.length, false, leadBytes) == 0;
-    case kTermFromEquals:
-        return FindIn(fields->from, value, term.length, true, leadBytes) == 0;
-    case kTermSeverityAtLeast:
-        return fields->hasPri && fields->severity <= term.code;
-    case kTermSeverityEquals:
-        return fields->hasPri && fields->severity == term.code;
-    case kTermFacility:
-        return fields->hasPri && fields->facility == term.code;
+        case kTermText:
+            return FindIn(fields->text, fields->textLength, value, term.length, leadBytes) >= 0;
+        case kTermHostContains:
+            return FindIn(fields->host, value, term.length, false, leadBytes) >= 0;
+        case kTermHostEquals:
+            return FindIn(fields->host, value, term.length, true, leadBytes) == 0;
+        case kTermFromStarts:
+            return FindIn(fields->from, value, term.length, false, leadBytes) == 0;
+        case kTermFromEquals:
+            return FindIn(fields->from, value, term.length, true, leadBytes) == 0;
+        case kTermSeverityAtLeast:
+            return fields->hasPri && fields->severity <= term.code;
+        case kTermSeverityEquals:
+            return fields->hasPri && fields->severity == term.code;
+        case kTermFacility:
+            return fields->hasPri && fields->facility == term.code;
     }
     return false;
 }
@@ -327,7 +324,7 @@ bool ParseFilter(const char* expression, Filter* filter, char* error, size_t err
     if (errorSize > 0) error[0] = '\0';
     size_t length = 0;
     while (length < kMaxFilterText && expression[length] != '\0') length++;
-    if (length == kMaxFilterText) return Say(&e, kTooLong), false;
+    if (length == kMaxFilterText) return Refuse(&e, kTooLong);
     // Parsed aside: a refused expression leaves the filter in force as it is.
     Filter parsed;
     parsed.termCount = 0;
@@ -353,7 +350,8 @@ bool FilterMatches(const Filter* filter, const FilterFields* fields, const LeadB
     return true;
 }
 
-bool AppendFilterTerm(char* expression, size_t size, const char* key, bool exact, bool negated, const char* value) {
+bool AppendFilterTerm(char* expression, size_t size, const char* key, bool exact, bool negated,
+                      const char* value) {
     const void* end = memchr(expression, '\0', size);
     if (end == nullptr) return false;
     const size_t length = static_cast<size_t>(static_cast<const char*>(end) - expression);
@@ -366,7 +364,8 @@ bool AppendFilterTerm(char* expression, size_t size, const char* key, bool exact
     if (length > 0 && BlankBytes(expression + length - 1) == 0) Put(&t, ' ');
     const size_t termStart = t.length;
     bool quote = *value == '\0' || *value == '=';
-    for (const char* p = value; *p != '\0' && !quote; p += CharBytes(p)) quote = *p == '"' || BlankBytes(p) != 0;
+    for (const char* p = value; *p != '\0' && !quote; p += CharBytes(p))
+        quote = *p == '"' || BlankBytes(p) != 0;
     if (negated) Put(&t, '-');
     for (const char* k = key; *k != '\0'; k++) Put(&t, *k);
     Put(&t, ':');

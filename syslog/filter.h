@@ -100,4 +100,5 @@ bool FilterMatches(const Filter* filter, const FilterFields* fields, const LeadB
 // fit, when the term itself would not parse (an unknown key or name, an empty value), or when the
 // expression parses but would no longer with the term (more than kMaxFilterTerms terms or
 // kMaxFilterText - 1 bytes). An expression that does not parse gets the term all the same.
-bool AppendFilterTerm(char* expression, size_t size, const char* key, bool exact, bool negated, const char* value);
+bool AppendFilterTerm(char* expression, size_t size, const char* key, bool exact, bool negated,
+                      const char* value);

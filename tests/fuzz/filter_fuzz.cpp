@@ -43,7 +43,8 @@ bool Parse(const std::string& expression, Filter* filter, size_t errorSize) {
     } else {
         for (size_t i = 0; i < sizeof(Filter); i++)
             Check(reinterpret_cast<unsigned char*>(exact)[i] == kUntouched, "a refused filter is untouched");
-        if (errorSize > 0) Check(memchr(error, '\0', errorSize) != nullptr, "the error ends inside its buffer");
+        if (errorSize > 0)
+            Check(memchr(error, '\0', errorSize) != nullptr, "the error ends inside its buffer");
         if (errorSize == kFilterErrorSize) Check(error[0] != '\0', "a refusal says why");
     }
     memcpy(filter, exact, sizeof(Filter));
@@ -105,22 +106,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Filter filter;
     const bool parsed = Parse(expression, &filter, errorSize);
-    if (errorSize != kFilterErrorSize) Check(Parse(expression, &filter, kFilterErrorSize) == parsed, "the same answer");
+    if (errorSize != kFilterErrorSize)
+        Check(Parse(expression, &filter, kFilterErrorSize) == parsed, "the same answer");
 
     // Fields in exactly sized buffers; the text's byte after its end is a NUL.
     std::vector<char> hostBytes(host.c_str(), host.c_str() + host.size() + 1);
     std::vector<char> fromBytes(from.c_str(), from.c_str() + from.size() + 1);
     std::vector<char> textBytes(text.begin(), text.end());
     textBytes.push_back('\0');
-    const FilterFields fields = {hostBytes.data(), fromBytes.data(), textBytes.data(), text.size(),
-                                 (choices & 64) != 0, static_cast<int>(Hash(data, size) >> 8 & 0xF8),
+    const FilterFields fields = {hostBytes.data(),
+                                 fromBytes.data(),
+                                 textBytes.data(),
+                                 text.size(),
+                                 (choices & 64) != 0,
+                                 static_cast<int>(Hash(data, size) >> 8 & 0xF8),
                                  static_cast<int>(Hash(data, size) >> 16 & 7)};
     if (parsed) {
         Check(FilterIsEmpty(&filter) == (filter.termCount == 0), "empty means no terms");
         CheckTerms(filter, fields);
     }
     Filter empty;
-    Check(Parse(std::string(choices & 7, ' '), &empty, 0) && FilterIsEmpty(&empty), "blanks give the empty filter");
+    Check(Parse(std::string(choices & 7, ' '), &empty, 0) && FilterIsEmpty(&empty),
+          "blanks give the empty filter");
     Check(Matches(&empty, &fields), "the empty filter matches everything");
 
     // Onto an expression that parses (or the empty one), and onto one that does not.

@@ -139,7 +139,8 @@ TEST(Filter, AppendsTermsThatParseBackAndNameTheirValue) {
         std::string appended;      // the expression after it; "": refused
     } cases[] = {
         {"", kMaxFilterText, "host", true, false, "core sw 1", "core sw 10", "host:=\"core sw 1\""},
-        {"down", kMaxFilterText, "host", true, true, "say \"hi\"", "say hi", "down -host:=\"say \"\"hi\"\"\""},
+        {"down", kMaxFilterText, "host", true, true, "say \"hi\"", "say hi",
+         "down -host:=\"say \"\"hi\"\"\""},
         {"down ", kMaxFilterText, "host", false, false, "=eq", "eq", "down host:\"=eq\""},
         {"-x", kMaxFilterText, "host", true, false, wide, Sjis("ホスト"), "-x host:=\"" + wide + "\""},
         {"x\x81", kMaxFilterText, "host", true, false, "ab\x81", "ab\x81\x40", "x\x81 host:=ab\x81"},
