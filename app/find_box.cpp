@@ -45,15 +45,9 @@ bool Search(HWND box, bool backward) {
     return true;
 }
 
-// The field takes Ctrl+A as newer edit fields do, selecting all of it;
-// everything else is the edit control's own.
+// The field takes Ctrl+A; everything else is the edit control's own.
 LRESULT CALLBACK FieldProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
-    if (msg == WM_KEYDOWN && wParam == 'A' && ctrlOnly) {
-        SendMessageA(field, EM_SETSEL, 0, -1);
-        return 0;
-    }
-    if (msg == WM_CHAR && wParam == 1) return 0;  // the character Ctrl+A types
+    if (TakeSelectAllKey(field, msg, wParam)) return 0;
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(field, FieldProc, 0);
     return DefSubclassProc(field, msg, wParam, lParam);
 }
@@ -106,6 +100,15 @@ INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+bool TakeSelectAllKey(HWND field, UINT msg, WPARAM wParam) {
+    bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+    if (msg == WM_KEYDOWN && wParam == 'A' && ctrlOnly) {
+        SendMessageA(field, EM_SETSEL, 0, -1);
+        return true;
+    }
+    return msg == WM_CHAR && wParam == 1;  // the character Ctrl+A types
+}
 
 HWND FindBoxWindow() {
     return g_findBox;

@@ -15,3 +15,7 @@ void OpenFindBox(HWND owner, HWND view, HINSTANCE instance);
 // F3 (forward) and Shift+F3 (backward): the next match of the box's text.
 // With no text to find yet, it opens the box instead.
 void FindAgain(HWND owner, HWND view, HINSTANCE instance, bool backward);
+// The fields of the program take Ctrl+A as newer edit fields do, selecting
+// all of their text: true when `msg` was that key (or the character it
+// types), which the field's subclass then swallows.
+bool TakeSelectAllKey(HWND field, UINT msg, WPARAM wParam);

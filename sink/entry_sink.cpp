@@ -13,28 +13,36 @@
 
 namespace {
 
-// Queues the built entry's view text, after the status line owed for any
-// entries the queue dropped. Under the lock.
-void QueueEntryView(EntrySink* sink, const EntryText* entry);
+// Queues the entry's fields, after the status line owed for any entries the
+// queue dropped. Under the lock.
+void QueueEntryFields(EntrySink* sink, const EntryFields* fields);
 
-// Writes the built entry: the log line, then the view text. Under the lock.
-void EmitBuilt(EntrySink* sink, const EntryText* entry) {
-    WriteLogLine(&sink->log, entry->log, entry->logLength);
-    QueueEntryView(sink, entry);
+// Writes the entry whose log line is built: the log line, then the fields
+// for the view. Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryFields* fields) {
+    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength);
+    QueueEntryFields(sink, fields);
 }
 
-void QueueEntryView(EntrySink* sink, const EntryText* entry) {
+void QueueFields(EntrySink* sink, const EntryFields* fields) {
+    // Every entry and status line fits a record (its sizes are bounded).
+    size_t length = PackEntryFields(fields, sink->packed, kMaxPackedFields);
+    if (length != 0) QueueViewText(&sink->queue, sink->packed, length);
+}
+
+void QueueEntryFields(EntrySink* sink, const EntryFields* fields) {
     uint64_t dropped = TakeDropCount(&sink->queue.entries);
     if (dropped != 0) {
-        // Built in a record of its own: the entry being written is still in use.
-        char text[128];
+        // Built in records of its own: the entry being written is still in use.
+        char text[128], clock[kTimeTextSize];
         snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
-        EntryText* status = sink->missedLine;
-        BuildStatusLine(&sink->blocks.times, status, CurrentTime(), text);
-        WriteLogLine(&sink->log, status->log, status->logLength);
-        QueueViewText(&sink->queue, status->view, status->viewLength);
+        EntryFields status;
+        ReadStatusFields(&sink->blocks.times, CurrentTime(), text, clock, &status);
+        ComposeEntry(nullptr, &status, sink->missedLine, kComposeLog);
+        WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength);
+        QueueFields(sink, &status);
     }
-    QueueViewText(&sink->queue, entry->view, entry->viewLength);
+    QueueFields(sink, fields);
 }
 
 // The log file's status lines (its writer stopped or resumed) take the same
@@ -64,9 +72,10 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
     sink->work = static_cast<EntryWork*>(malloc(sizeof(EntryWork)));
     sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
+    sink->packed = static_cast<char*>(malloc(kMaxPackedFields));
     bool queued = OpenViewQueue(&sink->queue, queueBytes, notify, notifyMessage);
     // Last: the log file's writer may write status lines through the sink.
-    if (!sink->work || !sink->entry || !sink->missedLine || !queued ||
+    if (!sink->work || !sink->entry || !sink->missedLine || !sink->packed || !queued ||
         !OpenLogFile(&sink->log, logPath, kLogBacklogBytes, WriteLogStatusLine, sink)) {
         CloseEntrySink(sink);
         return false;
@@ -82,9 +91,11 @@ void CloseEntrySink(EntrySink* sink) {
     free(sink->work);
     free(sink->entry);
     free(sink->missedLine);
+    free(sink->packed);
     sink->work = nullptr;
     sink->entry = nullptr;
     sink->missedLine = nullptr;
+    sink->packed = nullptr;
     DeleteCriticalSection(&sink->lock);
 }
 
@@ -97,15 +108,20 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     // Nothing else hangs on the choice, so the entry reads it when it starts.
     CharsetMode charset = static_cast<CharsetMode>(sink->charset.load(std::memory_order_relaxed));
     EnterCriticalSection(&sink->lock);
-    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
-    EmitBuilt(sink, sink->entry);
+    EntryFields fields;
+    ReadEntryFields(&sink->blocks.times, sink->work, sender, receiveTime, bytes, length, charset, &fields);
+    ComposeEntry(&sink->blocks, &fields, sink->entry, kComposeLog);
+    EmitBuilt(sink, &fields);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);
 }
 
 void WriteStatusLine(EntrySink* sink, const char* text) {
     EnterCriticalSection(&sink->lock);
-    BuildStatusLine(&sink->blocks.times, sink->entry, CurrentTime(), text);
-    EmitBuilt(sink, sink->entry);
+    char clock[kTimeTextSize];
+    EntryFields fields;
+    ReadStatusFields(&sink->blocks.times, CurrentTime(), text, clock, &fields);
+    ComposeEntry(nullptr, &fields, sink->entry, kComposeLog);
+    EmitBuilt(sink, &fields);
     LeaveCriticalSection(&sink->lock);
 }

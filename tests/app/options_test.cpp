@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "syslog/filter.h"
 #include "tests/test_texts.h"
 
 namespace {
@@ -27,6 +28,7 @@ struct GoodCase {
     int port, maxLines;
     CharsetMode charset;
     bool help;
+    const char* filter = nullptr;  // UTF-8
 };
 
 TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
@@ -39,6 +41,9 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
         {{"--max-lines", "0", "--charset", "SJIS"}, "messages", 514, 0, kCharsetShiftJis, false},
         {{"--max-lines=2147483647", "--charset=utf8"}, "messages", 514, 2147483647, kCharsetUtf8, false},
         {{"--charset", "EucJp", "--help", "--port", "600"}, "messages", 600, 1000000, kCharsetEucJp, true},
+        {{"--filter", "-host:=nas \"link down\""}, "messages", 514, 1000000, kCharsetAuto, false,
+         "-host:=nas \"link down\""},
+        {{"--filter=host:gw", "--filter", "ディスク"}, "messages", 514, 1000000, kCharsetAuto, false, "ディスク"},
     };
     for (const GoodCase& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
@@ -50,6 +55,7 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
         EXPECT_EQ(c.maxLines, options.maxLines);
         EXPECT_EQ(c.charset, options.charset);
         EXPECT_EQ(c.help, options.help);
+        EXPECT_EQ(c.filter ? Sjis(c.filter) : "(none)", options.filter ? options.filter : "(none)");
         EXPECT_EQ(0, options.badArgument);
         EXPECT_STREQ("", options.error);
     }
@@ -108,10 +114,26 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
     }
 }
 
+// A filter that cannot be read is refused with the filter's own reason.
+TEST(ReadOptions, BadFilterGivesItsReason) {
+    for (const char* bad : {"bogus:x", "sev:loud", "\"open", "host:"}) {
+        static Filter filter;
+        char reason[kFilterErrorSize];
+        ASSERT_FALSE(ParseFilter(bad, &filter, reason, sizeof reason)) << bad;
+        Options options;
+        std::vector<std::string> argv;
+        EXPECT_FALSE(Read({"--port", "600", "--filter", bad}, &options, &argv));
+        EXPECT_EQ(4, options.badArgument);
+        EXPECT_EQ(Sjis(std::string("--filter の値「") + bad + "」は フィルターの誤りです: ") + reason +
+                      Sjis("\n--help でオプションの一覧を表示します。"),
+                  std::string(options.error));
+    }
+}
+
 TEST(ReadOptions, HelpListsEveryOption) {
     const std::string help = OptionsHelpText();
     for (const char* option :
-         {"--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--help"})
+         {"--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--filter EXPR", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
     EXPECT_EQ(0u, help.find(Sjis("使い方: ornivel.exe [オプション]\n")));
 }
