@@ -110,14 +110,14 @@ StoredEntry* StoreEntry(EntryStore* store, const char* record, size_t length) {
     stored->lines = static_cast<uint32_t>(lines);
     stored->status = fields.status;
     stored->plain = HasNoCodes(fields.host, strlen(fields.host)) && HasNoCodes(fields.viewText, fields.viewLength);
-    stored->viewStart = -1;
+    for (int64_t& start : stored->viewStart) start = -1;
     ++store->records;
     store->lines += lines;
     return stored;
 }
 
-uint64_t TrimStore(EntryStore* store, uint64_t maxLines, uint64_t* shownDropped) {
-    *shownDropped = 0;
+uint64_t TrimStore(EntryStore* store, uint64_t maxLines, uint64_t shownDropped[kStoredViews]) {
+    for (int v = 0; v < kStoredViews; ++v) shownDropped[v] = 0;
     if (maxLines == 0 || store->lines <= maxLines + maxLines / 10) return 0;
     uint64_t dropped = 0;
     // The newest stays, however many lines it has.
@@ -126,7 +126,7 @@ uint64_t TrimStore(EntryStore* store, uint64_t maxLines, uint64_t* shownDropped)
         const StoredEntry* stored = reinterpret_cast<const StoredEntry*>(block->bytes + store->headAt);
         if (!stored->status) {
             --store->entries;
-            if (stored->viewStart >= 0) ++*shownDropped;
+            for (int v = 0; v < kStoredViews; ++v) shownDropped[v] += stored->viewStart[v] >= 0;
         }
         store->lines -= stored->lines;
         --store->records;

@@ -16,15 +16,19 @@ enum : size_t {
     kStoreBlockBytes = 1u << 20,
 };
 
+// The views an entry can be shown in: every entry's, and the filter's.
+enum { kAllEntries, kFilteredEntries, kStoredViews };
+
 // Kept in front of each record in its block.
 struct StoredEntry {
-    uint32_t length;     // bytes of the packed fields behind this head
-    uint32_t lines : 30; // logical lines it takes in a view without a filter
-    uint32_t status : 1; // a status line: shown under every filter, not counted as an entry
-    uint32_t plain : 1;  // host and text hold no in-band code byte (see entry_store.cpp)
-    int64_t viewStart;   // where its text starts in the view (the caller's count), -1 while not shown
+    uint32_t length;      // bytes of the packed fields behind this head
+    uint32_t lines : 30;  // logical lines it takes in a view without a filter
+    uint32_t status : 1;  // a status line: shown under every filter, not counted as an entry
+    uint32_t plain : 1;   // host and text hold no in-band code byte (see entry_store.cpp)
+    // Where its text starts in each view (the caller's count), -1 while not shown there.
+    int64_t viewStart[kStoredViews];
 };
-static_assert(sizeof(StoredEntry) == 16, "a small head per record");
+static_assert(sizeof(StoredEntry) == 24, "a small head per record");
 
 struct StoreBlock {
     char* bytes;  // kStoreBlockBytes
@@ -54,15 +58,15 @@ void OpenEntryStore(EntryStore* store);
 void CloseEntryStore(EntryStore* store);
 
 // Keeps a copy of `length` bytes of packed fields; the new record's head,
-// with viewStart -1, or nullptr when the bytes are no fields or memory is
+// shown nowhere yet, or nullptr when the bytes are no fields or memory is
 // short (then nothing is kept).
 StoredEntry* StoreEntry(EntryStore* store, const char* record, size_t length);
 // Once the kept lines pass `maxLines` by a tenth, drops the oldest records
 // until they are `maxLines` at most (0: no limit), so that the cost of a cut
-// is spread over many entries; the newest record always stays. `shownDropped` gets the dropped entries that
-// were shown (viewStart set), status lines not counted. Returns the records
-// dropped.
-uint64_t TrimStore(EntryStore* store, uint64_t maxLines, uint64_t* shownDropped);
+// is spread over many entries; the newest record always stays.
+// `shownDropped[v]` gets the dropped entries that were shown in view v
+// (status lines not counted). Returns the records dropped.
+uint64_t TrimStore(EntryStore* store, uint64_t maxLines, uint64_t shownDropped[kStoredViews]);
 
 // The oldest record, then each one after it; nullptr after the newest.
 StoredEntry* FirstStored(EntryStore* store, StoreCursor* cursor);

@@ -20,7 +20,6 @@ namespace {
     "\x82\xb9\x82\xf1\x81\x42"
 
 struct FilterBar {
-    HWND view;
     ViewFeed* feed;
     char error[kFilterErrorSize];
 };
@@ -43,7 +42,7 @@ void ApplyTyped(HWND bar) {
 void Restore(HWND bar, FilterBar* record) {
     SetWindowTextA(bar, record->feed->filterText);
     record->error[0] = '\0';
-    SetFocus(record->view);
+    SetFocus(ViewOnScreen(record->feed));
 }
 
 LRESULT CALLBACK FilterBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
@@ -75,10 +74,9 @@ LRESULT CALLBACK FilterBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam,
 
 }  // namespace
 
-HWND CreateFilterBar(HWND parent, int id, HINSTANCE instance, HWND view, ViewFeed* feed) {
+HWND CreateFilterBar(HWND parent, int id, HINSTANCE instance, ViewFeed* feed) {
     FilterBar* record = new (std::nothrow) FilterBar();
     if (!record) return nullptr;
-    record->view = view;
     record->feed = feed;
     HWND bar = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
                                0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,

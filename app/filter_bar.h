@@ -9,9 +9,9 @@
 
 #include "app/view_feed.h"
 
-// Makes the field as child `id` of `parent`, which shows `view` through
-// `feed` (both outlive it); null on failure.
-HWND CreateFilterBar(HWND parent, int id, HINSTANCE instance, HWND view, ViewFeed* feed);
+// Makes the field as child `id` of `parent`, whose views `feed` (which
+// outlives it) feeds; null on failure.
+HWND CreateFilterBar(HWND parent, int id, HINSTANCE instance, ViewFeed* feed);
 // Lays the field along the top of a client area `clientWidth` wide and
 // returns its height, which the view leaves free.
 int PlaceFilterBar(HWND bar, int clientWidth);

@@ -23,7 +23,6 @@
 char g_title[100];
 char g_className[100];
 HINSTANCE g_hInstance;
-HWND g_hwndView;
 
 namespace {
 
@@ -31,9 +30,14 @@ HWND g_hwndMain;
 // The command line's settings. maxLines is the most logical lines the view
 // keeps (0: no limit); the log file keeps everything.
 Options g_options;
-// The kept entries and what the view shows of them, from WM_CREATE to WM_DESTROY.
+// The kept entries and what the views show of them, from WM_CREATE to WM_DESTROY.
 ViewFeed* g_feed;
 HWND g_hwndFilter;
+
+// The view on screen: every entry's, or the filter's (they swap ids).
+HWND View() {
+    return g_feed ? ViewOnScreen(g_feed) : nullptr;
+}
 // The title shows whether the log file is being written.
 bool g_logStopped;
 // Reception's entry count when the view was last fed: whether entries still arrive.
@@ -100,20 +104,25 @@ void ChooseCharset(HWND hwnd, CharsetMode charset) {
     if (reception) SetEntryCharset(&reception->sink, charset);
 }
 
-LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+// A view in the main window's client area; `style` says whether it is visible.
+HWND CreateView(HWND hwnd, int id, DWORD style, HINSTANCE instance) {
     // No configuration is ever sent: the view runs with its own defaults.
-    g_hwndView =
-        CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
-    // The view's line limit is the feed's: it keeps the entries, the view
-    // only those it shows.
+    return CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", style, 0, 0, 0, 0, hwnd,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+    // Every entry's view on screen, the filter's hidden behind it. The line
+    // limit is the feed's: it keeps the entries, each view those it shows.
+    HWND all = CreateView(hwnd, IDC_VIEW, kViewStyle, cs->hInstance);
+    HWND filtered = CreateView(hwnd, IDC_OTHERVIEW, kViewStyle & ~WS_VISIBLE, cs->hInstance);
     g_feed = new (std::nothrow) ViewFeed();
-    if (!g_feed || !OpenViewFeed(g_feed, g_hwndView, g_options.maxLines)) {
+    if (!all || !filtered || !g_feed || !OpenViewFeed(g_feed, all, filtered, g_options.maxLines)) {
         delete g_feed;
         g_feed = nullptr;
         return -1;
     }
-    g_hwndFilter = CreateFilterBar(hwnd, IDC_FILTER, cs->hInstance, g_hwndView, g_feed);
+    g_hwndFilter = CreateFilterBar(hwnd, IDC_FILTER, cs->hInstance, g_feed);
     // Read already: the command line refuses a filter that cannot be read.
     if (g_options.filter) ApplyFilterText(g_hwndFilter, g_options.filter);
     // Without its status bar the program still receives and shows everything.
@@ -166,7 +175,9 @@ void OnSize(HWND hwnd, WPARAM kind) {
     int fieldHeight = PlaceFilterBar(g_hwndFilter, rc.right);
     int barHeight = PlaceStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), rc.right);
     int viewHeight = rc.bottom > barHeight + fieldHeight ? rc.bottom - barHeight - fieldHeight : 0;
-    MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, fieldHeight, rc.right, viewHeight, TRUE);
+    // The hidden view too: it is laid out for the width it will be shown at.
+    const int kViews[] = {IDC_VIEW, IDC_OTHERVIEW};
+    for (int id : kViews) MoveWindow(GetDlgItem(hwnd, id), 0, fieldHeight, rc.right, viewHeight, TRUE);
 }
 
 // The status bar's tick: reception's count and the log file's state.
@@ -175,9 +186,9 @@ void OnStatusTick(HWND hwnd) {
     char reason[kLogReasonSize] = "";
     bool stopped = reception && GetLogFileState(&reception->sink.log, reason, sizeof reason) == kLogStopped;
     uint64_t received = reception ? reception->sink.entries.load(std::memory_order_relaxed) : 0;
-    FilterCounts filter = {g_feed->filtering, g_feed->shownEntries, g_feed->store.entries,
+    FilterCounts filter = {g_feed->filtering, g_feed->views[kFilteredEntries].entries, g_feed->store.entries,
                            FilterBarError(g_hwndFilter)};
-    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), g_hwndView, received, stopped, reason, &filter);
+    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), View(), received, stopped, reason, &filter);
 }
 
 // Back to the end, as Ctrl+End in the view: the caret at the end of the
@@ -189,7 +200,7 @@ void ViewToEnd(HWND view) {
 }
 
 LRESULT OnNotify(HWND hwnd, const NMHDR* notify) {
-    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(g_hwndView);
+    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(View());
     return 0;
 }
 
@@ -216,7 +227,7 @@ void OnEntriesQueued(HWND hwnd) {
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
     // The status bar counts the entries appended while the user looks elsewhere.
-    bool following = ViewFollows(g_hwndView);
+    bool following = ViewFollows(View());
     uint64_t taken = 0;
     bool more = FeedView(g_feed, &reception->sink.queue, kFeedSliceMilliseconds, &taken);
     NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
@@ -264,17 +275,17 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
             ToggleMask(hwnd);
             return 0;
         case IDM_COPY:
-            SendMessageA(g_hwndView, WM_COPY, 0, 0);
+            SendMessageA(View(), WM_COPY, 0, 0);
             return 0;
         case IDM_SELECTALL:
-            SendMessageA(g_hwndView, EM_SETSEL, 0, -1);
+            SendMessageA(View(), EM_SETSEL, 0, -1);
             return 0;
         case IDM_FIND:
-            OpenFindBox(hwnd, g_hwndView, g_hInstance);
+            OpenFindBox(hwnd, g_hInstance);
             return 0;
         case IDM_FINDNEXT:
         case IDM_FINDPREV:
-            FindAgain(hwnd, g_hwndView, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
+            FindAgain(hwnd, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
             return 0;
         case IDM_FILTER:
             FocusFilterBar(g_hwndFilter);
@@ -357,7 +368,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             // The frame's own (the system menu on the caption) stays the system's.
             if (reinterpret_cast<HWND>(wParam) != GetDlgItem(hwnd, IDC_VIEW))
                 return DefWindowProcA(hwnd, msg, wParam, lParam);
-            ShowViewMenu(hwnd, g_hwndView, g_hwndFilter, g_feed, lParam, g_hInstance);
+            ShowViewMenu(hwnd, View(), g_hwndFilter, g_feed, lParam, g_hInstance);
             return 0;
         case WM_ENTRIES_QUEUED:
             OnEntriesQueued(hwnd);
@@ -369,7 +380,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_NOTIFY:
             return OnNotify(hwnd, reinterpret_cast<const NMHDR*>(lParam));
         case WM_INITMENUPOPUP:
-            EnableCopy(reinterpret_cast<HMENU>(wParam), g_hwndView);
+            EnableCopy(reinterpret_cast<HMENU>(wParam), View());
             return 0;
         case WM_RECEPTION_ERROR:
             OnReceptionError(hwnd, wParam);

@@ -53,6 +53,7 @@
 #define IDC_VIEW 2        // the view child of the main window
 #define IDC_STATUSBAR 3   // the status bar under it
 #define IDC_FILTER 4      // the filter field above it
+#define IDC_OTHERVIEW 5   // the view hidden behind it (every entry's and the filter's swap ids)
 #define IDC_ABOUT_ICON 2  // the icon of the About box
 
 #ifndef IDC_STATIC

@@ -61,7 +61,8 @@ TEST(EntryStore, CountsLinesAndTrimsPastATenth) {
         ASSERT_NE(nullptr, stored) << a.datagram;
         EXPECT_EQ(a.lines, stored->lines) << a.datagram;
         EXPECT_EQ(a.sender == nullptr, stored->status != 0);
-        EXPECT_EQ(-1, stored->viewStart);
+        EXPECT_EQ(-1, stored->viewStart[kAllEntries]);
+        EXPECT_EQ(-1, stored->viewStart[kFilteredEntries]);
         lines += a.lines;
         kept.push_back(stored);
     }
@@ -70,15 +71,18 @@ TEST(EntryStore, CountsLinesAndTrimsPastATenth) {
     EXPECT_EQ(lines, store.lines);
 
     // 12 lines: within a tenth of 11, so nothing goes; past it, the oldest
-    // go until 8 are left, and the shown ones among them are counted.
-    uint64_t shownDropped = 99;
-    EXPECT_EQ(0u, TrimStore(&store, 11, &shownDropped));
-    EXPECT_EQ(0u, shownDropped);
-    EXPECT_EQ(0u, TrimStore(&store, 0, &shownDropped));  // no limit
-    kept[0]->viewStart = 0;
-    kept[2]->viewStart = 10;  // a status line: not counted among the entries
-    EXPECT_EQ(3u, TrimStore(&store, 8, &shownDropped));
-    EXPECT_EQ(1u, shownDropped);
+    // go until 8 are left, and the shown ones among them are counted in
+    // each view.
+    uint64_t shownDropped[kStoredViews] = {99, 99};
+    EXPECT_EQ(0u, TrimStore(&store, 11, shownDropped));
+    EXPECT_EQ(0u, shownDropped[kAllEntries] + shownDropped[kFilteredEntries]);
+    EXPECT_EQ(0u, TrimStore(&store, 0, shownDropped));  // no limit
+    kept[0]->viewStart[kAllEntries] = kept[1]->viewStart[kAllEntries] = 0;
+    kept[1]->viewStart[kFilteredEntries] = 0;
+    kept[2]->viewStart[kFilteredEntries] = 10;  // a status line: not counted among the entries
+    EXPECT_EQ(3u, TrimStore(&store, 8, shownDropped));
+    EXPECT_EQ(2u, shownDropped[kAllEntries]);
+    EXPECT_EQ(1u, shownDropped[kFilteredEntries]);
     EXPECT_EQ(8u, store.lines);
     EXPECT_EQ(4u, store.records);
     EXPECT_EQ(4u, store.entries);
@@ -86,7 +90,7 @@ TEST(EntryStore, CountsLinesAndTrimsPastATenth) {
     EXPECT_EQ("three", TextOf(FirstStored(&store, &cursor)));
 
     // However small the limit, the newest stays.
-    EXPECT_EQ(3u, TrimStore(&store, 1, &shownDropped));
+    EXPECT_EQ(3u, TrimStore(&store, 1, shownDropped));
     ASSERT_EQ(1u, store.records);
     EXPECT_EQ("no timestamp: the sender is the host", TextOf(FirstStored(&store, &cursor)));
     EXPECT_EQ(nullptr, NextStored(&store, &cursor));
@@ -112,9 +116,9 @@ TEST(EntryStore, WalksInArrivalOrderAcrossBlocks) {
             std::string record = Packed(&kSenderA, "<13>Oct 11 22:14:15 gw " + std::to_string(i) + " " + filler);
             ASSERT_NE(nullptr, StoreEntry(&store, record.data(), record.size()));
         }
-        uint64_t shownDropped;
+        uint64_t shownDropped[kStoredViews];
         // One line each after the first: keep the newest 1,000 (1,100 leaves a tenth).
-        TrimStore(&store, 1000, &shownDropped);
+        TrimStore(&store, 1000, shownDropped);
         ASSERT_EQ(1000u, store.records);
         EXPECT_LE(store.count, 3u) << "emptied blocks are let go";
         int expected = kCount - 1000, walked = 0;

@@ -101,12 +101,13 @@ const std::string kSeparator = std::string(50, '-') + "\r\n";
 
 class Formatter : public ::testing::Test {
    protected:
-    HWND view = nullptr;
+    HWND view = nullptr, unused = nullptr;  // recorders: every entry's view and the filter's
     EntrySink sink;
-    // The window thread's side: the feed of `view`, and of another window
-    // that a test feeds instead (opened on first use).
+    // The window thread's side: the feed of `view`, and of other views that
+    // a test feeds instead (opened on first use, or by UseViews).
     ViewFeed feed = {};
     ViewFeed other = {};
+    bool otherOpen = false;
     std::string dir, logPath;
     char oldDirectory[MAX_PATH] = "";
 
@@ -122,7 +123,10 @@ class Formatter : public ::testing::Test {
         ASSERT_NE(0, atom);
         view = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
+        unused = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, view);
+        ASSERT_NE(nullptr, unused);
         g_appends.clear();
 
         char temp[MAX_PATH];
@@ -136,12 +140,12 @@ class Formatter : public ::testing::Test {
         ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
         ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
-        ASSERT_TRUE(OpenViewFeed(&feed, view, 0));
+        ASSERT_TRUE(OpenViewFeed(&feed, view, unused, 0));
     }
 
     void TearDown() override {
         CloseViewFeed(&feed);
-        if (other.view) CloseViewFeed(&other);
+        if (otherOpen) CloseViewFeed(&other);
         CloseEntrySink(&sink);
         MSG msg;  // the sink's wake-ups
         while (PeekMessageA(&msg, view, WM_APP, WM_APP, PM_REMOVE)) {
@@ -150,23 +154,30 @@ class Formatter : public ::testing::Test {
         DeleteFileA(logPath.c_str());
         RemoveDirectoryA(dir.c_str());
         DestroyWindow(view);
+        DestroyWindow(unused);
     }
 
     static const size_t kQueueBytes = 1 << 20;
 
-    // Both sides start their blocks afresh: the log file's and the view's.
+    // Both sides start their blocks afresh: the log file's and the views'.
     void ResetBlocks() {
         StartBlockState(&sink.blocks);
-        StartBlockState(&feed.shown);
-        StartBlockState(&other.shown);
+        for (ViewFeed* f : {&feed, &other})
+            for (ShownView& shown : f->views) StartBlockState(&shown.blocks);
+    }
+
+    // The feed of `all` and `filtered` (hidden), keeping `maxLines`.
+    ViewFeed* UseViews(HWND all, HWND filtered, int maxLines) {
+        if (otherOpen) CloseViewFeed(&other);
+        ShowWindow(filtered, SW_HIDE);
+        otherOpen = OpenViewFeed(&other, all, filtered, maxLines);
+        EXPECT_TRUE(otherOpen);
+        return &other;
     }
 
     ViewFeed* FeedOf(HWND to) {
         if (to == view) return &feed;
-        if (other.view != to) {
-            if (other.view) CloseViewFeed(&other);
-            EXPECT_TRUE(OpenViewFeed(&other, to, 0));
-        }
+        if (!otherOpen || other.views[kAllEntries].view != to) UseViews(to, unused, 0);
         return &other;
     }
 
@@ -252,7 +263,7 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         EXPECT_STREQ(s.host, sink.blocks.lastHost);
     }
     // Past INT_MAX the count starts again on the next colour (it overflowed).
-    sink.blocks.hostCounter = feed.shown.hostCounter = INT_MAX - 1;
+    sink.blocks.hostCounter = feed.views[kAllEntries].blocks.hostCounter = INT_MAX - 1;
     const int wrapColors[] = {12, 13, 14};  // counters INT_MAX, 3, 4
     for (int i = 0; i < 3; ++i) {
         g_appends.clear();
@@ -685,43 +696,50 @@ TEST_F(Formatter, FiltersShowTheKeptEntriesAsIfOnlyTheyHadArrived) {
          8, 8},
         {nullptr, "sev:err", true, "<<A>> --|gw1 one|--|gw2 three|! note", 2, 8},
     };
-    TestView shown = CreateTestView(600, 300);
-    ViewFeed* feed = FeedOf(shown.view);
+    TestView all = CreateTestView(600, 300), filtered = CreateTestView(600, 300);
+    ViewFeed* feed = UseViews(all.view, filtered.view, 0);
     int step = 0;
     for (const auto& s : steps) {
         SCOPED_TRACE("step " + std::to_string(++step) + ": " + s.text);
         if (s.sender) {
-            Entry(s.text, kExampleTime, *s.sender, shown.view);
+            Entry(s.text, kExampleTime, *s.sender, all.view);
         } else if (s.text[0] == '!') {
             WriteStatusLine(&sink, s.text + 1);
-            Feed(shown.view);
+            Feed(all.view);
         } else {
             char error[kFilterErrorSize] = "";
             EXPECT_EQ(s.applied, ApplyFilter(feed, s.text, error, sizeof error)) << error;
             EXPECT_EQ(s.applied, error[0] == '\0') << error;
         }
-        const std::string text = ViewText(shown.view);
+        // The view on screen is the filter's while one is in force, and
+        // the other one hidden; both hold what they should.
+        HWND onScreen = ViewOnScreen(feed), hidden = onScreen == all.view ? filtered.view : all.view;
+        EXPECT_EQ(feed->filtering ? filtered.view : all.view, onScreen);
+        EXPECT_TRUE(IsWindowVisible(onScreen) && !IsWindowVisible(hidden));
+        EXPECT_EQ(2, GetDlgCtrlID(onScreen)) << "the view's id goes with the view on screen";
+        const std::string text = ViewText(onScreen);
         EXPECT_EQ(s.expected, Short(text));
-        EXPECT_EQ("", CheckInvariants(shown.view));
+        EXPECT_EQ("", CheckInvariants(onScreen));
+        EXPECT_EQ("", CheckInvariants(hidden));
         ExpectLinesFindTheirEntries(feed, text);
-        EXPECT_EQ(s.shown, feed->shownEntries);
+        EXPECT_EQ(s.shown, feed->filtering ? feed->views[kFilteredEntries].entries : feed->views[kAllEntries].entries);
         EXPECT_EQ(s.kept, feed->store.entries);
+        EXPECT_EQ(s.kept, feed->views[kAllEntries].entries) << "every entry's view takes them all";
     }
     // The log file has every entry, whatever was shown.
     const std::string log = ReadLog();
     for (const char* word : {"one", "two", "three", "four", "five", "six", "seven", "eight", "note"})
         EXPECT_NE(std::string::npos, log.find(word)) << word;
-    DestroyTestView(&shown);
+    DestroyTestView(&all);
+    DestroyTestView(&filtered);
 }
 
 // The kept entries are those of --max-lines counted without the filter: a
 // trim drops the entries that left, hidden and shown, and the view loses
 // the lines of those it showed.
 TEST_F(Formatter, TheLineLimitCountsEveryEntryKept) {
-    TestView shown = CreateTestView(600, 300);
-    ViewFeed* feed = FeedOf(shown.view);
-    CloseViewFeed(feed);
-    ASSERT_TRUE(OpenViewFeed(feed, shown.view, 10));
+    TestView all = CreateTestView(600, 300), filtered = CreateTestView(600, 300);
+    ViewFeed* feed = UseViews(all.view, filtered.view, 10);
     char error[kFilterErrorSize];
     ASSERT_TRUE(ApplyFilter(feed, "host:=gw1", error, sizeof error));
     // Each entry opens a block (gw1 and gw2 take turns): two lines each,
@@ -731,17 +749,23 @@ TEST_F(Formatter, TheLineLimitCountsEveryEntryKept) {
                                     "gw1 5|gw1 7", "gw1 5|gw1 7|gw1 9", "gw1 7|gw1 9"};
     for (int i = 1; i <= 10; ++i) {
         Entry("<13>Oct 11 22:14:15 gw" + std::to_string(2 - i % 2) + " " + std::to_string(i), kExampleTime,
-              kSenderA, shown.view);
-        const std::string text = ViewText(shown.view);
+              kSenderA, all.view);
+        const std::string text = ViewText(filtered.view);
         EXPECT_EQ(expected[i - 1], Short(text)) << i;
-        EXPECT_EQ("", CheckInvariants(shown.view)) << i;
+        EXPECT_EQ("", CheckInvariants(filtered.view)) << i;
+        EXPECT_EQ("", CheckInvariants(all.view)) << i;
         ExpectLinesFindTheirEntries(feed, text);
     }
     EXPECT_EQ(5u, feed->store.entries);
-    EXPECT_EQ(2u, feed->shownEntries);
+    EXPECT_EQ(2u, feed->views[kFilteredEntries].entries);
+    // Every entry's view lost the same entries: its first line left is the
+    // separator of 6's block (the sender's header went with 1's).
     ASSERT_TRUE(ApplyFilter(feed, "", error, sizeof error));
-    EXPECT_EQ("<<A>> --|gw2 6|--|gw1 7|--|gw2 8|--|gw1 9|--|gw2 10", Short(ViewText(shown.view)));
-    DestroyTestView(&shown);
+    EXPECT_EQ(all.view, ViewOnScreen(feed));
+    EXPECT_EQ("--|gw2 6|--|gw1 7|--|gw2 8|--|gw1 9|--|gw2 10", Short(ViewText(all.view)));
+    EXPECT_EQ("", ViewText(filtered.view)) << "the filter's view lets its text go";
+    DestroyTestView(&all);
+    DestroyTestView(&filtered);
 }
 
 TEST(EntryText, ColoursOutsideThePaletteAreLeftOut) {
