@@ -251,7 +251,7 @@ bool ApplyFilter(ViewFeed* feed, const char* text, char* error, size_t errorSize
     int from = feed->onScreen;
     bool following = SendMessageA(feed->views[from].view, CVM_ISFOLLOWING, 0, 0) != 0;
     StoreCursor at = {0, 0};
-    StoredEntry* top = RecordAtTop(feed, from, &at);
+    StoredEntry* top = following ? nullptr : RecordAtTop(feed, from, &at);
     feed->filter = feed->parsed;
     feed->filtering = !FilterIsEmpty(&feed->filter);
     size_t n = strlen(text);

@@ -1,8 +1,10 @@
-// Entry text: the view text (colour commands included) and the log line of
-// one entry or status line, each built whole so that it reaches the view in
-// one append and the log file in one write. The block state that decides
-// headers and separators is the caller's record, passed in. Pure code: no
-// window headers, so it is fuzzed natively.
+// Entry text: an entry's fields, read once on arrival and packed into one
+// record for the window thread, and the view text (colour commands
+// included) and the log line of one entry or status line composed from
+// them, each built whole so that it reaches the view in one append and the
+// log file in one write. The block state that decides headers and
+// separators is the caller's record, passed in. Pure code: no window
+// headers, so it is fuzzed natively.
 #pragma once
 
 #include "colorview/color_codes.h"

@@ -156,6 +156,7 @@ BAD_COMMAND_LINES = [
     (["--max-lines=ten"], "--max-lines の値「ten」は 0 から 2147483647 までの整数ではありません。"),
     (["--log"], "--log に値がありません。"),
     (["--log", "a b", "c"], "オプションではない引数です: c"),  # "a b" stays one argument
+    (["--filter", "host:"], "--filter の値「host:」は フィルターの誤りです: 「host:」の値が空です。"),
 ]
 HELP_HINT = "\n--help でオプションの一覧を表示します。"
 
@@ -189,7 +190,8 @@ def test_options(args):
         check(code == 2, "exit code %d after %r" % (code, command_line))
         check(not os.path.exists(os.path.join(args.scratch, "messages")), "a refused run made a log file")
     texts, code = run_alone(args, ["--help"], lambda c: c != b"Error")
-    for option in ("--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--help"):
+    for option in ("--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--filter EXPR",
+                   "--help"):
         check(any(option.encode() in t for t in texts), "the help box does not list %s: %r" % (option, texts))
     check(code == 0, "exit code %d after --help" % code)
 
