@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -26,19 +27,23 @@ struct Fixture {
     std::string file;
     std::vector<std::string> lines;
 
-    Fixture(size_t ring, size_t run) { EXPECT_TRUE(MakeLogBacklog(&b, ring, run)); }
+    Fixture(size_t ring, size_t run, bool timed = false) { EXPECT_TRUE(MakeLogBacklog(&b, ring, run, timed)); }
     ~Fixture() { FreeLogBacklog(&b); }
 
-    void Append(size_t length) {
+    // A line timed `when` (kept only by a timed backlog).
+    void Append(size_t length, long long when = 0) {
         lines.push_back(Line(static_cast<unsigned>(lines.size()), length));
-        AppendLogLine(&b, lines.back().data(), length);
+        AppendLogLine(&b, lines.back().data(), length, when);
         ASSERT_EQ(nullptr, CheckLogBacklog(&b));
     }
-    // One write of at most `most` bytes; false when nothing waited.
-    bool Write(size_t most) {
+    // One write of at most `most` bytes, of a run of lines of one minute
+    // when `minutes`; false when nothing waited.
+    bool Write(size_t most, bool minutes = false) {
         const char* bytes;
         size_t length;
-        if (!NextLogRun(&b, &bytes, &length)) return false;
+        long long when = 0;
+        long long from = NextLogTime(&b, &when) && minutes ? when - when % 60 : LLONG_MIN;
+        if (!NextLogRunWithin(&b, from, minutes ? from + 60 : LLONG_MAX, &bytes, &length)) return false;
         size_t count = length < most ? length : most;
         file.append(bytes, count);
         LogRunWritten(&b, count);
@@ -115,6 +120,37 @@ TEST(LogBacklog, WritesOfEveryLengthResumeWhereTheyStopped) {
     }
 }
 
+// A timed backlog: each run holds the lines of one minute, in order, and
+// the next line's time is known before its run is made.
+TEST(LogBacklog, TimedRunsHoldTheLinesOfOneRange) {
+    Fixture f(256, 64, true);
+    const long long times[] = {0, 59, 60, 61, 119, 240, 239, 240};
+    for (long long t : times) f.Append(6, t);
+    const struct {
+        long long next;
+        std::vector<unsigned> lines;
+    } runs[] = {{0, {0, 1}}, {60, {2, 3, 4}}, {240, {5}}, {239, {6}}, {240, {7}}};
+    for (const auto& run : runs) {
+        long long when = -1;
+        ASSERT_TRUE(NextLogTime(&f.b, &when));
+        EXPECT_EQ(run.next, when);
+        f.file.clear();
+        f.Write(3, true);  // a short write: the rest of the run keeps its time
+        EXPECT_TRUE(NextLogTime(&f.b, &when));
+        EXPECT_EQ(run.next, when);
+        f.Write(1000, true);
+        EXPECT_EQ(f.Expected(run.lines), f.file) << "run at " << run.next;
+    }
+    long long when;
+    EXPECT_FALSE(NextLogTime(&f.b, &when));
+    // 12 bytes before each line: a ring of 40 holds two lines of 8, not three.
+    Fixture small(40, 40, true);
+    for (int i = 0; i < 3; i++) small.Append(8, i);
+    small.Drain(1000);
+    EXPECT_EQ(small.Expected({1, 2}), small.file);
+    EXPECT_EQ(1u, small.b.linesLost);
+}
+
 TEST(LogBacklog, ARunTakesAtMostItsLineCount) {
     Fixture f(20000, 5000);
     for (int i = 0; i < kLogRunLines + 6; i++) f.Append(1);
@@ -131,13 +167,14 @@ TEST(LogBacklog, RandomSequencesOnSmallRings) {
         state = state * 1103515245u + 12345u;
         return (state >> 16) % range;
     };
-    for (int round = 0; round < 300; round++) {
-        Fixture f(9 + next(60), 4 + next(40));
+    for (int round = 0; round < 600; round++) {
+        bool timed = round % 2 == 1;  // with times, and runs cut at each minute
+        Fixture f((timed ? 17 : 9) + next(60), 4 + next(40), timed);
         for (int step = 0; step < 200; step++) {
             if (next(3) == 0)
-                f.Write(next(20));
+                f.Write(next(20), timed);
             else
-                f.Append(4 + next(36));
+                f.Append(4 + next(36), step * 7);
         }
         f.Drain(1 + next(20));
         size_t at = 0, found = 0;
