@@ -108,7 +108,8 @@ bool AppendLogLine(LogBacklog* backlog, const char* bytes, size_t length, long l
     size_t tail = Advance(backlog, backlog->head, backlog->used);
     uint32_t stored = static_cast<uint32_t>(length);
     RingWrite(backlog, tail, &stored, kLengthBytes);
-    if (backlog->headerBytes > kLengthBytes) RingWrite(backlog, Advance(backlog, tail, kLengthBytes), &when, kTimeBytes);
+    if (backlog->headerBytes > kLengthBytes)
+        RingWrite(backlog, Advance(backlog, tail, kLengthBytes), &when, kTimeBytes);
     RingWrite(backlog, Advance(backlog, tail, backlog->headerBytes), bytes, length);
     backlog->used += need;
     backlog->lines++;

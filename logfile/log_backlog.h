@@ -23,10 +23,10 @@ struct LogBacklog {
     unsigned char* ring;  // kept lines, each a 4-byte length, its time when timed, and its bytes
     size_t ringSize;
     size_t headerBytes;  // before each line's bytes: 4, or 12 when timed
-    size_t head;   // where the oldest kept line's length starts
-    size_t used;   // bytes of the ring in use, lengths included
-    size_t lines;  // lines kept in the ring
-    char* run;     // lines handed to the writer, back to back
+    size_t head;         // where the oldest kept line's length starts
+    size_t used;         // bytes of the ring in use, lengths included
+    size_t lines;        // lines kept in the ring
+    char* run;           // lines handed to the writer, back to back
     size_t runSize;
     size_t runLength;                 // bytes in the run
     size_t runDone;                   // of them, written

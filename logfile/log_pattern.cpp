@@ -116,7 +116,8 @@ bool ExpandLogPattern(const char* pattern, const LogDate& date, char* out, size_
     size_t length = 0;
     for (const char* p = pattern; *p != '\0'; p++) {
         char piece[16] = {*p, '\0'};
-        if (*p == '%' && *++p != '%') snprintf(piece, sizeof piece, "%0*d", FieldDigits(*p), *FieldOf(&fields, *p));
+        if (*p == '%' && *++p != '%')
+            snprintf(piece, sizeof piece, "%0*d", FieldDigits(*p), *FieldOf(&fields, *p));
         size_t n = strlen(piece);
         if (length + n >= size) {
             out[0] = '\0';

@@ -17,6 +17,8 @@ enum LogPatternKind {
     kPatternLonePercent,   // "%" as the last byte
 };
 
+enum { kKeepEveryDay = -1 };  // the retention's days when none is asked for
+
 // A local date and hour; in a name read back, 0 for a field the pattern lacks.
 struct LogDate {
     int year;   // 1..9999

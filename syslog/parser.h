@@ -30,10 +30,10 @@
 enum {
     kMaxMessage = 65536,    // bytes of one message that are looked at: a whole UDP datagram or TCP frame
     kByteEscapeLength = 4,  // "#" and three octal digits in place of one control byte
-    kNulEscapeLength = kByteEscapeLength,       // "#000" in place of each NUL inside a message
+    kNulEscapeLength = kByteEscapeLength,        // "#000" in place of each NUL inside a message
     kMaxText = kMaxMessage * kByteEscapeLength,  // the working text after the escape; also the
                                                  // most an escaped text of a message can take
-    kHostSize = 256,                            // host field, NUL included
+    kHostSize = 256,                             // host field, NUL included
     // "[" IPv6 text (at most 45) "%" scope id (at most 10) "]:" port (at most 5) and the NUL.
     kSenderTextSize = 1 + 45 + 1 + 10 + 2 + 5 + 1,
     kMaxNameLength = 8,  // longest facility or severity name ("authpriv", "warning")

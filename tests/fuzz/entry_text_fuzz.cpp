@@ -115,7 +115,8 @@ bool HasHotMarker(const std::string& s) {
 std::string Escaped(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
-        bool kept = c >= 0x20 ? c != 0x7F : c == '\t' || c == 0x02 || c == 0x03 || c == 0x14 || c == 0x16 || c == 0x1F;
+        bool kept = c >= 0x20 ? c != 0x7F
+                              : c == '\t' || c == 0x02 || c == 0x03 || c == 0x14 || c == 0x16 || c == 0x1F;
         char escape[8];
         snprintf(escape, sizeof escape, "#%03o", c);
         out += kept ? std::string(1, static_cast<char>(c)) : std::string(escape);

@@ -27,7 +27,9 @@ struct Fixture {
     std::string file;
     std::vector<std::string> lines;
 
-    Fixture(size_t ring, size_t run, bool timed = false) { EXPECT_TRUE(MakeLogBacklog(&b, ring, run, timed)); }
+    Fixture(size_t ring, size_t run, bool timed = false) {
+        EXPECT_TRUE(MakeLogBacklog(&b, ring, run, timed));
+    }
     ~Fixture() { FreeLogBacklog(&b); }
 
     // A line timed `when` (kept only by a timed backlog).

@@ -32,7 +32,9 @@ TEST(LogPattern, CheckNamesTheBadField) {
     for (const auto& c : cases) {
         size_t at = 99;
         EXPECT_EQ(c.kind, CheckLogPattern(c.pattern, &at)) << c.pattern;
-        if (c.kind > kPatternDated) EXPECT_EQ(c.badAt, at) << c.pattern;
+        if (c.kind > kPatternDated) {
+            EXPECT_EQ(c.badAt, at) << c.pattern;
+        }
     }
 }
 

@@ -131,7 +131,7 @@ class Formatter : public ::testing::Test {
         // The log file is "messages" in the current directory, as for the program.
         ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
+        ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
     }
 
     void TearDown() override {
@@ -306,10 +306,12 @@ TEST_F(Formatter, EntryLinesEscapeControlBytesAndDateBsdTimes) {
         time_t arrival;
         std::string line;
     } cases[] = {
-        {"<13>Oct 11 22:14:15 h a\nb\rc\x1b[2Jd", kExampleTime, "22:14:15(0) <h user.notice> a#012b#015c#033[2Jd"},
+        {"<13>Oct 11 22:14:15 h a\nb\rc\x1b[2Jd", kExampleTime,
+         "22:14:15(0) <h user.notice> a#012b#015c#033[2Jd"},
         {"<13>Oct 11 22:14:15 h \x01\x7f\x1a\x0f x\ty\x02\x14\x16\x1f\x80\xfe", kExampleTime,
          "22:14:15(0) <h user.notice> #001#177#032#017 x\ty\x02\x14\x16\x1f\x80\xfe"},
-        {"<13>Oct 11 22:14:15 h a\r\n\x01\r\n \r\n", kExampleTime, "22:14:15(0) <h user.notice> a#015#012#001"},
+        {"<13>Oct 11 22:14:15 h a\r\n\x01\r\n \r\n", kExampleTime,
+         "22:14:15(0) <h user.notice> a#015#012#001"},
         {"<13>Oct 11 22:14:15 h\x1b[1mx\x7f y" + nul + "z" + nul, kExampleTime,
          "22:14:15(0) <h#033[1mx#177 user.notice> y#000z"},
         {"<13>Oct 11 22:14:15 h\n\vx", kExampleTime, "22:14:15(0) <h user.notice> #012#013x"},
@@ -463,7 +465,7 @@ TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
 
     CloseLogFile(&sink.log);
     ASSERT_TRUE(OpenLogFile(
-        &sink.log, "messages", 1 << 20,
+        &sink.log, "messages", kKeepEveryDay, 1 << 20,
         [](void* s, const char* text) { WriteStatusLine(static_cast<EntrySink*>(s), text); }, &sink));
     Entry("<11>Oct 11 22:14:20 gateway disk full", kExampleTime + 3);
     const std::string all = ReadLog();
