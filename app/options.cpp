@@ -213,10 +213,12 @@ bool TakePath(Options* options, int index, const OptionRule* rule, const char* v
     if (kind == kPatternLonePercent) {
         Append(&text, kLonePercent);
     } else {
-        // The field as written: "%" and one whole character.
+        // The field as written: "%" and one whole character, of one byte or two.
         const char* field = value + at;
+        size_t rest = strlen(field + 1), character = WholeCharacterPrefix(field + 1, rest, 1);
+        if (character == 0) character = WholeCharacterPrefix(field + 1, rest, 2);
         Append(&text, kUnknownField);
-        Append(&text, field, 1 + WholeCharacterPrefix(field + 1, strlen(field + 1), 2));
+        Append(&text, field, 1 + character);
         Append(&text, kUnknownFieldEnd);
     }
     return Refused(&text);
