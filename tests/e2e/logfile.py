@@ -204,9 +204,10 @@ def test_options(args):
     check(code == 0, "exit code %d after --help" % code)
 
 
-def dated_log(scratch, pattern):
-    """Where the program's log is today for a --log pattern of local dates."""
-    return os.path.join(scratch, *time.strftime(pattern).split("\\"))
+def dated_log(pattern):
+    """Where the program's log is today for a --log pattern of local dates,
+    inside the scratch directory."""
+    return os.path.join(*time.strftime(pattern).split("\\"))
 
 
 def test_dated(args):
@@ -214,9 +215,7 @@ def test_dated(args):
     with LF, CR and ESC inside gives one line, in the file as in the view."""
     pattern = r"logs\%Y\%m-%d.log"
     shutil.rmtree(os.path.join(args.scratch, "logs"), ignore_errors=True)
-    p = Program(args.exe, args.probe, args.scratch, args=["--log", pattern])
-    p.log = dated_log(args.scratch, pattern)
-    with p:
+    with Program(args.exe, args.probe, args.scratch, args=["--log", pattern], log=dated_log(pattern)) as p:
         s = sender()
         send(s, b"<13>Oct 11 22:14:15 host one\nOct 11 22:14:15 forged line\r\x1b[2J two\r\n")
         lines = p.wait_lines(3)
@@ -239,9 +238,9 @@ def test_retention(args):
     for name in old + young + others:
         with open(os.path.join(folder, name), "wb") as f:
             f.write(b"12:00:00 before\r\n")
-    p = Program(args.exe, args.probe, args.scratch, args=["--log", r"logs\%Y-%m-%d.log", "--keep-days", "3"])
-    p.log = os.path.join(folder, young[1])
-    with p:
+    command_line = ["--log", r"logs\%Y-%m-%d.log", "--keep-days", "3"]
+    with Program(args.exe, args.probe, args.scratch, fresh=False, args=command_line,
+                 log=os.path.join("logs", young[1])) as p:
         deleted = re.compile(CLOCK + b" " + re.escape("古いログファイル logs\\".encode(CP)) + rb"(.*)" +
                              re.escape(" を削除しました".encode(CP)))
         wait_until(lambda: len([l for l in p.lines() if deleted.fullmatch(l)]) == len(old), "the deletions' lines")
