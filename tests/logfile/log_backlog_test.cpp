@@ -122,37 +122,6 @@ TEST(LogBacklog, WritesOfEveryLengthResumeWhereTheyStopped) {
     }
 }
 
-// A timed backlog: each run holds the lines of one minute, in order, and
-// the next line's time is known before its run is made.
-TEST(LogBacklog, TimedRunsHoldTheLinesOfOneRange) {
-    Fixture f(256, 64, true);
-    const long long times[] = {0, 59, 60, 61, 119, 240, 239, 240};
-    for (long long t : times) f.Append(6, t);
-    const struct {
-        long long next;
-        std::vector<unsigned> lines;
-    } runs[] = {{0, {0, 1}}, {60, {2, 3, 4}}, {240, {5}}, {239, {6}}, {240, {7}}};
-    for (const auto& run : runs) {
-        long long when = -1;
-        ASSERT_TRUE(NextLogTime(&f.b, &when));
-        EXPECT_EQ(run.next, when);
-        f.file.clear();
-        f.Write(3, true);  // a short write: the rest of the run keeps its time
-        EXPECT_TRUE(NextLogTime(&f.b, &when));
-        EXPECT_EQ(run.next, when);
-        f.Write(1000, true);
-        EXPECT_EQ(f.Expected(run.lines), f.file) << "run at " << run.next;
-    }
-    long long when;
-    EXPECT_FALSE(NextLogTime(&f.b, &when));
-    // 12 bytes before each line: a ring of 40 holds two lines of 8, not three.
-    Fixture small(40, 40, true);
-    for (int i = 0; i < 3; i++) small.Append(8, i);
-    small.Drain(1000);
-    EXPECT_EQ(small.Expected({1, 2}), small.file);
-    EXPECT_EQ(1u, small.b.linesLost);
-}
-
 TEST(LogBacklog, ARunTakesAtMostItsLineCount) {
     Fixture f(20000, 5000);
     for (int i = 0; i < kLogRunLines + 6; i++) f.Append(1);

@@ -100,22 +100,6 @@ std::string ReadAll(const std::string& path) {
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<no file>";
 }
 
-// Deletes a folder and everything in it.
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
-        const std::string name = found.cFileName, inside = path + "\\" + name;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(inside);
-        else
-            DeleteFileA(inside.c_str());
-    }
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    RemoveDirectoryA(path.c_str());
-}
-
 time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     struct tm t = {};
     t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
@@ -194,42 +178,42 @@ TEST_F(LogFileTest, RenamedFileGivesANewFileAtThePath) {
     DeleteFileA(renamed.c_str());
 }
 
-// A dated pattern: each line goes to the file its time names, in folders
-// made as needed, and the first file to start deletes the pattern's old
-// files, and nothing else, with a status line each.
+// A dated pattern: each line goes to the file its time names, and the
+// first file to start deletes the pattern's old files, and nothing else,
+// with a status line each.
 TEST_F(LogFileTest, DatedFilesFollowTheLinesTimesAndOldOnesGo) {
-    const std::string base = file + "_dated";
-    RemoveTree(base);
-    ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr));
-    for (const char* folder : {"\\2000-01-01", "\\2000-01-02"})
-        ASSERT_TRUE(CreateDirectoryA((base + folder).c_str(), nullptr));
-    const char* const made[] = {"\\2000-01-01\\10.log", "\\2000-01-01\\10.log.bak", "\\2000-01-02\\1.log",
-                                "\\2000-01-02\\notes.txt", "\\00.log"};
-    for (const char* name : made) std::ofstream(base + name) << "old\r\n";
-    const std::string pattern = base + "\\%Y-%m-%d\\%H.log";
+    const std::string old = file + "_2000-01-01-10.log", kept[] = {old + ".bak", file + "_2000-01-01-1.log"};
+    for (const std::string& name : {old, kept[0], kept[1]})
+        std::ofstream(name, std::ios::binary) << "old\r\n";
+    const std::string pattern = file + "_%Y-%m-%d-%H.log";
     ASSERT_TRUE(OpenLogFile(&log, pattern.c_str(), 2, 1 << 16, StatusLine, this));
     const struct {
         time_t when;
         const char* line;
+        const char* file;
     } lines[] = {
-        {LocalTime(2030, 6, 1, 10, 0, 5), "a\r\n"}, {LocalTime(2030, 6, 1, 10, 59, 59), "b\r\n"},
-        {LocalTime(2030, 6, 1, 11, 0, 0), "c\r\n"}, {LocalTime(2030, 6, 2, 0, 0, 0), "d\r\n"},
-        {LocalTime(2030, 6, 1, 11, 0, 1), "e\r\n"},
+        {LocalTime(2030, 6, 1, 10, 0, 5), "a\r\n", "2030-06-01-10"},
+        {LocalTime(2030, 6, 1, 10, 59, 59), "b\r\n", "2030-06-01-10"},
+        {LocalTime(2030, 6, 2, 0, 0, 0), "c\r\n", "2030-06-02-00"},
+        {LocalTime(2030, 6, 1, 10, 0, 1), "d\r\n", "2030-06-01-10"},
     };
     for (const auto& l : lines) WriteLogLine(&log, l.line, strlen(l.line), l.when);
     const std::string deleted = WaitStatus(0);
     CloseLogFile(&log);
-    EXPECT_EQ("a\r\nb\r\n", ReadAll(base + "\\2030-06-01\\10.log"));
-    EXPECT_EQ("c\r\ne\r\n", ReadAll(base + "\\2030-06-01\\11.log"));
-    EXPECT_EQ("d\r\n", ReadAll(base + "\\2030-06-02\\00.log"));
+    EXPECT_EQ("a\r\nb\r\nd\r\n", ReadAll(file + "_2030-06-01-10.log"));
+    EXPECT_EQ("c\r\n", ReadAll(file + "_2030-06-02-00.log"));
     char text[1024];
-    FormatLogDeleted((base + made[0]).c_str(), text, sizeof text);
+    FormatLogDeleted(old.c_str(), text, sizeof text);
     EXPECT_EQ(text, deleted);
     EXPECT_EQ(1u, statuses.size());
-    for (const char* name : made)
-        EXPECT_EQ(name == made[0], GetFileAttributesA((base + name).c_str()) == INVALID_FILE_ATTRIBUTES)
-            << name;
-    RemoveTree(base);
+    EXPECT_EQ("<no file>", ReadAll(old));
+    for (const std::string& name : kept) EXPECT_EQ("old\r\n", ReadAll(name));
+    // The status line went to the file of its own time.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((file + "_*").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+        DeleteFileA(found.cFileName);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 // A pipe whose reader stops reading: the write hangs, the lines keep coming,
