@@ -17,10 +17,10 @@ namespace {
 // queue dropped. Under the lock.
 void QueueEntryFields(EntrySink* sink, const EntryFields* fields);
 
-// Writes the entry whose log line is built: the log line, then the fields
-// for the view. Under the lock.
-void EmitBuilt(EntrySink* sink, const EntryFields* fields) {
-    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength);
+// Writes the entry of time `when` whose log line is built: the log line,
+// then the fields for the view. Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryFields* fields, time_t when) {
+    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength, when);
     QueueEntryFields(sink, fields);
 }
 
@@ -37,9 +37,10 @@ void QueueEntryFields(EntrySink* sink, const EntryFields* fields) {
         char text[128], clock[kTimeTextSize];
         snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
         EntryFields status;
-        ReadStatusFields(&sink->blocks.times, CurrentTime(), text, clock, &status);
+        time_t now = CurrentTime();
+        ReadStatusFields(&sink->blocks.times, now, text, clock, &status);
         ComposeEntry(nullptr, &status, sink->missedLine, kComposeLog);
-        WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength);
+        WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength, now);
         QueueFields(sink, &status);
     }
     QueueFields(sink, fields);
@@ -63,7 +64,8 @@ time_t CurrentTime() {
     return static_cast<time_t>((ticks.QuadPart - kTicksTo1970) / kTicksPerSecond);
 }
 
-bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage) {
+bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t queueBytes, HWND notify,
+                   UINT notifyMessage) {
     InitializeCriticalSection(&sink->lock);
     StartBlockState(&sink->blocks);
     sink->entries.store(0);
@@ -76,7 +78,7 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
     bool queued = OpenViewQueue(&sink->queue, queueBytes, notify, notifyMessage);
     // Last: the log file's writer may write status lines through the sink.
     if (!sink->work || !sink->entry || !sink->missedLine || !sink->packed || !queued ||
-        !OpenLogFile(&sink->log, logPath, kLogBacklogBytes, WriteLogStatusLine, sink)) {
+        !OpenLogFile(&sink->log, logPath, keepDays, kLogBacklogBytes, WriteLogStatusLine, sink)) {
         CloseEntrySink(sink);
         return false;
     }
@@ -111,7 +113,7 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     EntryFields fields;
     ReadEntryFields(&sink->blocks.times, sink->work, sender, receiveTime, bytes, length, charset, &fields);
     ComposeEntry(&sink->blocks, &fields, sink->entry, kComposeLog);
-    EmitBuilt(sink, &fields);
+    EmitBuilt(sink, &fields, receiveTime);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);
 }
@@ -119,9 +121,10 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
 void WriteStatusLine(EntrySink* sink, const char* text) {
     EnterCriticalSection(&sink->lock);
     char clock[kTimeTextSize];
+    time_t now = CurrentTime();
     EntryFields fields;
-    ReadStatusFields(&sink->blocks.times, CurrentTime(), text, clock, &fields);
+    ReadStatusFields(&sink->blocks.times, now, text, clock, &fields);
     ComposeEntry(nullptr, &fields, sink->entry, kComposeLog);
-    EmitBuilt(sink, &fields);
+    EmitBuilt(sink, &fields, now);
     LeaveCriticalSection(&sink->lock);
 }

@@ -206,6 +206,28 @@ bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host
     return true;
 }
 
+namespace {
+
+// `length` bytes of datagram text into `out` (room for kByteEscapeLength
+// bytes each and a NUL), each control byte as its escape; returns the bytes
+// written. One entry stays one line in the view and the log file.
+size_t EscapeControlBytes(const char* text, size_t length, char* out) {
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsEscapedByte(c)) {
+            WriteByteEscape(c, out + n);
+            n += kByteEscapeLength;
+        } else {
+            out[n++] = static_cast<char>(c);
+        }
+    }
+    out[n] = '\0';
+    return n;
+}
+
+}  // namespace
+
 void ReadEntryFields(TimeCache* times, EntryWork* work, const SenderAddress* sender, time_t receiveTime,
                      const char* datagram, size_t length, CharsetMode charset, EntryFields* fields) {
     SyslogMessage& msg = work->msg;
@@ -227,15 +249,19 @@ void ReadEntryFields(TimeCache* times, EntryWork* work, const SenderAddress* sen
     fields->hasPri = msg.hasPri;
     fields->facility = msg.facility;
     fields->severity = msg.severity;
-    fields->host = msg.host;
+    // Host and text as every view and the log file show them: escaped.
+    EscapeControlBytes(msg.host, strlen(msg.host), work->host);
+    fields->host = work->host;
     fields->label = work->label;
-    fields->logText = msg.message;
-    fields->logLength = strlen(msg.message);
+    // The parse's text is kMaxText at the most with its NULs escaped, and no
+    // byte is escaped twice: the escaped text fits kMaxText as well.
+    fields->logLength = EscapeControlBytes(msg.message, strlen(msg.message), work->text);
+    fields->logText = work->text;
     // Only the message text is ever converted, and only for the view.
     size_t converted = 0;
-    if (ConvertForView(charset, msg.message, fields->logLength, msg.markedUtf8, work->shown, &converted) ==
+    if (ConvertForView(charset, work->text, fields->logLength, msg.markedUtf8, work->shown, &converted) ==
         kTextAsReceived) {
-        fields->viewText = msg.message;
+        fields->viewText = work->text;
         fields->viewLength = fields->logLength;
         return;
     }
@@ -300,6 +326,7 @@ void ComposeEntry(BlockState* blocks, const EntryFields* f, EntryText* entry, in
     // Names only when both are non-zero, so "kern" and "emerg" never show.
     WriteColor(entry, HostColor(blocks->hostCounter), kColorWhite);
     WriteText(entry, "<");
+    // The host comes escaped already (ReadEntryFields).
     WriteText(entry, f->host);
     if (f->facility != 0 && f->severity != 0) {
         WriteText(entry, " ");
@@ -360,7 +387,7 @@ static_assert(kPackedHead == 12 + sizeof(SenderAddress), "packed head");
 
 size_t PackedFieldsSize(const EntryFields* f) {
     size_t host = strlen(f->host), label = strlen(f->label);
-    if (host >= kHostSize || label >= kLabelSize || f->viewLength > kMaxText) return 0;
+    if (host >= kShownHostSize || label >= kLabelSize || f->viewLength > kMaxText) return 0;
     return kPackedHead + host + 1 + label + 1 + f->viewLength + 1;
 }
 
@@ -390,7 +417,7 @@ bool UnpackEntryFields(const char* record, size_t length, EntryFields* f) {
     if (length < kPackedHead) return false;
     unsigned char kind = static_cast<unsigned char>(record[0]);
     size_t host = GetU16(record + 4), label = GetU16(record + 6), text = GetU32(record + 8);
-    if (kind > kPackedStatus || host >= kHostSize || label >= kLabelSize || text > kMaxText ||
+    if (kind > kPackedStatus || host >= kShownHostSize || label >= kLabelSize || text > kMaxText ||
         kPackedHead + host + 1 + label + 1 + text + 1 != length)
         return false;
     const char* at = record + kPackedHead;

@@ -14,11 +14,16 @@
 #include <cstddef>
 #include <ctime>
 
+// A host as entries show it: every byte may take its escape (see
+// IsEscapedByte).
+enum { kShownHostSize = (kHostSize - 1) * kByteEscapeLength + 1 };
+
 // What the next entry is compared with: the previous sender and the host of
-// the block being shown. Zero-filled, apart from the counter, before the first.
+// the block being shown (as shown). Zero-filled, apart from the counter,
+// before the first.
 struct BlockState {
     SenderAddress lastSender;  // family 0 before the first entry, so the first opens a block
-    char lastHost[kHostSize];
+    char lastHost[kShownHostSize];
     int hostCounter;  // host blocks so far; starts at 1
     TimeCache times;  // the conversions of the thread that builds entries
 };
@@ -28,9 +33,11 @@ enum {
     kTimeTextSize = 256,
     kLabelSize = kTimeTextSize + 32,
     kSeparatorLength = 52,  // 50 hyphens, CR, LF
-    // The longest entry: header, separator, label, host label, message.
+    // The longest entry: header, separator, label, host label, message; the
+    // host with every byte escaped, the message as kMaxText allows for it.
     kEntryLogSize = 2 + (kSenderTextSize - 1) + 3 + kSeparatorLength + (kLabelSize - 1) + 1 + 1 +
-                    (kHostSize - 1) + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 + kMaxText + 2 + 1,
+                    (kHostSize - 1) * kByteEscapeLength + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 +
+                    kMaxText + 2 + 1,
     // Status line texts are the program's own and much shorter than this.
     kMaxStatusText = 4096,
     kClosedCommandLength = 6,  // 0x03, two digits, comma, two digits
@@ -109,18 +116,22 @@ struct EntryFields {
     size_t logLength;
 };
 
-// The scratch of reading one entry: the parse, the label and the message
-// text converted for the view. Large: the caller keeps one.
+// The scratch of reading one entry: the parse, the label, the host and the
+// message text escaped, and the text converted for the view. Large: the
+// caller keeps one.
 struct EntryWork {
     SyslogMessage msg;
     char label[kLabelSize];
+    char host[kShownHostSize];
+    char text[kMaxText + 1];
     char shown[kMaxText + 1];
 };
 
 // The fields of the entry of `length` bytes of `datagram` received at
-// `receiveTime` from `sender`, pointing into `work`. `charset` decides how
-// the view shows the message text (see ConvertForView); host and log text
-// stay as received.
+// `receiveTime` from `sender`, pointing into `work`: host and message text
+// with their control bytes escaped, for every view and the log file alike.
+// `charset` decides how the view shows the message text (see
+// ConvertForView); host and log text stay as received otherwise.
 void ReadEntryFields(TimeCache* times, EntryWork* work, const SenderAddress* sender, time_t receiveTime,
                      const char* datagram, size_t length, CharsetMode charset, EntryFields* fields);
 // The fields of a status line "hh:mm:ss text", the clock from `now` written
@@ -145,7 +156,7 @@ void BuildStatusLine(TimeCache* times, EntryText* entry, time_t now, const char*
 // label and view text, each with its NUL. The log text is not part of it.
 enum {
     kPackedHead = 36,
-    kMaxPackedFields = kPackedHead + kHostSize + kLabelSize + kMaxText + 1,
+    kMaxPackedFields = kPackedHead + kShownHostSize + kLabelSize + kMaxText + 1,
 };
 // The record's size, or 0 when the fields do not fit one (a host, label or
 // text beyond the sizes above).

@@ -1,5 +1,6 @@
 // Tests of the store of kept entries: the lines each record takes in a view
-// without a filter (separators where blocks open, line feeds of the text),
+// without a filter (separators where blocks open; a line feed of the text
+// is escaped),
 // the trim in one step past a tenth of slack, a walk in arrival order across
 // many blocks, and records that are no packed fields.
 #include "app/entry_store.h"
@@ -47,7 +48,7 @@ TEST(EntryStore, CountsLinesAndTrimsPastATenth) {
         {&kSenderA, "<13>Oct 11 22:14:15 gw1 two", 1},
         {nullptr, "status", 1},                          // inside the block, which stays
         {&kSenderA, "<13>Oct 11 22:14:15 gw1 three", 1},
-        {&kSenderA, "<13>Oct 11 22:14:15 gw2 a\nb", 3},  // a new host, a line feed in the text
+        {&kSenderA, "<13>Oct 11 22:14:15 gw2 a\nb", 2},  // a new host; the line feed shows as #012
         {&kSenderB, "<13>Oct 11 22:14:15 gw2 four", 2},  // a new sender
         {&kSenderB, "no timestamp: the sender is the host", 2},
     };
@@ -70,20 +71,20 @@ TEST(EntryStore, CountsLinesAndTrimsPastATenth) {
     EXPECT_EQ(6u, store.entries);
     EXPECT_EQ(lines, store.lines);
 
-    // 12 lines: within a tenth of 11, so nothing goes; past it, the oldest
-    // go until 8 are left, and the shown ones among them are counted in
+    // 11 lines: within a tenth of 10, so nothing goes; past it, the oldest
+    // go until 7 are left, and the shown ones among them are counted in
     // each view.
     uint64_t shownDropped[kStoredViews] = {99, 99};
-    EXPECT_EQ(0u, TrimStore(&store, 11, shownDropped));
+    EXPECT_EQ(0u, TrimStore(&store, 10, shownDropped));
     EXPECT_EQ(0u, shownDropped[kAllEntries] + shownDropped[kFilteredEntries]);
     EXPECT_EQ(0u, TrimStore(&store, 0, shownDropped));  // no limit
     kept[0]->viewStart[kAllEntries] = kept[1]->viewStart[kAllEntries] = 0;
     kept[1]->viewStart[kFilteredEntries] = 0;
     kept[2]->viewStart[kFilteredEntries] = 10;  // a status line: not counted among the entries
-    EXPECT_EQ(3u, TrimStore(&store, 8, shownDropped));
+    EXPECT_EQ(3u, TrimStore(&store, 7, shownDropped));
     EXPECT_EQ(2u, shownDropped[kAllEntries]);
     EXPECT_EQ(1u, shownDropped[kFilteredEntries]);
-    EXPECT_EQ(8u, store.lines);
+    EXPECT_EQ(7u, store.lines);
     EXPECT_EQ(4u, store.records);
     EXPECT_EQ(4u, store.entries);
     StoreCursor cursor;
