@@ -15,61 +15,56 @@ namespace {
 // table has several names for some).
 const char* const kSeverityNames[8] = {"emerg", "alert", "crit", "err", "warning", "notice", "info", "debug"};
 
-// What the filter items need of the entry under the pointer.
+// What the filter items need of the entry under the pointer: the values
+// their terms name ("" where there is none to name).
+enum { kHostValue, kFromValue, kSeverityValue, kMenuValues };
 struct MenuEntry {
-    bool found;  // an entry (not a status line) is there
-    bool hasPri;
-    char host[kHostSize];
-    char from[kSenderTextSize];
-    char severity[kMaxNameLength + 1];
+    char values[kMenuValues][kHostSize];
 };
 
+// The items that add a term, with its key and the value it names.
+const struct {
+    UINT item;
+    const char* key;
+    bool exact, negated;
+    int value;
+} kTermItems[] = {
+    {IDM_FILTER_HOST, "host", true, false, kHostValue},
+    {IDM_FILTER_HIDEHOST, "host", true, true, kHostValue},
+    {IDM_FILTER_FROM, "from", true, false, kFromValue},
+    {IDM_FILTER_SEVERITY, "sev", false, false, kSeverityValue},
+};
+
+// A status line or no line under the pointer names nothing, an entry
+// without PRI no severity; an empty host no term can name.
 void ReadMenuEntry(ViewFeed* feed, int offset, MenuEntry* entry) {
+    memset(entry, 0, sizeof *entry);
     EntryFields fields;
-    entry->found = FieldsAtOffset(feed, offset, &fields) && !fields.status;
-    if (!entry->found) return;
-    entry->hasPri = fields.hasPri;
-    strcpy(entry->host, fields.host);
-    FormatSender(&fields.sender, entry->from, sizeof entry->from);
-    strcpy(entry->severity, kSeverityNames[fields.severity & 7]);
+    if (!FieldsAtOffset(feed, offset, &fields) || fields.status) return;
+    strcpy(entry->values[kHostValue], fields.host);
+    FormatSender(&fields.sender, entry->values[kFromValue], sizeof entry->values[kFromValue]);
+    if (fields.hasPri) strcpy(entry->values[kSeverityValue], kSeverityNames[fields.severity & 7]);
 }
 
-void Enable(HMENU popup, UINT item, bool enabled) {
-    EnableMenuItem(popup, item, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-// An item that has nothing to name is grey: a status line or no line under
-// the pointer, an empty host (no term can name it), no PRI (no severity).
+// An item that has nothing to name is grey.
 void EnableFilterItems(HMENU popup, const MenuEntry* entry, bool filtering) {
-    bool host = entry->found && entry->host[0] != '\0';
-    Enable(popup, IDM_FILTER_HOST, host);
-    Enable(popup, IDM_FILTER_HIDEHOST, host);
-    Enable(popup, IDM_FILTER_FROM, entry->found);
-    Enable(popup, IDM_FILTER_SEVERITY, entry->found && entry->hasPri);
-    Enable(popup, IDM_FILTER_CLEAR, filtering);
+    for (const auto& t : kTermItems)
+        EnableMenuItem(popup, t.item, MF_BYCOMMAND | (entry->values[t.value][0] ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(popup, IDM_FILTER_CLEAR, MF_BYCOMMAND | (filtering ? MF_ENABLED : MF_GRAYED));
 }
 
 // True when `chosen` was a filter item, which is then carried out.
 bool RunFilterItem(HWND filterBar, UINT chosen, const MenuEntry* entry) {
-    switch (chosen) {
-        case IDM_FILTER_HOST:
-            AddFilterTerm(filterBar, "host", true, false, entry->host);
-            return true;
-        case IDM_FILTER_HIDEHOST:
-            AddFilterTerm(filterBar, "host", true, true, entry->host);
-            return true;
-        case IDM_FILTER_FROM:
-            AddFilterTerm(filterBar, "from", true, false, entry->from);
-            return true;
-        case IDM_FILTER_SEVERITY:
-            AddFilterTerm(filterBar, "sev", false, false, entry->severity);
-            return true;
-        case IDM_FILTER_CLEAR:
-            ApplyFilterText(filterBar, "");
-            return true;
-        default:
-            return false;
+    if (chosen == IDM_FILTER_CLEAR) {
+        ApplyFilterText(filterBar, "");
+        return true;
     }
+    for (const auto& t : kTermItems) {
+        if (t.item != chosen) continue;
+        AddFilterTerm(filterBar, t.key, t.exact, t.negated, entry->values[t.value]);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
