@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "syslog/filter.h"
 #include "tests/test_texts.h"
 
 namespace {
@@ -136,22 +135,6 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
         EXPECT_FALSE(Read(c.args, &options, &argv));
         EXPECT_EQ(c.badArgument, options.badArgument);
         EXPECT_EQ(Sjis(c.error + "\n--help でオプションの一覧を表示します。"), std::string(options.error));
-    }
-}
-
-// A filter that cannot be read is refused with the filter's own reason.
-TEST(ReadOptions, BadFilterGivesItsReason) {
-    for (const char* bad : {"bogus:x", "sev:loud", "\"open", "host:"}) {
-        static Filter filter;
-        char reason[kFilterErrorSize];
-        ASSERT_FALSE(ParseFilter(bad, &filter, reason, sizeof reason)) << bad;
-        Options options;
-        std::vector<std::string> argv;
-        EXPECT_FALSE(Read({"--port", "600", "--filter", bad}, &options, &argv));
-        EXPECT_EQ(4, options.badArgument);
-        EXPECT_EQ(Sjis(std::string("--filter の値「") + bad + "」は フィルターの誤りです: ") + reason +
-                      Sjis("\n--help でオプションの一覧を表示します。"),
-                  std::string(options.error));
     }
 }
 
