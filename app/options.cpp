@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "syslog/filter.h"
+
 namespace {
 
-enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kNoValue };
+enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kFilterValue, kNoValue };
 
 struct OptionRule {
     const char* name;
@@ -23,6 +25,7 @@ const OptionRule kRules[] = {
     {"--port", kNumberValue, 1, 65535, &Options::port},
     {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines},
     {"--charset", kCharsetValue, 0, 0, nullptr},
+    {"--filter", kFilterValue, 0, 0, nullptr},
     {"--help", kNoValue, 0, 0, nullptr},
 };
 
@@ -59,6 +62,9 @@ const char kNotACharset[] =
     "Aeucjp \x82\xcc\x82\xc7\x82\xea\x82\xc5\x82\xe0\x82\xa0\x82\xe8\x82\xdc"
     "\x82\xb9\x82\xf1\x81"
     "B";
+// フィルターの誤りです:
+const char kBadFilter[] =
+    "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b\x82\xcc\x8c\xeb\x82\xe8\x82\xc5\x82\xb7: ";
 // には日付の欄 (%Y %m %d %H) のある --log が要ります。
 const char kKeepDaysNeedsDates[] =
     " \x82\xc9\x82\xcd\x93\xfa\x95t\x82\xcc\x97\x93 (%Y %m %d %H) \x82\xcc\x82\xa0\x82\xe9 --log "
@@ -113,6 +119,10 @@ const char kHelpText[] =
     //     文字コードの最初の選択 (既定: auto)
     "    \x95\xb6\x8e\x9a\x83R\x81[\x83h\x82\xcc\x8d\xc5\x8f\x89\x82\xcc\x91I\x91\xf0 (\x8a\xf9\x92\xe8: "
     "auto)\n"
+    "--filter EXPR\n"
+    //     表示するエントリーのフィルター (既定: なし)
+    "    \x95\x5c\x8e\xa6\x82\xb7\x82\xe9\x83\x47\x83\x93\x83\x67\x83\x8a\x81\x5b\x82\xcc\x83\x74\x83\x42"
+    "\x83\x8b\x83\x5e\x81\x5b (\x8a\xf9\x92\xe8: \x82\xc8\x82\xb5)\n"
     "--help\n"
     //     この説明を表示して終了します
     "    "
@@ -243,6 +253,19 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
         options->*rule->number = static_cast<int>(n);
         return true;
     }
+    if (rule->kind == kFilterValue) {
+        // Read here only to refuse it; the window reads it again.
+        static Filter filter;
+        char error[kFilterErrorSize];
+        if (ParseFilter(value, &filter, error, sizeof error)) {
+            options->filter = value;
+            return true;
+        }
+        ErrorText text = RefuseValue(options, index, rule, value);
+        Append(&text, kBadFilter);
+        Append(&text, error);
+        return Refused(&text);
+    }
     if (ParseCharsetName(value, &options->charset)) return true;
     ErrorText text = RefuseValue(options, index, rule, value);
     Append(&text, kNotACharset);
@@ -257,6 +280,7 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     options->port = kDefaultPort;
     options->maxLines = kDefaultMaxLines;
     options->charset = kCharsetAuto;
+    options->filter = nullptr;
     options->help = false;
     options->badArgument = 0;
     options->error[0] = '\0';
