@@ -1,6 +1,7 @@
-// The main window procedure, the view's context menu and the About box. The
-// window lacks WS_CLIPCHILDREN on purpose: invalidating it after the mask
-// toggle also invalidates the view, which then repaints in the new mode.
+// The main window procedure and the About box: the filter field on top, the
+// view under it, the status bar at the bottom. The window lacks
+// WS_CLIPCHILDREN on purpose: invalidating it after the mask toggle also
+// invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -8,10 +9,12 @@
 #include <cstring>
 #include <new>
 
+#include "app/filter_bar.h"
 #include "app/find_box.h"
 #include "app/resource.h"
 #include "app/status_bar.h"
 #include "app/view_feed.h"
+#include "app/view_menu.h"
 #include "colorview/colorview.h"
 #include "logfile/log_status.h"
 #include "net/reception.h"
@@ -20,7 +23,6 @@
 char g_title[100];
 char g_className[100];
 HINSTANCE g_hInstance;
-HWND g_hwndView;
 
 namespace {
 
@@ -28,6 +30,14 @@ HWND g_hwndMain;
 // The command line's settings. maxLines is the most logical lines the view
 // keeps (0: no limit); the log file keeps everything.
 Options g_options;
+// The kept entries and what the views show of them, from WM_CREATE to WM_DESTROY.
+ViewFeed* g_feed;
+HWND g_hwndFilter;
+
+// The view on screen: every entry's, or the filter's (they swap ids).
+HWND View() {
+    return g_feed ? ViewOnScreen(g_feed) : nullptr;
+}
 // The title shows whether the log file is being written.
 bool g_logStopped;
 // Reception's entry count when the view was last fed: whether entries still arrive.
@@ -94,11 +104,27 @@ void ChooseCharset(HWND hwnd, CharsetMode charset) {
     if (reception) SetEntryCharset(&reception->sink, charset);
 }
 
-LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+// A view in the main window's client area; `style` says whether it is visible.
+HWND CreateView(HWND hwnd, int id, DWORD style, HINSTANCE instance) {
     // No configuration is ever sent: the view runs with its own defaults.
-    g_hwndView =
-        CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
+    return CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", style, 0, 0, 0, 0, hwnd,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+    // Every entry's view on screen, the filter's hidden behind it. The line
+    // limit is the feed's: it keeps the entries, each view those it shows.
+    HWND all = CreateView(hwnd, IDC_VIEW, kViewStyle, cs->hInstance);
+    HWND filtered = CreateView(hwnd, IDC_OTHERVIEW, kViewStyle & ~WS_VISIBLE, cs->hInstance);
+    g_feed = new (std::nothrow) ViewFeed();
+    if (!all || !filtered || !g_feed || !OpenViewFeed(g_feed, all, filtered, g_options.maxLines)) {
+        delete g_feed;
+        g_feed = nullptr;
+        return -1;
+    }
+    g_hwndFilter = CreateFilterBar(hwnd, IDC_FILTER, cs->hInstance, g_feed);
+    // Read already: the command line refuses a filter that cannot be read.
+    if (g_options.filter) ApplyFilterText(g_hwndFilter, g_options.filter);
     // Without its status bar the program still receives and shows everything.
     if (CreateStatusBar(hwnd, IDC_STATUSBAR, cs->hInstance))
         SetTimer(hwnd, kStatusTimer, kStatusMilliseconds, nullptr);
@@ -106,9 +132,9 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();
     char failures[4 * kErrorTextSize];
-    if (!reception ||
-        !OpenReception(reception, g_options.logPath, static_cast<unsigned short>(g_options.port), hwnd,
-                       WM_ENTRIES_QUEUED, WM_RECEPTION_ERROR, failures, sizeof failures)) {
+    if (!reception || !OpenReception(reception, g_options.logPath, g_options.keepDays,
+                                     static_cast<unsigned short>(g_options.port), hwnd, WM_ENTRIES_QUEUED,
+                                     WM_RECEPTION_ERROR, failures, sizeof failures)) {
         delete reception;
         ShowError(hwnd, kTextSocketFailed);
         return 0;
@@ -130,6 +156,11 @@ void OnDestroy(HWND hwnd) {
         CloseReception(reception);
         delete reception;
     }
+    if (g_feed) {
+        CloseViewFeed(g_feed);
+        delete g_feed;
+        g_feed = nullptr;
+    }
     PostQuitMessage(0);
 }
 
@@ -139,10 +170,14 @@ void OnSize(HWND hwnd, WPARAM kind) {
     if (kind == SIZE_MINIMIZED) return;
     RECT rc;
     GetClientRect(hwnd, &rc);
-    // The view takes exactly the client area above the status bar.
+    // The view takes exactly the client area between the filter field and
+    // the status bar.
+    int fieldHeight = PlaceFilterBar(g_hwndFilter, rc.right);
     int barHeight = PlaceStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), rc.right);
-    int viewHeight = rc.bottom > barHeight ? rc.bottom - barHeight : 0;
-    MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, 0, rc.right, viewHeight, TRUE);
+    int viewHeight = rc.bottom > barHeight + fieldHeight ? rc.bottom - barHeight - fieldHeight : 0;
+    // The hidden view too: it is laid out for the width it will be shown at.
+    const int kViews[] = {IDC_VIEW, IDC_OTHERVIEW};
+    for (int id : kViews) MoveWindow(GetDlgItem(hwnd, id), 0, fieldHeight, rc.right, viewHeight, TRUE);
 }
 
 // The status bar's tick: reception's count and the log file's state.
@@ -151,7 +186,9 @@ void OnStatusTick(HWND hwnd) {
     char reason[kLogReasonSize] = "";
     bool stopped = reception && GetLogFileState(&reception->sink.log, reason, sizeof reason) == kLogStopped;
     uint64_t received = reception ? reception->sink.entries.load(std::memory_order_relaxed) : 0;
-    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), g_hwndView, received, stopped, reason);
+    FilterCounts filter = {g_feed->filtering, g_feed->views[kFilteredEntries].entries, g_feed->store.entries,
+                           FilterBarError(g_hwndFilter)};
+    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), View(), received, stopped, reason, &filter);
 }
 
 // Back to the end, as Ctrl+End in the view: the caret at the end of the
@@ -163,42 +200,8 @@ void ViewToEnd(HWND view) {
 }
 
 LRESULT OnNotify(HWND hwnd, const NMHDR* notify) {
-    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(g_hwndView);
+    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(View());
     return 0;
-}
-
-// Copy, in 編集 as in the context menu, is grey while nothing is selected.
-void EnableCopy(HMENU popup) {
-    DWORD start = 0, end = 0;
-    SendMessageA(g_hwndView, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EnableMenuItem(popup, IDM_COPY, MF_BYCOMMAND | (start == end ? MF_GRAYED : MF_ENABLED));
-}
-
-// Keeps the view near its line limit in rare large steps: once the text
-// passes the limit by a tenth the view cuts it back to the limit in one
-// move, so the cost of the cut is spread over many entries.
-void TrimView(HWND view) {
-    if (g_options.maxLines > 0) SendMessageA(view, CVM_TRIMLINES, g_options.maxLines, 0);
-}
-
-// The view's context menu, at the pointer, or at the view's top left corner
-// when it was asked for from the keyboard (the point is then -1, -1). Copy is
-// grey while nothing is selected.
-void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
-    HMENU menu = LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_VIEWMENU));
-    if (!menu) return;
-    HMENU popup = GetSubMenu(menu, 0);
-    EnableCopy(popup);
-    POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
-    if (point == -1) {
-        at.x = at.y = 0;
-        ClientToScreen(view, &at);
-    }
-    UINT chosen =
-        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr);
-    DestroyMenu(menu);
-    // The same commands as the 編集 menu's.
-    if (chosen != 0) SendMessageA(hwnd, WM_COMMAND, chosen, 0);
 }
 
 // "syslog [ログ停止]" while the log file is not written. The log file's
@@ -224,11 +227,10 @@ void OnEntriesQueued(HWND hwnd) {
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
     // The status bar counts the entries appended while the user looks elsewhere.
-    bool following = ViewFollows(g_hwndView);
+    bool following = ViewFollows(View());
     uint64_t taken = 0;
-    bool more = FeedView(&reception->sink.queue, g_hwndView, kFeedSliceMilliseconds, &taken);
+    bool more = FeedView(g_feed, &reception->sink.queue, kFeedSliceMilliseconds, &taken);
     NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
-    TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
     bool arriving = entries != g_entriesFed;
     g_entriesFed = entries;
@@ -273,17 +275,20 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
             ToggleMask(hwnd);
             return 0;
         case IDM_COPY:
-            SendMessageA(g_hwndView, WM_COPY, 0, 0);
+            SendMessageA(View(), WM_COPY, 0, 0);
             return 0;
         case IDM_SELECTALL:
-            SendMessageA(g_hwndView, EM_SETSEL, 0, -1);
+            SendMessageA(View(), EM_SETSEL, 0, -1);
             return 0;
         case IDM_FIND:
-            OpenFindBox(hwnd, g_hwndView, g_hInstance);
+            OpenFindBox(hwnd, g_hInstance);
             return 0;
         case IDM_FINDNEXT:
         case IDM_FINDPREV:
-            FindAgain(hwnd, g_hwndView, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
+            FindAgain(hwnd, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
+            return 0;
+        case IDM_FILTER:
+            FocusFilterBar(g_hwndFilter);
             return 0;
         case IDM_CHARSET_AUTO:
         case IDM_CHARSET_SJIS:
@@ -363,7 +368,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             // The frame's own (the system menu on the caption) stays the system's.
             if (reinterpret_cast<HWND>(wParam) != GetDlgItem(hwnd, IDC_VIEW))
                 return DefWindowProcA(hwnd, msg, wParam, lParam);
-            OnContextMenu(hwnd, reinterpret_cast<HWND>(wParam), lParam);
+            ShowViewMenu(hwnd, View(), g_hwndFilter, g_feed, lParam, g_hInstance);
             return 0;
         case WM_ENTRIES_QUEUED:
             OnEntriesQueued(hwnd);
@@ -375,7 +380,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_NOTIFY:
             return OnNotify(hwnd, reinterpret_cast<const NMHDR*>(lParam));
         case WM_INITMENUPOPUP:
-            EnableCopy(reinterpret_cast<HMENU>(wParam));
+            EnableCopy(reinterpret_cast<HMENU>(wParam), View());
             return 0;
         case WM_RECEPTION_ERROR:
             OnReceptionError(hwnd, wParam);

@@ -1,8 +1,10 @@
 // The main window's status bar (the common control) under the view: entries
-// received and their rate, the view's lines, the log file's state, and
-// whether the view follows the end or how many entries it took since it
-// left it. The texts change only on the caller's tick (four a second), and
-// only the fields whose text changed are written.
+// received and their rate, the view's lines, the log file's state, whether
+// the view follows the end or how many entries it took since it left it,
+// and, while there is something to say, the filter's counts or its error
+// in a field of its own at the right end. The texts change only on the
+// caller's tick (four a second), and only the fields whose text changed are
+// written.
 #pragma once
 
 #include <windows.h>
@@ -20,10 +22,20 @@ int PlaceStatusBar(HWND bar, int clientWidth);
 // end. After: `count` entries were appended (see NoteEntriesAppended).
 bool ViewFollows(HWND view);
 void NoteEntriesShown(HWND bar, uint64_t count, bool following);
+// What the filter field says: whether a filter is in force, the kept
+// entries it shows and all kept, and why the last filter tried was refused
+// (Shift-JIS; null or "" when it was not).
+struct FilterCounts {
+    bool filtering;
+    uint64_t shown;
+    uint64_t kept;
+    const char* error;
+};
 // One tick: takes a sample of the figures and rewrites the fields that
 // changed. `view` gives its lines and whether it follows the end; `reason`
 // (Shift-JIS) says why the log file is stopped.
-void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason);
+void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason,
+                     const FilterCounts* filter);
 // True when `notify` (a WM_NOTIFY's) is a double click on the bar's field
 // of new entries: the view is then brought back to its end.
 bool IsFollowFieldDoubleClick(HWND bar, const NMHDR* notify);

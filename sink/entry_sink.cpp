@@ -14,34 +14,39 @@
 
 namespace {
 
-// The status line for `dropped` entries the view could not take, built in a
-// record of its own: the entry being written is still in use.
-const EntryText* BuildMissedLine(EntrySink* sink, uint64_t dropped) {
-    char text[128];
-    snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
-    BuildStatusLine(&sink->blocks.times, sink->missedLine, CurrentTime(), text);
-    return sink->missedLine;
+void QueueFields(EntrySink* sink, const EntryFields* fields) {
+    // Every entry and status line fits a record (its sizes are bounded).
+    size_t length = PackEntryFields(fields, sink->packed, kMaxPackedFields);
+    if (length != 0) QueueViewText(&sink->queue, sink->packed, length);
 }
 
-// Once the queue takes entries again, the status line for those it could
-// not, ahead of the record that is to follow (`nextLength` bytes of view
-// text, or kNoRecord): in the log file and the view at the same place. Until
-// both fit the queue goes on dropping and counting, so the count is never
-// lost. Under the lock.
-void QueueMissedLine(EntrySink* sink, size_t nextLength) {
-    uint64_t dropped = DropCountDue(&sink->queue.entries);
+// The status line for `dropped` entries the view could not take, ahead of
+// the record that is to follow (`nextLength` bytes packed, or kNoRecord): in
+// the log file and the view at the same place. Until both fit the queue goes
+// on dropping and counting, so the count is never lost; `closing`, the log
+// file gets the line whatever the queue holds. Built in records of its own:
+// the entry being written is still in use. Under the lock.
+void QueueMissedLine(EntrySink* sink, uint64_t dropped, size_t nextLength, bool closing) {
     if (dropped == 0) return;
-    const EntryText* status = BuildMissedLine(sink, dropped);
-    if (!EndDropping(&sink->queue.entries, status->viewLength, nextLength)) return;
-    WriteLogLine(&sink->log, status->log, status->logLength);
-    QueueViewText(&sink->queue, status->view, status->viewLength);
+    char text[128], clock[kTimeTextSize];
+    snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
+    EntryFields status;
+    time_t now = CurrentTime();
+    ReadStatusFields(&sink->blocks.times, now, text, clock, &status);
+    bool fits = EndDropping(&sink->queue.entries, PackedFieldsSize(&status), nextLength);
+    if (!fits && !closing) return;
+    ComposeEntry(nullptr, &status, sink->missedLine, kComposeLog);
+    WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength, now);
+    if (fits) QueueFields(sink, &status);
 }
 
-// Writes the built entry: the log line, then the view text. Under the lock.
-void EmitBuilt(EntrySink* sink, const EntryText* entry) {
-    QueueMissedLine(sink, entry->viewLength);
-    WriteLogLine(&sink->log, entry->log, entry->logLength);
-    QueueViewText(&sink->queue, entry->view, entry->viewLength);
+// Writes the entry of time `when` whose log line is built: the status line
+// owed for entries the view missed, then the log line and the fields for
+// the view. Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryFields* fields, time_t when) {
+    QueueMissedLine(sink, DropCountDue(&sink->queue.entries), PackedFieldsSize(fields), false);
+    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength, when);
+    QueueFields(sink, fields);
 }
 
 // The log file's status lines (its writer stopped or resumed) take the same
@@ -62,19 +67,21 @@ time_t CurrentTime() {
     return static_cast<time_t>((ticks.QuadPart - kTicksTo1970) / kTicksPerSecond);
 }
 
-bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage) {
+bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t queueBytes, HWND notify,
+                   UINT notifyMessage) {
     InitializeCriticalSection(&sink->lock);
     StartBlockState(&sink->blocks);
     sink->entries.store(0);
     sink->log.writer = nullptr;
     sink->charset.store(kCharsetAuto);
-    sink->work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    sink->work = static_cast<EntryWork*>(malloc(sizeof(EntryWork)));
     sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
+    sink->packed = static_cast<char*>(malloc(kMaxPackedFields));
     bool queued = OpenViewQueue(&sink->queue, queueBytes, notify, notifyMessage);
     // Last: the log file's writer may write status lines through the sink.
-    if (!sink->work || !sink->entry || !sink->missedLine || !queued ||
-        !OpenLogFile(&sink->log, logPath, kLogBacklogBytes, WriteLogStatusLine, sink)) {
+    if (!sink->work || !sink->entry || !sink->missedLine || !sink->packed || !queued ||
+        !OpenLogFile(&sink->log, logPath, keepDays, kLogBacklogBytes, WriteLogStatusLine, sink)) {
         CloseEntrySink(sink);
         return false;
     }
@@ -85,12 +92,8 @@ void CloseEntrySink(EntrySink* sink) {
     // The view is going away: the log file says how many it missed, at the
     // latest now, whatever the queue holds.
     EnterCriticalSection(&sink->lock);
-    if (sink->queue.entries.dropping && sink->missedLine) {
-        const EntryText* status = BuildMissedLine(sink, sink->queue.entries.dropped);
-        WriteLogLine(&sink->log, status->log, status->logLength);
-        if (EndDropping(&sink->queue.entries, status->viewLength, kNoRecord))
-            QueueViewText(&sink->queue, status->view, status->viewLength);
-    }
+    if (sink->queue.entries.dropping && sink->missedLine && sink->packed)
+        QueueMissedLine(sink, sink->queue.entries.dropped, kNoRecord, true);
     LeaveCriticalSection(&sink->lock);
     // Then the log file: its writer may write status lines through the sink
     // until it ends.
@@ -99,9 +102,11 @@ void CloseEntrySink(EntrySink* sink) {
     free(sink->work);
     free(sink->entry);
     free(sink->missedLine);
+    free(sink->packed);
     sink->work = nullptr;
     sink->entry = nullptr;
     sink->missedLine = nullptr;
+    sink->packed = nullptr;
     DeleteCriticalSection(&sink->lock);
 }
 
@@ -114,21 +119,27 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     // Nothing else hangs on the choice, so the entry reads it when it starts.
     CharsetMode charset = static_cast<CharsetMode>(sink->charset.load(std::memory_order_relaxed));
     EnterCriticalSection(&sink->lock);
-    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
-    EmitBuilt(sink, sink->entry);
+    EntryFields fields;
+    ReadEntryFields(&sink->blocks.times, sink->work, sender, receiveTime, bytes, length, charset, &fields);
+    ComposeEntry(&sink->blocks, &fields, sink->entry, kComposeLog);
+    EmitBuilt(sink, &fields, receiveTime);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);
 }
 
 void ReportViewMissed(EntrySink* sink) {
     EnterCriticalSection(&sink->lock);
-    QueueMissedLine(sink, kNoRecord);
+    QueueMissedLine(sink, DropCountDue(&sink->queue.entries), kNoRecord, false);
     LeaveCriticalSection(&sink->lock);
 }
 
 void WriteStatusLine(EntrySink* sink, const char* text) {
     EnterCriticalSection(&sink->lock);
-    BuildStatusLine(&sink->blocks.times, sink->entry, CurrentTime(), text);
-    EmitBuilt(sink, sink->entry);
+    char clock[kTimeTextSize];
+    time_t now = CurrentTime();
+    EntryFields fields;
+    ReadStatusFields(&sink->blocks.times, now, text, clock, &fields);
+    ComposeEntry(nullptr, &fields, sink->entry, kComposeLog);
+    EmitBuilt(sink, &fields, now);
     LeaveCriticalSection(&sink->lock);
 }

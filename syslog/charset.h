@@ -28,6 +28,13 @@ enum TextEncoding {
 // letter case; false, with `mode` untouched, for anything else.
 bool ParseCharsetName(const char* name, CharsetMode* mode);
 
+// The lead bytes of code page 932's double-byte characters, for texts that
+// are code page 932 whatever the system's code page (the program's own
+// texts, what the user typed into a filter).
+inline bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
 // How many of the first `length` bytes of code page 932 text fit in `limit`
 // bytes without splitting a double-byte character (a lead byte with nothing
 // behind it counts as one byte). For cutting texts to the room they have.

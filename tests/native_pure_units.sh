@@ -14,13 +14,16 @@ units=(
   syslog/charset.cpp
   syslog/cp932_table.cpp
   syslog/entry_text.cpp
+  syslog/filter.cpp
   syslog/parser.cpp
   syslog/parser5424.cpp
   logfile/log_backlog.cpp
+  logfile/log_pattern.cpp
   queue/entry_queue.cpp
   net/framing.cpp
   app/options.cpp
   app/status_counts.cpp
+  app/entry_store.cpp
 )
 for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"

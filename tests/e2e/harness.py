@@ -100,12 +100,14 @@ def send(sock, data):
 class Program:
     """ornivel.exe running in `scratch`; stopped (killed if need be) on exit."""
 
-    def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True, args=(), start_text=START_TEXT):
+    def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True, args=(), start_text=START_TEXT,
+                 log="messages"):
         """`args` go on the program's command line; `start_text` is the log
-        line that says it is up (None for a program that writes none)."""
+        line that says it is up (None for a program that writes none), in
+        `log`, the log file's path inside the scratch directory."""
         self.exe, self.probe_exe, self.scratch = exe, probe, scratch
         os.makedirs(scratch, exist_ok=True)
-        self.log = os.path.join(scratch, "messages")
+        self.log = os.path.join(scratch, log)
         if fresh and os.path.exists(self.log):
             os.remove(self.log)
         self.wait_for_port = wait_for_port

@@ -279,8 +279,8 @@ def run(args):
         (cw, ch), view = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()),
                                     "the maximized window")
         # Maximized, the client area ends at the desktop's bottom edge; the
-        # view ends above the status bar.
-        origin = (EDGE + LEFT_MARGIN, HEIGHT - ch + EDGE)
+        # view starts under the filter field and ends above the status bar.
+        origin = (EDGE + LEFT_MARGIN, HEIGHT - ch + view[1] + EDGE)
         bottom = HEIGHT - ch + view[3] - EDGE
         # Only complete lines are compared: the caret may blink on the last one.
         region = (origin[1], origin[1] + ROW * (text.count(b"\r\n")))

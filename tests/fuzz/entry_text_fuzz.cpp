@@ -110,6 +110,54 @@ bool HasHotMarker(const std::string& s) {
     return s.find('\xFF') != std::string::npos;
 }
 
+// A host or message text as an entry shows it: "#ooo" for every byte below
+// 0x20 but TAB and the view's five style codes, and for DEL.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        bool kept = c >= 0x20 ? c != 0x7F
+                              : c == '\t' || c == 0x02 || c == 0x03 || c == 0x14 || c == 0x16 || c == 0x1F;
+        char escape[8];
+        snprintf(escape, sizeof escape, "#%03o", c);
+        out += kept ? std::string(1, static_cast<char>(c)) : std::string(escape);
+    }
+    return out;
+}
+
+// The entry's fields packed as the queue carries them and unpacked on the
+// other side give the same view text when composed there, and the count of
+// its text bytes; a record cut short or with a wrong length is refused.
+void CheckPacked(const BlockState& before, const SenderAddress* sender, time_t receive,
+                 const std::string& datagram, CharsetMode charset, const std::string& view, size_t textBytes) {
+    static EntryWork work;
+    static TimeCache times;
+    static char packed[kMaxPackedFields];
+    static BlockState blocks;
+    static EntryText entry;
+    EntryFields fields, unpacked;
+    ReadEntryFields(&times, &work, sender, receive, datagram.data(), datagram.size(), charset, &fields);
+    size_t length = PackEntryFields(&fields, packed, sizeof packed);
+    Check(length == PackedFieldsSize(&fields) && length > 0, "every entry packs");
+    Check(PackEntryFields(&fields, packed, length - 1) == 0, "packing needs the whole size");
+    PackEntryFields(&fields, packed, length);
+    Check(!UnpackEntryFields(packed, length - 1, &unpacked), "a record cut short is refused");
+    Check(UnpackEntryFields(packed, length, &unpacked), "a packed record unpacks");
+    Check(strcmp(unpacked.host, fields.host) == 0 && strcmp(unpacked.label, fields.label) == 0 &&
+              unpacked.viewLength == fields.viewLength &&
+              memcmp(unpacked.viewText, fields.viewText, fields.viewLength) == 0 &&
+              unpacked.hasPri == fields.hasPri && unpacked.facility == fields.facility &&
+              unpacked.severity == fields.severity && !unpacked.status &&
+              memcmp(&unpacked.sender, sender, sizeof *sender) == 0,
+          "unpacked fields are the packed ones");
+    blocks = before;
+    ComposeEntry(&blocks, &unpacked, &entry, kComposeView);
+    size_t appends = 0;
+    Check(JoinAppends(entry, &appends) == view && entry.logLength == 0, "the view's text from the fields");
+    Check(entry.viewTextBytes == textBytes, "text bytes counted");
+    packed[8] ^= 1;  // the text's length
+    Check(!UnpackEntryFields(packed, length, &unpacked), "a record with a wrong length is refused");
+}
+
 void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t receive,
                 const std::string& datagram, CharsetMode charset) {
     static SyslogMessage msg;
@@ -117,17 +165,19 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     ParseMessage(datagram.data(), datagram.size(), sender, receive, &times, &msg);
     char senderText[kSenderTextSize];
     FormatSender(sender, senderText, sizeof senderText);
+    // Blocks are decided on the host as shown, escaped.
+    const std::string host = Escaped(msg.host);
     bool newSender = memcmp(sender, &before.lastSender, sizeof *sender) != 0;
-    bool opens = newSender || strcmp(msg.host, before.lastHost) != 0;
+    bool opens = newSender || strcmp(host.c_str(), before.lastHost) != 0;
 
     // The block decision alone.
     static BlockState blocks;
     blocks = before;
     char source[kSenderTextSize];
-    Check(NoteBlock(&blocks, sender, msg.host, source, sizeof source) == opens,
+    Check(NoteBlock(&blocks, sender, host.c_str(), source, sizeof source) == opens,
           "a block opens on a new sender or host");
     Check(strcmp(source, newSender ? senderText : "") == 0, "source text only for a new sender");
-    Check(memcmp(&blocks.lastSender, sender, sizeof *sender) == 0 && strcmp(blocks.lastHost, msg.host) == 0,
+    Check(memcmp(&blocks.lastSender, sender, sizeof *sender) == 0 && strcmp(blocks.lastHost, host.c_str()) == 0,
           "block state follows");
     Check(!opens || blocks.hostCounter != before.hostCounter, "a new block is counted");
     Check(opens || blocks.hostCounter == before.hostCounter, "the same block is not counted");
@@ -135,7 +185,7 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
 
     // The whole entry.
     blocks = before;
-    static SyslogMessage work;
+    static EntryWork work;
     static EntryText entry;
     BuildEntry(&blocks, &work, &entry, sender, receive, datagram.data(), datagram.size(), charset);
     Check(!entry.overflow, "an entry always fits");
@@ -150,8 +200,9 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
         snprintf(label, sizeof label, "%s(%.0f)", clock, static_cast<double>(receive) - msg.when);
     else
         snprintf(label, sizeof label, "%s(?)", clock);
-    // The view shows the message text converted, the log gets it as received.
-    std::string message = msg.message;
+    // The view shows the message text converted, the log gets it as received;
+    // both with the control bytes escaped.
+    std::string message = Escaped(msg.message);
     std::vector<char> converted(message.size() + 1);
     TextEncoding encoding = ReferenceEncoding(charset, message.data(), message.size(), msg.markedUtf8);
     std::string shown(converted.data(),
@@ -160,7 +211,7 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     if (newSender) e.Color(1), e.Text(std::string("<<") + senderText + ">> ");
     if (opens) e.Color(9), e.Text(std::string(50, '-') + "\r\n");
     e.Color(15), e.Text(std::string(label) + " ");
-    e.Color(10 + ((counter % 5) + 5) % 5), e.Text("<"), e.Text(msg.host);
+    e.Color(10 + ((counter % 5) + 5) % 5), e.Text("<"), e.Text(host);
     if (msg.facility != 0 && msg.severity != 0)
         e.Text(std::string(" ") + LookupName(FacilityNames, msg.facility) + "." +
                LookupName(SeverityNames, msg.severity));
@@ -174,10 +225,12 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     size_t appends = 0;
     Check(JoinAppends(entry, &appends) == e.view, "view text");
     // The host and the message go alone when they hold a hot marker.
-    Check(appends == 1 + 2 * (HasHotMarker(msg.host) + HasHotMarker(shown)), "appends");
+    Check(appends == 1 + 2 * (HasHotMarker(host) + HasHotMarker(shown)), "appends");
     for (const char* a = FirstAppend(&entry); a != nullptr; a = NextAppend(&entry, a)) {
-        if (HasHotMarker(a)) Check(strcmp(a, msg.host) == 0 || a == shown, "hot piece alone");
+        if (HasHotMarker(a)) Check(a == host || a == shown, "hot piece alone");
     }
+    CheckPacked(before, sender, receive, datagram, charset, e.view,
+                e.log.size() - message.size() + shown.size());
 }
 
 void CheckStatusLine(time_t now, const char* text) {
@@ -231,7 +284,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static SyslogMessage msg;
         static TimeCache times;
         ParseMessage(datagram.data(), datagram.size(), &sender, receive, &times, &msg);
-        memcpy(before.lastHost, msg.host, sizeof before.lastHost);
+        snprintf(before.lastHost, sizeof before.lastHost, "%s", Escaped(msg.host).c_str());
     }
     CheckEntry(before, &sender, receive, datagram, static_cast<CharsetMode>((mode >> 5) % kCharsetModes));
     CheckConversion(datagram);

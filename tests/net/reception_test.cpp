@@ -27,8 +27,8 @@ TEST_F(ReceptionTest, AFailedWaitReportsEverySocketAndEndsTheConnections) {
     ASSERT_EQ(0, WSAStartup(0x0202, &data));
     static Reception reception;  // large: not on the stack
     char failures[4 * kErrorTextSize];
-    ASSERT_TRUE(OpenReception(&reception, "reception.log", kSparePort, view, kEntriesMessage, kErrorMessage,
-                              failures, sizeof failures));
+    ASSERT_TRUE(OpenReception(&reception, "reception.log", kKeepEveryDay, kSparePort, view, kEntriesMessage,
+                              kErrorMessage, failures, sizeof failures));
     ASSERT_STREQ("", failures);
     ASSERT_TRUE(StartReception(&reception));
 

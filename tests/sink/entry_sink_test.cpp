@@ -1,10 +1,11 @@
-// Tests of entry building through the sink, with a real window that records
-// every append it is fed from the queue and a real log file in a scratch
-// directory: each entry's view text with its colour commands, block rules,
-// status lines, the clock and difference label for odd timestamps, the
-// newer layouts and the character sets, the exact bytes the log file
-// receives, the queue's overflow and its status line at the same place in
-// both, and a real view left exactly as by the entry's pieces sent one by one.
+// Tests of entry building through the sink and the window thread's feed,
+// with a real window that records every append it is fed from the queue and
+// a real log file in a scratch directory: each entry's view text with its
+// colour commands, block rules, status lines, the clock and difference
+// label for odd timestamps, the newer layouts and the character sets, the
+// exact bytes the log file receives, the queue's overflow and its status
+// line at the same place in both, and a real view left exactly as by the
+// entry's pieces sent one by one.
 #include "sink/entry_sink.h"
 
 #include "app/view_feed.h"
@@ -92,7 +93,37 @@ const std::string kSeparator = std::string(50, '-') + "\r\n";
 
 class Formatter : public SinkFixture {
    protected:
-    void ResetBlocks() { StartBlockState(&sink.blocks); }
+    // The window thread's side for other views that a test feeds instead
+    // (opened on first use, or by UseViews).
+    ViewFeed other = {};
+    bool otherOpen = false;
+
+    void TearDown() override {
+        if (otherOpen) CloseViewFeed(&other);
+        SinkFixture::TearDown();
+    }
+
+    // Both sides start their blocks afresh: the log file's and the views'.
+    void ResetBlocks() {
+        StartBlockState(&sink.blocks);
+        for (ViewFeed* f : {&feed, &other})
+            for (ShownView& shown : f->views) StartBlockState(&shown.blocks);
+    }
+
+    // The feed of `all` and `filtered` (hidden), keeping `maxLines`.
+    ViewFeed* UseViews(HWND all, HWND filtered, int maxLines) {
+        if (otherOpen) CloseViewFeed(&other);
+        ShowWindow(filtered, SW_HIDE);
+        otherOpen = OpenViewFeed(&other, all, filtered, maxLines);
+        EXPECT_TRUE(otherOpen);
+        return &other;
+    }
+
+    ViewFeed* FeedOf(HWND to) override {
+        if (to == view) return &feed;
+        if (!otherOpen || other.views[kAllEntries].view != to) UseViews(to, unused, 0);
+        return &other;
+    }
 
     void Entry(const std::string& text, time_t receive, const SenderAddress& sender = kSenderA,
                HWND to = nullptr) {
@@ -155,7 +186,7 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         EXPECT_STREQ(s.host, sink.blocks.lastHost);
     }
     // Past INT_MAX the count starts again on the next colour (it overflowed).
-    sink.blocks.hostCounter = INT_MAX - 1;
+    sink.blocks.hostCounter = feed.views[kAllEntries].blocks.hostCounter = INT_MAX - 1;
     const int wrapColors[] = {12, 13, 14};  // counters INT_MAX, 3, 4
     for (int i = 0; i < 3; ++i) {
         g_appends.clear();
@@ -215,6 +246,50 @@ TEST_F(Formatter, DifferenceIsArrivalMinusMessageTime) {
     time_t before = time(nullptr), now = CurrentTime(), after = time(nullptr);
     EXPECT_LE(before, now);
     EXPECT_LE(now, after);
+}
+
+// One entry, one line: every control byte of the host and the text (but TAB
+// and the view's style codes) escaped after the trim, alike in the view and
+// the log file, in every layout. And BSD times of January and across New
+// Year: the stamp's own fields, with the year of the other side.
+TEST_F(Formatter, EntryLinesEscapeControlBytesAndDateBsdTimes) {
+    const std::string nul(1, '\0');
+    const time_t dec9 = LocalTime(2024, 12, 9, 10, 0, 0), jan1 = LocalTime(2025, 1, 1, 0, 0, 1);
+    const std::string jan5 = std::to_string(dec9 - LocalTime(2025, 1, 5, 0, 0, 7));
+    const struct {
+        std::string datagram;
+        time_t arrival;
+        std::string line;
+    } cases[] = {
+        {"<13>Oct 11 22:14:15 h a\nb\rc\x1b[2Jd", kExampleTime,
+         "22:14:15(0) <h user.notice> a#012b#015c#033[2Jd"},
+        {"<13>Oct 11 22:14:15 h \x01\x7f\x1a\x0f x\ty\x02\x14\x16\x1f\x80\xfe", kExampleTime,
+         "22:14:15(0) <h user.notice> #001#177#032#017 x\ty\x02\x14\x16\x1f\x80\xfe"},
+        {"<13>Oct 11 22:14:15 h a\r\n\x01\r\n \r\n", kExampleTime,
+         "22:14:15(0) <h user.notice> a#015#012#001"},
+        {"<13>Oct 11 22:14:15 h\x1b[1mx\x7f y" + nul + "z" + nul, kExampleTime,
+         "22:14:15(0) <h#033[1mx#177 user.notice> y#000z"},
+        {"<13>Oct 11 22:14:15 h\n\vx", kExampleTime, "22:14:15(0) <h user.notice> #012#013x"},
+        {"a\nb\r\n", kExampleTime, "22:14:15(0) <192.0.2.7:40123> a#012b"},
+        {"<13>1 - h app - - [x y=\"\n\"] m\x1b\n", kExampleTime,
+         "22:14:15(0) <h user.notice> app: [x y=\"#012\"] m#033"},
+        {"<13>Dec 31 23:59:59 h t", jan1, "23:59:59(2) <h user.notice> t"},
+        {"<13>Jan  5 00:00:07 h t", dec9, "00:00:07(" + jan5 + ") <h user.notice> t"},
+        {"<13>Jan 31 23:59:59 h t", LocalTime(2025, 2, 1, 0, 0, 1), "23:59:59(2) <h user.notice> t"},
+    };
+    Status(kTextSyslogStart);  // the file exists from here on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.datagram);
+        g_appends.clear();
+        const size_t before = ReadLog().size();
+        Entry(c.datagram, c.arrival);
+        const std::string added = ReadLog().substr(before);
+        EXPECT_EQ(added, JoinText(g_appends));
+        // The entry's line, after a separator when it opens a block.
+        ASSERT_TRUE(EndsWith(added, c.line + "\r\n")) << added;
+        const std::string head = added.substr(0, added.size() - c.line.size() - 2);
+        EXPECT_TRUE(head.empty() || EndsWith(head, kSeparator)) << head;
+    }
 }
 
 // The clock text as documented: 0..99 two digits, anything else as sent.
@@ -345,7 +420,7 @@ TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
 
     CloseLogFile(&sink.log);
     ASSERT_TRUE(OpenLogFile(
-        &sink.log, "messages", 1 << 20,
+        &sink.log, "messages", kKeepEveryDay, 1 << 20,
         [](void* s, const char* text) { WriteStatusLine(static_cast<EntrySink*>(s), text); }, &sink));
     Entry("<11>Oct 11 22:14:20 gateway disk full", kExampleTime + 3);
     const std::string all = ReadLog();
@@ -407,7 +482,7 @@ TEST_F(Formatter, MissedLineStandsAtTheSamePlaceInLogAndView) {
             ASSERT_FALSE(log.empty());
             EXPECT_NE(std::string::npos, log.back().find(missed + std::to_string(kEntries - shown) + " "))
                 << log.back();
-            ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
+            ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
             continue;
         }
         Feed(view);
@@ -562,6 +637,164 @@ TEST_F(Formatter, NewerLayoutsAndCharacterSets) {
         EXPECT_TRUE(EndsWith(JoinText(g_appends), label + c.view + "\r\n")) << JoinText(g_appends);
         EXPECT_TRUE(EndsWith(ReadLog(), label + c.log + "\r\n")) << ReadLog().substr(logBefore.size());
     }
+}
+
+// The view's lines in short: "<<A>> --" a sender header (A and B the two
+// senders) with its separator, "--" a separator, "host text" an entry's
+// line, "! text" a status line; joined by "|".
+std::string Short(const std::string& text) {
+    std::string all;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = text.substr(at, end - at), shown;
+        if (line.compare(0, 2, "<<") == 0)
+            shown = std::string("<<") + (line.find("192.0.2.7") != std::string::npos ? "A" : "B") + ">> --";
+        else if (line == kSeparator.substr(0, 50))
+            shown = "--";
+        else if (line.find('(') < line.find(' '))  // "22:14:15(0) <host names> text"
+            shown = line.substr(line.find('<') + 1, line.find_first_of(" >", line.find('<')) - line.find('<') - 1) +
+                    " " + line.substr(line.find("> ") + 2);
+        else
+            shown = "! " + line.substr(line.find(' ') + 1);
+        all += (all.empty() ? "" : "|") + shown;
+    }
+    return all;
+}
+
+// What the view shows of a text: its in-band codes left out (the tests'
+// colour commands have one-digit colours).
+std::string Visible(const char* text) {
+    std::string shown;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\x03')
+            p += 3;
+        else if (!strchr("\x02\x14\x16\x1F\xFF", *p))
+            shown += *p;
+    }
+    return shown;
+}
+
+// Each line of the view belongs to the entry (or status line) it shows:
+// a header or separator to the entry after it.
+void ExpectLinesFindTheirEntries(ViewFeed* feed, const std::string& text) {
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = Short(text.substr(at, end - at + 2));
+        EntryFields fields;
+        ASSERT_TRUE(FieldsAtOffset(feed, static_cast<int>(at), &fields)) << line;
+        size_t next = text.find("\r\n", end + 2);
+        std::string own = line.back() == '-' && next != std::string::npos ? Short(text.substr(end + 2, next - end))
+                                                                           : line;
+        std::string expected = fields.status ? "! " + Visible(fields.viewText)
+                                             : std::string(fields.host) + " " + Visible(fields.viewText);
+        EXPECT_EQ(own, expected) << "line at " << at;
+    }
+    EntryFields none;
+    EXPECT_FALSE(FieldsAtOffset(feed, static_cast<int>(text.size()), &none)) << "past the last line";
+}
+
+// Arrivals and filters, each step followed by the view's text in short, its
+// invariants and the entries its lines belong to: the separators and headers
+// are those of the entries shown, as if only they had arrived.
+TEST_F(Formatter, FiltersShowTheKeptEntriesAsIfOnlyTheyHadArrived) {
+    const SenderAddress kSenderB = MakeSender(198, 51, 100, 1, 514);
+    const struct {
+        const SenderAddress* sender;  // an arrival from it; null: `text` is a filter to apply, or with
+        const char* text;             // a leading '!', a status line
+        bool applied;                 // a filter that is read (else it changes nothing)
+        const char* expected;
+        uint64_t shown, kept;
+    } steps[] = {
+        {&kSenderA, "<11>Oct 11 22:14:15 gw1 one", true, "<<A>> --|gw1 one", 1, 1},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw1 two", true, "<<A>> --|gw1 one|gw1 two", 2, 2},
+        {&kSenderA, "<11>Oct 11 22:14:15 gw2 three", true, "<<A>> --|gw1 one|gw1 two|--|gw2 three", 3, 3},
+        {nullptr, "!note", true, "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note", 3, 3},
+        {&kSenderB, "<13>Oct 11 22:14:15 gw1 four", true,
+         "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note|<<B>> --|gw1 four", 4, 4},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw1 five", true,
+         "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note|<<B>> --|gw1 four|<<A>> --|gw1 five", 5, 5},
+        {nullptr, "host:=gw1", true, "<<A>> --|gw1 one|gw1 two|! note|<<B>> --|gw1 four|<<A>> --|gw1 five", 4, 5},
+        {nullptr, "-host:=gw1", true, "<<A>> --|gw2 three|! note", 1, 5},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw2 six", true, "<<A>> --|gw2 three|! note|gw2 six", 2, 6},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw1 seven", true, "<<A>> --|gw2 three|! note|gw2 six", 2, 7},
+        {nullptr, "bogus:x", false, "<<A>> --|gw2 three|! note|gw2 six", 2, 7},
+        // In-band codes: the view keeps fewer bytes than were sent.
+        {&kSenderB, "<14>Oct 11 22:14:15 gw2 \x02\x03" "4,1bold\x02 \xFFhot\xFF eight", true,
+         "<<A>> --|gw2 three|! note|gw2 six|<<B>> --|gw2 bold hot eight", 3, 8},
+        {nullptr, "", true,
+         "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note|<<B>> --|gw1 four|<<A>> --|gw1 five|--|gw2 six|--|gw1 "
+         "seven|<<B>> --|gw2 bold hot eight",
+         8, 8},
+        {nullptr, "sev:err", true, "<<A>> --|gw1 one|--|gw2 three|! note", 2, 8},
+    };
+    TestView all = CreateTestView(600, 300), filtered = CreateTestView(600, 300);
+    ViewFeed* feed = UseViews(all.view, filtered.view, 0);
+    int step = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE("step " + std::to_string(++step) + ": " + s.text);
+        if (s.sender) {
+            Entry(s.text, kExampleTime, *s.sender, all.view);
+        } else if (s.text[0] == '!') {
+            WriteStatusLine(&sink, s.text + 1);
+            Feed(all.view);
+        } else {
+            char error[kFilterErrorSize] = "";
+            EXPECT_EQ(s.applied, ApplyFilter(feed, s.text, error, sizeof error)) << error;
+            EXPECT_EQ(s.applied, error[0] == '\0') << error;
+        }
+        // The view on screen is the filter's while one is in force, and
+        // the other one hidden; both hold what they should.
+        HWND onScreen = ViewOnScreen(feed), hidden = onScreen == all.view ? filtered.view : all.view;
+        EXPECT_EQ(feed->filtering ? filtered.view : all.view, onScreen);
+        EXPECT_TRUE(IsWindowVisible(onScreen) && !IsWindowVisible(hidden));
+        EXPECT_EQ(2, GetDlgCtrlID(onScreen)) << "the view's id goes with the view on screen";
+        const std::string text = ViewText(onScreen);
+        EXPECT_EQ(s.expected, Short(text));
+        EXPECT_EQ("", CheckInvariants(onScreen));
+        EXPECT_EQ("", CheckInvariants(hidden));
+        ExpectLinesFindTheirEntries(feed, text);
+        EXPECT_EQ(s.shown, feed->filtering ? feed->views[kFilteredEntries].entries : feed->views[kAllEntries].entries);
+        EXPECT_EQ(s.kept, feed->store.entries);
+        EXPECT_EQ(s.kept, feed->views[kAllEntries].entries) << "every entry's view takes them all";
+    }
+    // The log file has every entry, whatever was shown.
+    const std::string log = ReadLog();
+    for (const char* word : {"one", "two", "three", "four", "five", "six", "seven", "eight", "note"})
+        EXPECT_NE(std::string::npos, log.find(word)) << word;
+    DestroyTestView(&all);
+    DestroyTestView(&filtered);
+}
+
+// The kept entries are those of --max-lines counted without the filter: a
+// trim drops the entries that left, hidden and shown, and the view loses
+// the lines of those it showed.
+TEST_F(Formatter, TheLineLimitCountsEveryEntryKept) {
+    TestView all = CreateTestView(600, 300), filtered = CreateTestView(600, 300);
+    ViewFeed* feed = UseViews(all.view, filtered.view, 10);
+    char error[kFilterErrorSize];
+    ASSERT_TRUE(ApplyFilter(feed, "host:=gw1", error, sizeof error));
+    // Each entry opens a block (gw1 and gw2 take turns): two lines each,
+    // so from the sixth on the newest five are kept.
+    const char* const expected[] = {"<<A>> --|gw1 1", "<<A>> --|gw1 1", "<<A>> --|gw1 1|gw1 3", "<<A>> --|gw1 1|gw1 3",
+                                    "<<A>> --|gw1 1|gw1 3|gw1 5", "gw1 3|gw1 5", "gw1 3|gw1 5|gw1 7",
+                                    "gw1 5|gw1 7", "gw1 5|gw1 7|gw1 9", "gw1 7|gw1 9"};
+    for (int i = 1; i <= 10; ++i) {
+        Entry("<13>Oct 11 22:14:15 gw" + std::to_string(2 - i % 2) + " " + std::to_string(i), kExampleTime,
+              kSenderA, all.view);
+        const std::string text = ViewText(filtered.view);
+        EXPECT_EQ(expected[i - 1], Short(text)) << i;
+        EXPECT_EQ("", CheckInvariants(filtered.view)) << i;
+        EXPECT_EQ("", CheckInvariants(all.view)) << i;
+        ExpectLinesFindTheirEntries(feed, text);
+    }
+    EXPECT_EQ(5u, feed->store.entries);
+    EXPECT_EQ(2u, feed->views[kFilteredEntries].entries);
+    // Every entry's view lost the same entries: its first line left is the
+    // separator of 6's block (the sender's header went with 1's).
+    ASSERT_TRUE(ApplyFilter(feed, "", error, sizeof error));
+    EXPECT_EQ(all.view, ViewOnScreen(feed));
+    EXPECT_EQ("--|gw2 6|--|gw1 7|--|gw2 8|--|gw1 9|--|gw2 10", Short(ViewText(all.view)));
+    EXPECT_EQ("", ViewText(filtered.view)) << "the filter's view lets its text go";
+    DestroyTestView(&all);
+    DestroyTestView(&filtered);
 }
 
 TEST(EntryText, ColoursOutsideThePaletteAreLeftOut) {

@@ -2,7 +2,6 @@
 // the log file's bytes once its writer is idle.
 #include "tests/sink/sink_fixture.h"
 
-#include "app/view_feed.h"
 #include "colorview/colorview.h"
 
 std::vector<std::string> g_appends;
@@ -31,7 +30,10 @@ void SinkFixture::SetUp() {
     ASSERT_NE(0, atom);
     view = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                          GetModuleHandleA(nullptr), nullptr);
+    unused = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, view);
+    ASSERT_NE(nullptr, unused);
     g_appends.clear();
 
     char temp[MAX_PATH];
@@ -48,11 +50,16 @@ void SinkFixture::SetUp() {
     // The log file is "messages" in the current directory, as for the program.
     ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
     ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-    ASSERT_TRUE(opened = OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
+    ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
+    opened = true;
+    ASSERT_TRUE(OpenViewFeed(&feed, view, unused, 0));
 }
 
 void SinkFixture::TearDown() {
-    if (opened) CloseEntrySink(&sink);
+    if (opened) {
+        CloseViewFeed(&feed);
+        CloseEntrySink(&sink);
+    }
     MSG msg;  // the sink's wake-ups
     while (PeekMessageA(&msg, view, WM_APP, WM_APP, PM_REMOVE)) {
     }
@@ -60,11 +67,7 @@ void SinkFixture::TearDown() {
     DeleteFileA(logPath.c_str());
     RemoveDirectoryA(dir.c_str());
     DestroyWindow(view);
-}
-
-void SinkFixture::Feed(HWND to) {
-    while (FeedView(&sink.queue, to, 1000, &fed)) {
-    }
+    DestroyWindow(unused);
 }
 
 std::string ReadLogFile(const LogFile* log, const std::string& path) {
