@@ -27,6 +27,8 @@ enum TextEncoding {
 // "auto", "sjis", "utf8" or "eucjp" (the command line's names), in any
 // letter case; false, with `mode` untouched, for anything else.
 bool ParseCharsetName(const char* name, CharsetMode* mode);
+// The command line's name of `mode`, in lower case ("auto" for a value out of range).
+const char* CharsetName(CharsetMode mode);
 
 // How many of the first `length` bytes of code page 932 text fit in `limit`
 // bytes without splitting a double-byte character (a lead byte with nothing

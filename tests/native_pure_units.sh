@@ -20,6 +20,7 @@ units=(
   net/framing.cpp
   app/options.cpp
   app/status_counts.cpp
+  app/settings.cpp
 )
 for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"
