@@ -21,6 +21,7 @@ units=(
   app/options.cpp
   app/status_counts.cpp
   app/settings.cpp
+  app/alert_flood.cpp
 )
 for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"
