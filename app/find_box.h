@@ -15,3 +15,8 @@ void OpenFindBox(HWND owner, HWND view, HINSTANCE instance);
 // F3 (forward) and Shift+F3 (backward): the next match of the box's text.
 // With no text to find yet, it opens the box instead.
 void FindAgain(HWND owner, HWND view, HINSTANCE instance, bool backward);
+// The box's text and case choice, remembered from run to run: given at
+// start (before the box is made), read when the settings are saved. After
+// each search the box sends its owner IDM_REMEMBER.
+void SetFindSettings(const char* text, bool matchCase);
+void GetFindSettings(char* text, size_t size, bool* matchCase);

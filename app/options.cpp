@@ -8,21 +8,25 @@
 
 namespace {
 
-enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kNoValue };
+enum ValueKind { kTextValue, kNumberValue, kCharsetValue, kNoValue };
 
 struct OptionRule {
     const char* name;
     ValueKind kind;
-    long long low, high;   // the range of a number
-    int Options::*number;  // where a number goes
+    long long low, high;          // the range of a number
+    int Options::*number;         // where a number goes
+    const char* Options::*text;   // where a text goes
+    bool Options::*flag;          // what an option without a value sets
 };
 
 const OptionRule kRules[] = {
-    {"--log", kPathValue, 0, 0, nullptr},
-    {"--port", kNumberValue, 1, 65535, &Options::port},
-    {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines},
-    {"--charset", kCharsetValue, 0, 0, nullptr},
-    {"--help", kNoValue, 0, 0, nullptr},
+    {"--log", kTextValue, 0, 0, nullptr, &Options::logPath, nullptr},
+    {"--port", kNumberValue, 1, 65535, &Options::port, nullptr, nullptr},
+    {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines, nullptr, nullptr},
+    {"--charset", kCharsetValue, 0, 0, nullptr, nullptr, nullptr},
+    {"--alert", kTextValue, 0, 0, nullptr, &Options::alert, nullptr},
+    {"--minimized", kNoValue, 0, 0, nullptr, nullptr, &Options::minimized},
+    {"--help", kNoValue, 0, 0, nullptr, nullptr, &Options::help},
 };
 
 const char kDefaultLogPath[] = "messages";
@@ -89,6 +93,15 @@ const char kHelpText[] =
     //     文字コードの最初の選択 (既定: auto)
     "    \x95\xb6\x8e\x9a\x83R\x81[\x83h\x82\xcc\x8d\xc5\x8f\x89\x82\xcc\x91I\x91\xf0 (\x8a\xf9\x92\xe8: "
     "auto)\n"
+    "--alert EXPR\n"
+    //     通知の条件 (フィルターと同じ書き方)
+    "    \x92\xca\x92m\x82\xcc\x8f\xf0\x8c\x8f (\x83t\x83"
+    "B\x83\x8b\x83^\x81[\x82\xc6\x93\xaf\x82\xb6\x8f\x91\x82\xab\x95\xfb)\n"
+    "--minimized\n"
+    //     最小化して起動します (トレイに格納する設定ならトレイに)
+    "    \x8d\xc5\x8f\xac\x89\xbb\x82\xb5\x82\xc4\x8bN\x93\xae\x82\xb5\x82\xdc\x82\xb7 (\x83g\x83\x8c\x83"
+    "C\x82\xc9\x8ai\x94[\x82\xb7\x82\xe9\x90\xdd\x92\xe8\x82\xc8\x82\xe7\x83g\x83\x8c\x83"
+    "C\x82\xc9)\n"
     "--help\n"
     //     この説明を表示して終了します
     "    "
@@ -179,8 +192,8 @@ ErrorText RefuseValue(Options* options, int index, const OptionRule* rule, const
 
 // Takes the value of one option; false when it is refused.
 bool TakeValue(Options* options, int index, const OptionRule* rule, const char* value) {
-    if (rule->kind == kPathValue) {
-        options->logPath = value;
+    if (rule->kind == kTextValue) {
+        options->*rule->text = value;
         return true;
     }
     if (rule->kind == kNumberValue) {
@@ -199,7 +212,10 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
         options->*rule->number = static_cast<int>(n);
         return true;
     }
-    if (ParseCharsetName(value, &options->charset)) return true;
+    if (ParseCharsetName(value, &options->charset)) {
+        options->charsetGiven = true;
+        return true;
+    }
     ErrorText text = RefuseValue(options, index, rule, value);
     Append(&text, kNotACharset);
     return Refused(&text);
@@ -212,6 +228,9 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     options->port = kDefaultPort;
     options->maxLines = kDefaultMaxLines;
     options->charset = kCharsetAuto;
+    options->charsetGiven = false;
+    options->alert = nullptr;
+    options->minimized = false;
     options->help = false;
     options->badArgument = 0;
     options->error[0] = '\0';
@@ -241,7 +260,7 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
                 AppendArgument(&text, argument);
                 return Refused(&text);
             }
-            options->help = true;
+            options->*rule->flag = true;
             continue;
         }
         // "--opt VALUE" takes the next argument, unless that is an option

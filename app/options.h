@@ -4,11 +4,13 @@
 //   --port N              UDP (and TCP) port, 1..65535 (default 514)
 //   --max-lines N         the view's line limit, 0..2147483647, 0 for none (default 1000000)
 //   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default auto)
+//   --alert EXPR          the alert rule for this run (default: the one remembered)
+//   --minimized           start minimized (in the tray when minimizing goes there)
 //   --help                the help text instead of a run
 // Each option takes its value as "--opt VALUE" or "--opt=VALUE"; given twice,
 // the last one wins. Anything else is refused, never guessed at: an unknown
 // option, a stray argument, a missing or empty value, a number with a sign,
-// garbage or out of range, a value given to --help. The first such argument
+// garbage or out of range, a value given to --help or --minimized. The first such argument
 // is named in a Shift-JIS text for the Error box. Pure code: no window headers.
 #pragma once
 
@@ -29,6 +31,9 @@ struct Options {
     int port;
     int maxLines;  // 0: no limit
     CharsetMode charset;
+    bool charsetGiven;              // --charset was given: it wins over the remembered one
+    const char* alert;              // the argument as given; null when --alert was not
+    bool minimized;                 // --minimized was given
     bool help;                      // --help was given
     int badArgument;                // index in argv of the argument refused, 0 when none
     char error[kOptionsErrorSize];  // why, in Shift-JIS; "" when nothing was refused

@@ -61,6 +61,14 @@ const char kMoreClose[] =
     " \x8ds\x82\xa0\x82\xe8\x82\xdc\x82\xb7\x81"
     "B";
 
+// 設定ファイル PATH を読めません: REASON 既定の設定を使います。
+const char kCannotRead[] = " \x82\xf0\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1: ";
+const char kDefaultsUsed[] =
+    " \x8a\xf9\x92\xe8\x82\xcc\x90\xdd\x92\xe8\x82\xf0\x8eg\x82\xa2\x82\xdc\x82\xb7\x81"
+    "B";
+// 設定ファイル PATH に書き込めません: REASON
+const char kCannotWrite[] = " \x82\xc9\x8f\x91\x82\xab\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1: ";
+
 // A text being written into a buffer of `size` bytes; it never runs past it.
 struct Writer {
     char* out;
@@ -334,4 +342,14 @@ size_t FormatSettings(const Settings* s, char* out, size_t size) {
         return 0;
     }
     return w.length;
+}
+
+void FormatSettingsFailure(const char* path, const char* reason, bool writing, char* out, size_t size) {
+    if (size == 0) return;
+    Writer w = {out, size, 0, false};
+    Put(&w, kFile);
+    Put(&w, path);
+    Put(&w, writing ? kCannotWrite : kCannotRead);
+    Put(&w, reason);
+    if (!writing) Put(&w, kDefaultsUsed);
 }

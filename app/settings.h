@@ -63,3 +63,8 @@ void ReadSettings(const char* text, size_t length, const char* path, Settings* s
 // no field can hold) is written as a space, so that each value stays on
 // its line.
 size_t FormatSettings(const Settings* settings, char* out, size_t size);
+
+// The status line of a settings file that cannot be read ("設定ファイル PATH
+// を読めません: REASON 既定の設定を使います。") or written ("... に書き込めません:
+// REASON"), REASON being the system's; cut between whole characters.
+void FormatSettingsFailure(const char* path, const char* reason, bool writing, char* out, size_t size);

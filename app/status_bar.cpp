@@ -19,6 +19,7 @@ struct StatusBar {
     StatusCounts counts;
     int widths[kStatusFields];                  // pixels each fixed field needs; the log's takes the rest
     char shown[kStatusFields][kFieldTextSize];  // the text each field holds
+    bool alerting;                              // the alerts' field has room: a rule is set
 };
 
 StatusBar* RecordOf(HWND bar) {
@@ -28,7 +29,7 @@ StatusBar* RecordOf(HWND bar) {
 // Each fixed field is as wide as its text with large figures in the bar's
 // font, so that it does not change width as the figures grow.
 void MeasureFields(HWND bar, StatusBar* record) {
-    const StatusFigures widest = {999999999, 99999, 9999999, false, "", false, 9999999};
+    const StatusFigures widest = {999999999, 99999, 9999999, false, "", false, 9999999, true, 9999999};
     HDC dc = GetDC(bar);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0)));
     for (int field = 0; field < kStatusFields; field++) {
@@ -72,14 +73,17 @@ int PlaceStatusBar(HWND bar, int clientWidth) {
     StatusBar* record = RecordOf(bar);
     if (!record) return 0;
     SendMessageA(bar, WM_SIZE, 0, 0);  // the bar puts itself along the parent's bottom
-    // Right edges: the counts from the left, the follow field at the right
-    // end, the log's state between them with whatever is left.
+    // Right edges: the counts from the left, the follow field and the
+    // alerts' (no wider than nothing without a rule) at the right end, the
+    // log's state between them with whatever is left.
     int edges[kStatusFields];
     int x = 0;
     for (int field = kFieldReceived; field < kFieldLog; field++) edges[field] = x += record->widths[field];
-    int logEnd = clientWidth - record->widths[kFieldFollow];
+    int alertsWidth = record->alerting ? record->widths[kFieldAlerts] : 0;
+    int logEnd = clientWidth - record->widths[kFieldFollow] - alertsWidth;
     edges[kFieldLog] = logEnd > x ? logEnd : x;
-    edges[kFieldFollow] = -1;
+    edges[kFieldFollow] = edges[kFieldLog] + record->widths[kFieldFollow];
+    edges[kFieldAlerts] = -1;
     SendMessageA(bar, SB_SETPARTS, kStatusFields, reinterpret_cast<LPARAM>(edges));
     RECT rc;
     GetWindowRect(bar, &rc);
@@ -95,9 +99,16 @@ void NoteEntriesShown(HWND bar, uint64_t count, bool following) {
     if (record) NoteEntriesAppended(&record->counts, count, following);
 }
 
-void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason) {
+void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason,
+                     int64_t alerts) {
     StatusBar* record = RecordOf(bar);
     if (!record) return;
+    if (record->alerting != (alerts >= 0)) {
+        record->alerting = alerts >= 0;
+        RECT client;
+        GetClientRect(GetParent(bar), &client);
+        PlaceStatusBar(bar, client.right);
+    }
     bool following = ViewFollows(view);
     NoteStatusSample(&record->counts, GetTickCount(), received, following);
     StatusFigures figures = {received,
@@ -106,7 +117,9 @@ void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, co
                              logStopped,
                              reason,
                              following,
-                             EntriesSinceAway(&record->counts)};
+                             EntriesSinceAway(&record->counts),
+                             alerts >= 0,
+                             alerts >= 0 ? static_cast<uint64_t>(alerts) : 0};
     for (int field = 0; field < kStatusFields; field++) {
         char text[kFieldTextSize];
         FormatStatusField(&figures, field, text, sizeof text);

@@ -44,6 +44,7 @@ enum StatusField {
     kFieldLines,     // 表示 N 行
     kFieldLog,       // ログ: 書き込み中, or ログ: 停止 with the reason
     kFieldFollow,    // 末尾に追従, or 新着 N 件
+    kFieldAlerts,    // 通知 N 件 while there is an alert rule, else empty
     kStatusFields
 };
 
@@ -55,6 +56,8 @@ struct StatusFigures {
     const char* logReason;  // Shift-JIS, "" when there is none
     bool following;
     uint64_t newEntries;  // entries since the view left its end
+    bool alerting;        // an alert rule is set
+    uint64_t alerts;      // its matches since the window was last activated
 };
 
 // The text of `field` in Shift-JIS, numbers grouped by thousands with

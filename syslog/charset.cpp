@@ -183,6 +183,13 @@ size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
     return fit;
 }
 
+void CopyWholeCharacters(char* out, size_t size, const char* text) {
+    if (size == 0) return;
+    size_t n = WholeCharacterPrefix(text, strlen(text), size - 1);
+    memcpy(out, text, n);
+    out[n] = '\0';
+}
+
 const char* CharsetName(CharsetMode mode) {
     return mode >= 0 && mode < kCharsetModes ? kCharsetNames[mode] : kCharsetNames[kCharsetAuto];
 }

@@ -34,6 +34,9 @@ const char* CharsetName(CharsetMode mode);
 // bytes without splitting a double-byte character (a lead byte with nothing
 // behind it counts as one byte). For cutting texts to the room they have.
 size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit);
+// Copies as much of the NUL-terminated `text` into out[size] as fits between
+// whole characters, NUL-terminated (nothing when `size` is 0).
+void CopyWholeCharacters(char* out, size_t size, const char* text);
 
 // Converts `length` bytes of `text` from `encoding` to code page 932 into
 // `out`, which holds at least `length` bytes; returns the bytes written. The

@@ -77,6 +77,8 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
         {{"--log="}, 1, "--log の値が空です。"},
         {{"--max-lines", ""}, 2, "--max-lines の値が空です。"},
         {{"--help=yes"}, 1, "--help は値を取りません: --help=yes"},
+        {{"--minimized=1"}, 1, "--minimized は値を取りません: --minimized=1"},
+        {{"--alert="}, 1, "--alert の値が空です。"},
         {{"--port", "0"}, 2, "--port の値「0」は 1 から 65535 までの整数ではありません。"},
         {{"--port=65536"}, 1, "--port の値「65536」は 1 から 65535 までの整数ではありません。"},
         {{"--port", "+514"}, 2, "--port の値「+514」は 1 から 65535 までの整数ではありません。"},
@@ -108,10 +110,34 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
     }
 }
 
+// What the remembered settings give way to: a charset given, an alert rule,
+// and starting minimized.
+TEST(ReadOptions, OptionsThatWinOverTheSettings) {
+    const struct {
+        std::vector<std::string> args;
+        bool charsetGiven;
+        const char* alert;  // null: none given
+        bool minimized;
+    } cases[] = {
+        {{}, false, nullptr, false},
+        {{"--charset=auto", "--minimized"}, true, nullptr, true},
+        {{"--alert", "sev:err host:gw1", "--alert=-host:x"}, false, "-host:x", false},
+        {{"--minimized", "--alert", "link down"}, false, "link down", true},
+    };
+    for (const auto& c : cases) {
+        Options options;
+        std::vector<std::string> argv;
+        ASSERT_TRUE(Read(c.args, &options, &argv)) << options.error;
+        EXPECT_EQ(c.charsetGiven, options.charsetGiven);
+        EXPECT_EQ(c.alert ? std::string(c.alert) : "(none)", options.alert ? options.alert : "(none)");
+        EXPECT_EQ(c.minimized, options.minimized);
+    }
+}
+
 TEST(ReadOptions, HelpListsEveryOption) {
     const std::string help = OptionsHelpText();
-    for (const char* option :
-         {"--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--help"})
+    for (const char* option : {"--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp",
+                               "--alert EXPR", "--minimized", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
     EXPECT_EQ(0u, help.find(Sjis("使い方: ornivel.exe [オプション]\n")));
 }
