@@ -238,7 +238,8 @@ int Size(int argc, char** argv) {
 // geometry: "client W H" of the main window, then "view L T R B" and
 // "status L T R B", the outer rectangles of the view and the status bar in
 // the main window's client coordinates, then "window L T R B", the main
-// window's on the screen.
+// window's on the screen, and "origin X Y", its client area's top left
+// corner there.
 int Geometry() {
     HWND main = MainWindow();
     HWND view = GetDlgItem(main, kViewId);
@@ -253,7 +254,10 @@ int Geometry() {
            rc.left, rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom);
     RECT window;
     GetWindowRect(main, &window);
-    printf("window %ld %ld %ld %ld\n", window.left, window.top, window.right, window.bottom);
+    POINT origin = {0, 0};
+    ClientToScreen(main, &origin);
+    printf("window %ld %ld %ld %ld\norigin %ld %ld\n", window.left, window.top, window.right, window.bottom,
+           origin.x, origin.y);
     return 0;
 }
 
