@@ -174,9 +174,7 @@ const char* const kCharsetNames[kCharsetModes] = {"auto", "sjis", "utf8", "eucjp
 size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
     size_t fit = 0;
     while (fit < length) {
-        unsigned char c = static_cast<unsigned char>(text[fit]);
-        bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-        size_t step = lead && fit + 1 < length ? 2 : 1;
+        size_t step = IsCp932LeadByte(static_cast<unsigned char>(text[fit])) && fit + 1 < length ? 2 : 1;
         if (fit + step > limit) break;
         fit += step;
     }

@@ -30,6 +30,13 @@ bool ParseCharsetName(const char* name, CharsetMode* mode);
 // The command line's name of `mode`, in lower case ("auto" for a value out of range).
 const char* CharsetName(CharsetMode mode);
 
+// The lead bytes of code page 932's double-byte characters, for texts that
+// are code page 932 whatever the system's code page (the program's own
+// texts, what the user typed into a filter).
+inline bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
 // How many of the first `length` bytes of code page 932 text fit in `limit`
 // bytes without splitting a double-byte character (a lead byte with nothing
 // behind it counts as one byte). For cutting texts to the room they have.

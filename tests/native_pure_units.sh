@@ -13,6 +13,7 @@ units=(
   syslog/charset.cpp
   syslog/cp932_table.cpp
   syslog/entry_text.cpp
+  syslog/filter.cpp
   syslog/parser.cpp
   syslog/parser5424.cpp
   logfile/log_backlog.cpp

@@ -7,9 +7,10 @@
 set -euo pipefail
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 HERE=$SRC/tests/fuzz
-TARGETS=(parser color_codes entry_text framing code_reader)
+TARGETS=(parser color_codes entry_text framing code_reader filter)
 UNITS=(syslog/parser.cpp syslog/parser5424.cpp syslog/charset.cpp syslog/cp932_table.cpp syslog/entry_text.cpp
-       net/framing.cpp colorview/color_codes.cpp colorview/code_reader.cpp)
+       syslog/filter.cpp net/framing.cpp colorview/color_codes.cpp colorview/code_reader.cpp
+       colorview/text_search.cpp)
 CXX=${FUZZ_CXX:-clang++}
 FLAGS=(-std=c++17 -g -O1 -fno-sanitize-recover=all -I"$SRC")
 # A crash report names the broken invariant; leaks are no finding of ours.
@@ -40,6 +41,7 @@ starting_inputs() {
     color_codes) list=color_commands.txt ;;
     framing) list=streams.txt ;;
     code_reader) list=coded_text.txt ;;
+    filter) list=filters.txt ;;
     *) list=datagrams.txt ;;
   esac
   while IFS= read -r line; do printf '%b' "$line" >"$dir/input-$((n += 1))"; done <"$HERE/inputs/$list"
@@ -52,7 +54,7 @@ starting_inputs() {
 
 dict_of() {
   case $1 in
-    color_codes | framing) echo "$HERE/$1.dict" ;;
+    color_codes | framing | filter) echo "$HERE/$1.dict" ;;
     code_reader) echo "$HERE/color_codes.dict" ;;
     *) echo "$HERE/syslog.dict" ;;
   esac
