@@ -9,6 +9,8 @@
 #include "app/resource.h"
 #include "app/tray.h"
 #include "syslog/charset.h"
+#include "syslog/filter.h"
+#include "syslog/parser.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ enum { kTitleSize = 64, kTextSize = 256 };
 
 struct Alerts {
     AlertRule rule;
+    Filter filter;  // the rule's expression, read
     AlertFlood flood;
     int64_t sinceActivated;  // matches since the owner was last activated
     bool flashing;           // the taskbar button flashes until the owner is activated
@@ -30,6 +33,8 @@ Alerts g_alerts;
 
 // ほか N 件: the matches a call counts beside the one it shows.
 #define kTextOthersFormat "\x82\xd9\x82\xa9 %llu \x8c\x8f"
+// フィルターの誤り: (before the filter's reason, under the dialog's field)
+#define kTextFilterError "\x83t\x83" "B\x83\x8b\x83^\x81[\x82\xcc\x8c\xeb\x82\xe8: "
 
 // In front: the owner, or a window of its own (the find box, a dialog), is
 // the foreground window.
@@ -72,6 +77,22 @@ void TakeRule(HWND box, AlertRule* rule) {
     rule->flash = IsDlgButtonChecked(box, IDC_ALERT_FLASH) == BST_CHECKED;
 }
 
+// OK takes a rule that reads; a bad one stays in the box with the reason
+// under it.
+void OnOk(HWND box) {
+    AlertRule rule;
+    TakeRule(box, &rule);
+    static Filter filter;
+    char error[sizeof kTextFilterError + kFilterErrorSize] = kTextFilterError;
+    if (!ParseFilter(rule.expression, &filter, error + strlen(error), kFilterErrorSize)) {
+        SetDlgItemTextA(box, IDC_ALERT_ERROR, error);
+        SetFocus(GetDlgItem(box, IDC_ALERT_EXPRESSION));
+        return;
+    }
+    *reinterpret_cast<AlertRule*>(GetWindowLongPtrA(box, DWLP_USER)) = rule;
+    EndDialog(box, IDOK);
+}
+
 INT_PTR CALLBACK AlertBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_INITDIALOG:
@@ -81,8 +102,7 @@ INT_PTR CALLBACK AlertBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) 
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
-                TakeRule(box, reinterpret_cast<AlertRule*>(GetWindowLongPtrA(box, DWLP_USER)));
-                EndDialog(box, IDOK);
+                OnOk(box);
                 return TRUE;
             }
             if (LOWORD(wParam) == IDCANCEL) {
@@ -97,11 +117,13 @@ INT_PTR CALLBACK AlertBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) 
 
 }  // namespace
 
-void SetAlertRule(const AlertRule* rule) {
+bool SetAlertRule(const AlertRule* rule) {
+    if (!ParseFilter(rule->expression, &g_alerts.filter, nullptr, 0)) return false;
     g_alerts.rule = *rule;
     g_alerts.sinceActivated = 0;
     g_alerts.heldTitle[0] = g_alerts.heldText[0] = '\0';
     DropHeldMatches(&g_alerts.flood);
+    return true;
 }
 
 const AlertRule* CurrentAlertRule() {
@@ -111,6 +133,20 @@ const AlertRule* CurrentAlertRule() {
 bool EditAlertRule(HWND owner, HINSTANCE instance, AlertRule* rule) {
     return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ALERT), owner, AlertBoxProc,
                            reinterpret_cast<LPARAM>(rule)) == IDOK;
+}
+
+void NoteEntryForAlerts(HWND owner, const FilterFields* fields, const LeadBytes* leadBytes) {
+    // An empty expression would match everything: it is no rule.
+    if (FilterIsEmpty(&g_alerts.filter) || !FilterMatches(&g_alerts.filter, fields, leadBytes))
+        return;
+    char title[kTitleSize];
+    const char* severity = fields->hasPri ? LookupName(SeverityNames, fields->severity) : nullptr;
+    snprintf(title, sizeof title, "%s%s%s", fields->host, severity ? " " : "", severity ? severity : "");
+    char text[kTextSize];
+    size_t length = WholeCharacterPrefix(fields->text, fields->textLength, sizeof text - 1);
+    memcpy(text, fields->text, length);
+    text[length] = '\0';
+    OnAlertMatch(owner, title, text);
 }
 
 void OnAlertMatch(HWND owner, const char* title, const char* text) {
@@ -154,7 +190,7 @@ void OnOwnerActivated(HWND owner) {
 }
 
 int64_t AlertsSinceActivated() {
-    return g_alerts.rule.expression[0] != '\0' ? g_alerts.sinceActivated : -1;
+    return FilterIsEmpty(&g_alerts.filter) ? -1 : g_alerts.sinceActivated;
 }
 
 uint64_t AlertSoundsPlayed() {

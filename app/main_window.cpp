@@ -130,7 +130,7 @@ void ApplySettings(HWND hwnd) {
     SetFindSettings(s->find, s->findMatchCase);
     AlertRule rule = {"", s->alertBalloon, s->alertSound, s->alertFlash};
     CopyWholeCharacters(rule.expression, sizeof rule.expression, g_options.alert ? g_options.alert : s->alert);
-    SetAlertRule(&rule);
+    SetAlertRule(&rule);  // it reads: the options and the settings file refused any that did not
 }
 
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
@@ -351,7 +351,7 @@ LRESULT OnCopyData(HWND hwnd, const COPYDATASTRUCT* data) {
     if (kind == kHandOverAlert) {
         AlertRule rule = *CurrentAlertRule();
         strcpy(rule.expression, text);
-        SetAlertRule(&rule);
+        SetAlertRule(&rule);  // the later start refused one that does not read; this one keeps its own
     } else if (kind == kHandOverShow) {
         ShowFromTray(hwnd);
     }

@@ -6,16 +6,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "syslog/filter.h"
+
 namespace {
 
-enum ValueKind { kTextValue, kNumberValue, kCharsetValue, kNoValue };
+enum ValueKind { kTextValue, kNumberValue, kCharsetValue, kFilterValue, kNoValue };
 
 struct OptionRule {
     const char* name;
     ValueKind kind;
     long long low, high;          // the range of a number
     int Options::*number;         // where a number goes
-    const char* Options::*text;   // where a text goes
+    const char* Options::*text;   // where a text or filter goes
     bool Options::*flag;          // what an option without a value sets
 };
 
@@ -24,7 +26,7 @@ const OptionRule kRules[] = {
     {"--port", kNumberValue, 1, 65535, &Options::port, nullptr, nullptr},
     {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines, nullptr, nullptr},
     {"--charset", kCharsetValue, 0, 0, nullptr, nullptr, nullptr},
-    {"--alert", kTextValue, 0, 0, nullptr, &Options::alert, nullptr},
+    {"--alert", kFilterValue, 0, 0, nullptr, &Options::alert, nullptr},
     {"--minimized", kNoValue, 0, 0, nullptr, nullptr, &Options::minimized},
     {"--help", kNoValue, 0, 0, nullptr, nullptr, &Options::help},
 };
@@ -62,6 +64,9 @@ const char kNotACharset[] =
     "Aeucjp \x82\xcc\x82\xc7\x82\xea\x82\xc5\x82\xe0\x82\xa0\x82\xe8\x82\xdc"
     "\x82\xb9\x82\xf1\x81"
     "B";
+// フィルターの誤りです:
+const char kBadFilter[] =
+    "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b\x82\xcc\x8c\xeb\x82\xe8\x82\xc5\x82\xb7: ";
 // (改行) --help でオプションの一覧を表示します。
 const char kHelpHint[] =
     "\n--help "
@@ -211,6 +216,19 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
         }
         options->*rule->number = static_cast<int>(n);
         return true;
+    }
+    if (rule->kind == kFilterValue) {
+        // Read here only to refuse it; the window reads it again.
+        static Filter filter;
+        char error[kFilterErrorSize];
+        if (ParseFilter(value, &filter, error, sizeof error)) {
+            options->*rule->text = value;
+            return true;
+        }
+        ErrorText text = RefuseValue(options, index, rule, value);
+        Append(&text, kBadFilter);
+        Append(&text, error);
+        return Refused(&text);
     }
     if (ParseCharsetName(value, &options->charset)) {
         options->charsetGiven = true;

@@ -4,13 +4,15 @@
 //   --port N              UDP (and TCP) port, 1..65535 (default 514)
 //   --max-lines N         the view's line limit, 0..2147483647, 0 for none (default 1000000)
 //   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default auto)
-//   --alert EXPR          the alert rule for this run (default: the one remembered)
+//   --alert EXPR          the alert rule for this run, in the filter language
+//                         (syslog/filter.h; default: the one remembered)
 //   --minimized           start minimized (in the tray when minimizing goes there)
 //   --help                the help text instead of a run
 // Each option takes its value as "--opt VALUE" or "--opt=VALUE"; given twice,
 // the last one wins. Anything else is refused, never guessed at: an unknown
 // option, a stray argument, a missing or empty value, a number with a sign,
-// garbage or out of range, a value given to --help or --minimized. The first such argument
+// garbage or out of range, an alert rule that cannot be read, a value given
+// to --help or --minimized. The first such argument
 // is named in a Shift-JIS text for the Error box. Pure code: no window headers.
 #pragma once
 

@@ -6,9 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "syslog/filter.h"
+
 namespace {
 
-enum SettingKind { kWindowValue, kSwitchValue, kCharsetValue, kTextValue };
+// A text value is taken as it is; an expression is a text that must read
+// as a filter.
+enum SettingKind { kWindowValue, kSwitchValue, kCharsetValue, kTextValue, kExpressionValue };
 
 struct SettingRule {
     const char* key;
@@ -22,8 +26,8 @@ const SettingRule kRules[] = {
     {"maximized", kSwitchValue, &Settings::maximized, nullptr},
     {"mask", kSwitchValue, &Settings::mask, nullptr},
     {"charset", kCharsetValue, nullptr, nullptr},
-    {"filter", kTextValue, nullptr, &Settings::filter},
-    {"alert", kTextValue, nullptr, &Settings::alert},
+    {"filter", kExpressionValue, nullptr, &Settings::filter},
+    {"alert", kExpressionValue, nullptr, &Settings::alert},
     {"alert_balloon", kSwitchValue, &Settings::alertBalloon, nullptr},
     {"alert_sound", kSwitchValue, &Settings::alertSound, nullptr},
     {"alert_flash", kSwitchValue, &Settings::alertFlash, nullptr},
@@ -218,10 +222,16 @@ bool TakeValue(const SettingRule* rule, const char* value, size_t length, Settin
             return ParseCharsetName(name, &s->charset);
         }
         case kTextValue:
+        case kExpressionValue: {
             if (length >= kSettingTextSize) return false;
-            memcpy(s->*rule->text, value, length);
-            (s->*rule->text)[length] = '\0';
+            char text[kSettingTextSize];
+            memcpy(text, value, length);
+            text[length] = '\0';
+            static Filter filter;  // read only to be refused: the window reads it again
+            if (rule->kind == kExpressionValue && !ParseFilter(text, &filter, nullptr, 0)) return false;
+            memcpy(s->*rule->text, text, length + 1);
             return true;
+        }
     }
     return false;
 }
@@ -242,6 +252,7 @@ void ResetSetting(const SettingRule* rule, Settings* s) {
             s->charset = defaults.charset;
             break;
         case kTextValue:
+        case kExpressionValue:
             (s->*rule->text)[0] = '\0';
             break;
     }
@@ -332,6 +343,7 @@ size_t FormatSettings(const Settings* s, char* out, size_t size) {
                 shown = CharsetName(s->charset);
                 break;
             case kTextValue:
+            case kExpressionValue:
                 shown = s->*rule.text;
                 break;
         }

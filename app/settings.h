@@ -8,6 +8,7 @@
 // Keys: window (left,top,right,bottom of the restored window), maximized,
 // mask, charset (auto, sjis, utf8, eucjp), filter, alert, alert_balloon,
 // alert_sound, alert_flash, find, find_case, tray; switches are 0 or 1.
+// The filter and the alert rule must read as filters (syslog/filter.h).
 // Bad input never stops a read: a bad value leaves that setting at its
 // default, an unknown key or a line without '=' is skipped, and each gives
 // one status line that names the file, the line and what was wrong (after

@@ -79,6 +79,7 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
         {{"--help=yes"}, 1, "--help は値を取りません: --help=yes"},
         {{"--minimized=1"}, 1, "--minimized は値を取りません: --minimized=1"},
         {{"--alert="}, 1, "--alert の値が空です。"},
+        {{"--alert", "host:"}, 2, "--alert の値「host:」は フィルターの誤りです: 「host:」の値が空です。"},
         {{"--port", "0"}, 2, "--port の値「0」は 1 から 65535 までの整数ではありません。"},
         {{"--port=65536"}, 1, "--port の値「65536」は 1 から 65535 までの整数ではありません。"},
         {{"--port", "+514"}, 2, "--port の値「+514」は 1 から 65535 までの整数ではありません。"},

@@ -65,10 +65,15 @@ TEST(ReadSettings, FileTextsGiveSettingsAndStatusLines) {
          },
          {}},
         {"the last line of a key counts, a bad one gives the default",
-         "mask=1\ncharset=eucjp\ncharset=latin1\nwindow=0,0,10,10\nwindow=0,0,10\nfind=a\nfind=",
-         [](Settings* s) { s->mask = true; },
+         "mask=1\ncharset=eucjp\ncharset=latin1\nwindow=0,0,10,10\nwindow=0,0,10\nfind=a\nfind=\n"
+         "filter=sev:err\nalert=sev:err\nalert=\"unclosed",
+         [](Settings* s) {
+             s->mask = true;
+             strcpy(s->filter, "sev:err");
+         },
          {Line(3, ": charset の値「latin1」は使えないため、既定値にします。"),
-          Line(5, ": window の値「0,0,10」は使えないため、既定値にします。")}},
+          Line(5, ": window の値「0,0,10」は使えないため、既定値にします。"),
+          Line(10, ": alert の値「\"unclosed」は使えないため、既定値にします。")}},
         {"bad values, unknown keys, lines that are no settings",
          "window=10,20,5,40\nmaximized=yes\ntray=1\nalert_sound=\ncolour=red\njust text\n" + tooLong +
              "\nwindow=0,0,99999,10\n" + std::string("mask\0=1\n", 8),
