@@ -376,6 +376,7 @@ LRESULT OnCallQuery(WPARAM which, LPARAM tipOut) {
         case kCallFlashes:
             return static_cast<LRESULT>(AlertFlashesStarted());
         case kCallTrayTip:
+            if (tipOut == 0) return -1;
             strcpy(reinterpret_cast<char*>(tipOut), TrayTip());
             return static_cast<LRESULT>(strlen(TrayTip()));
         default:
