@@ -52,6 +52,11 @@ bool MakeCommand(const Options* options, Command* c) {
     }
     Add(c, " --log", 6);
     AddQuoted(c, log);
+    if (options->keepDays != kKeepEveryDay) {
+        char days[32];
+        int k = snprintf(days, sizeof days, " --keep-days %d", options->keepDays);
+        Add(c, days, static_cast<size_t>(k));
+    }
     return !c->full;
 }
 

@@ -148,9 +148,9 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();
     char failures[4 * kErrorTextSize];
-    if (!reception ||
-        !OpenReception(reception, g_options.logPath, static_cast<unsigned short>(g_options.port), hwnd,
-                       WM_ENTRIES_QUEUED, WM_RECEPTION_ERROR, failures, sizeof failures)) {
+    if (!reception || !OpenReception(reception, g_options.logPath, g_options.keepDays,
+                                     static_cast<unsigned short>(g_options.port), hwnd, WM_ENTRIES_QUEUED,
+                                     WM_RECEPTION_ERROR, failures, sizeof failures)) {
         delete reception;
         ShowError(hwnd, kTextSocketFailed);
         return 0;

@@ -10,19 +10,20 @@
 
 namespace {
 
-enum ValueKind { kTextValue, kNumberValue, kCharsetValue, kFilterValue, kNoValue };
+enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kFilterValue, kNoValue };
 
 struct OptionRule {
     const char* name;
     ValueKind kind;
     long long low, high;          // the range of a number
     int Options::*number;         // where a number goes
-    const char* Options::*text;   // where a text or filter goes
+    const char* Options::*text;   // where a filter goes
     bool Options::*flag;          // what an option without a value sets
 };
 
 const OptionRule kRules[] = {
-    {"--log", kTextValue, 0, 0, nullptr, &Options::logPath, nullptr},
+    {"--log", kPathValue, 0, 0, nullptr, nullptr, nullptr},
+    {"--keep-days", kNumberValue, 0, 2147483647, &Options::keepDays, nullptr, nullptr},
     {"--port", kNumberValue, 1, 65535, &Options::port, nullptr, nullptr},
     {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines, nullptr, nullptr},
     {"--charset", kCharsetValue, 0, 0, nullptr, nullptr, nullptr},
@@ -67,6 +68,21 @@ const char kNotACharset[] =
 // フィルターの誤りです:
 const char kBadFilter[] =
     "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b\x82\xcc\x8c\xeb\x82\xe8\x82\xc5\x82\xb7: ";
+// には日付の欄 (%Y %m %d %H) のある --log が要ります。
+const char kKeepDaysNeedsDates[] =
+    " \x82\xc9\x82\xcd\x93\xfa\x95t\x82\xcc\x97\x93 (%Y %m %d %H) \x82\xcc\x82\xa0\x82\xe9 --log "
+    "\x82\xaa\x97v\x82\xe8\x82\xdc\x82\xb7\x81"
+    "B";
+// % で終わっています (% そのものは %% と書きます)。
+const char kLonePercent[] =
+    "% \x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2\x82\xdc\x82\xb7 (% "
+    "\x82\xbb\x82\xcc\x82\xe0\x82\xcc\x82\xcd %% \x82\xc6\x8f\x91\x82\xab\x82\xdc\x82\xb7)\x81"
+    "B";
+// 使えない欄 %q を含みます (使えるのは %Y %m %d %H %%)。
+const char kUnknownField[] = "\x8eg\x82\xa6\x82\xc8\x82\xa2\x97\x93 ";
+const char kUnknownFieldEnd[] =
+    " \x82\xf0\x8a\xdc\x82\xdd\x82\xdc\x82\xb7 (\x8eg\x82\xa6\x82\xe9\x82\xcc\x82\xcd %Y %m %d %H %%)\x81"
+    "B";
 // (改行) --help でオプションの一覧を表示します。
 const char kHelpHint[] =
     "\n--help "
@@ -84,6 +100,14 @@ const char kHelpText[] =
     "C\x83\x8b (\x8a\xf9\x92\xe8: \x83J\x83\x8c\x83\x93\x83g\x83"
     "f\x83"
     "B\x83\x8c\x83N\x83g\x83\x8a\x82\xcc messages)\n"
+    //     %Y %m %d %H は到着の年月日時、%% は % (例: logs\%Y-%m-%d.log)
+    "    %Y %m %d %H \x82\xcd\x93\x9e\x92\x85\x82\xcc\x94N\x8c\x8e\x93\xfa\x8e\x9e\x81"
+    "A%% \x82\xcd % (\x97\xe1: logs\\%Y-%m-%d.log)\n"
+    "--keep-days N\n"
+    //     N 日より前の日付のログファイルを削除します (--log に日付の欄が要ります)
+    "    N \x93\xfa\x82\xe6\x82\xe8\x91O\x82\xcc\x93\xfa\x95t\x82\xcc\x83\x8d\x83O\x83t\x83@\x83"
+    "C\x83\x8b\x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xdc\x82\xb7 (--log "
+    "\x82\xc9\x93\xfa\x95t\x82\xcc\x97\x93\x82\xaa\x97v\x82\xe8\x82\xdc\x82\xb7)\n"
     "--port N\n"
     //     受信するポート、1 から 65535 (既定: 514)
     "    \x8e\xf3\x90M\x82\xb7\x82\xe9\x83|\x81[\x83g\x81"
@@ -195,12 +219,32 @@ ErrorText RefuseValue(Options* options, int index, const OptionRule* rule, const
     return text;
 }
 
-// Takes the value of one option; false when it is refused.
-bool TakeValue(Options* options, int index, const OptionRule* rule, const char* value) {
-    if (rule->kind == kTextValue) {
-        options->*rule->text = value;
+// A log path: a pattern whose every field is a date field (log_pattern.h).
+bool TakePath(Options* options, int index, const OptionRule* rule, const char* value) {
+    size_t at = 0;
+    LogPatternKind kind = CheckLogPattern(value, &at);
+    if (kind <= kPatternDated) {
+        options->logPath = value;
         return true;
     }
+    ErrorText text = RefuseValue(options, index, rule, value);
+    if (kind == kPatternLonePercent) {
+        Append(&text, kLonePercent);
+    } else {
+        // The field as written: "%" and one whole character, of one byte or two.
+        const char* field = value + at;
+        size_t rest = strlen(field + 1), character = WholeCharacterPrefix(field + 1, rest, 1);
+        if (character == 0) character = WholeCharacterPrefix(field + 1, rest, 2);
+        Append(&text, kUnknownField);
+        Append(&text, field, 1 + character);
+        Append(&text, kUnknownFieldEnd);
+    }
+    return Refused(&text);
+}
+
+// Takes the value of one option; false when it is refused.
+bool TakeValue(Options* options, int index, const OptionRule* rule, const char* value) {
+    if (rule->kind == kPathValue) return TakePath(options, index, rule, value);
     if (rule->kind == kNumberValue) {
         long long n = 0;
         if (!ReadNumber(value, rule->low, rule->high, &n)) {
@@ -243,6 +287,7 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
 
 bool ReadOptions(int argc, const char* const* argv, Options* options) {
     options->logPath = kDefaultLogPath;
+    options->keepDays = kKeepEveryDay;
     options->port = kDefaultPort;
     options->maxLines = kDefaultMaxLines;
     options->charset = kCharsetAuto;
@@ -253,6 +298,7 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     options->badArgument = 0;
     options->error[0] = '\0';
 
+    int keepDaysIndex = 0;  // the last --keep-days, which counts
     for (int i = 1; i < argc; i++) {
         const char* argument = argv[i];
         if (argument[0] != '-') {
@@ -284,7 +330,7 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
         // "--opt VALUE" takes the next argument, unless that is an option
         // itself: "--log --port 5" forgot the path more likely than it names
         // a file "--port" (which "--log=--port" still can).
-        int valueIndex = i;
+        int optionIndex = i, valueIndex = i;
         const char* value = equals ? equals + 1 : nullptr;
         if (!equals && i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0) value = argv[valueIndex = ++i];
         if (!value || !*value) {
@@ -294,6 +340,14 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
             return Refused(&text);
         }
         if (!TakeValue(options, valueIndex, rule, value)) return false;
+        if (rule->number == &Options::keepDays) keepDaysIndex = optionIndex;
+    }
+    // Only a dated log file has old files to delete.
+    if (keepDaysIndex != 0 && CheckLogPattern(options->logPath, nullptr) != kPatternDated) {
+        ErrorText text = Refuse(options, keepDaysIndex);
+        Append(&text, "--keep-days");
+        Append(&text, kKeepDaysNeedsDates);
+        return Refused(&text);
     }
     return true;
 }

@@ -1,6 +1,9 @@
 // The command line's options, read from argc/argv as the C run-time splits
 // the command line (__argc/__argv, so quoting follows its rules):
-//   --log PATH            the log file (default "messages", in the current directory)
+//   --log PATH            the log file (default "messages", in the current directory), a
+//                         pattern with date fields (%Y %m %d %H, %% for %: log_pattern.h)
+//   --keep-days N         delete dated log files more than N days old, 0..2147483647
+//                         (only with date fields in --log; default: keep every one)
 //   --port N              UDP (and TCP) port, 1..65535 (default 514)
 //   --max-lines N         the view's line limit, 0..2147483647, 0 for none (default 1000000)
 //   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default auto)
@@ -11,15 +14,16 @@
 // Each option takes its value as "--opt VALUE" or "--opt=VALUE"; given twice,
 // the last one wins. Anything else is refused, never guessed at: an unknown
 // option, a stray argument, a missing or empty value, a number with a sign,
-// garbage or out of range, an alert rule that cannot be read, a value given
-// to --help or --minimized. The first such argument
+// garbage or out of range, a value given to --help or --minimized, a field
+// of --log that is none of the date fields, --keep-days without them, an
+// alert rule that cannot be read. The first such argument
 // is named in a Shift-JIS text for the Error box. Pure code: no window headers.
 #pragma once
 
 #include <cstddef>
 
+#include "logfile/log_pattern.h"
 #include "syslog/charset.h"
-
 
 enum {
     kDefaultPort = 514,
@@ -30,6 +34,7 @@ enum {
 
 struct Options {
     const char* logPath;  // the argument as given (argv outlives the run), or "messages"
+    int keepDays;         // kKeepEveryDay when not given
     int port;
     int maxLines;  // 0: no limit
     CharsetMode charset;

@@ -67,6 +67,10 @@ def run(args, target, rate):
     options = dict(args=args.program_args) if is_program else \
         dict(start_text=None, args=(["--show"] if args.baseline_window == "normal" else []) +
              (["--loop"] if target == "loop" else []))
+    if is_program and args.log_pattern:
+        # A dated log: the program writes today's file of the pattern, read back there.
+        options = dict(args=args.program_args + ["--log", args.log_pattern],
+                       log=os.path.join(*time.strftime(args.log_pattern).split("\\")))
     with tempfile.TemporaryDirectory(prefix="ornivel-%s-" % target, dir=args.scratch) as scratch, \
             Program(exe, args.probe, scratch, **options) as p:
         client = None
@@ -193,6 +197,8 @@ def main():
     parser.add_argument("--latency", action="store_true",
                         help="also time WM_NULL round trips to the program's window during the burst")
     parser.add_argument("--program-args", nargs="*", default=[], help="command line of ornivel.exe")
+    parser.add_argument("--log-pattern", default=None,
+                        help="the program's --log with date fields (e.g. 'logs\\%%Y-%%m-%%d.log'), read back there")
     parser.add_argument("--latency-exe", default=os.path.join(build, "bench", "latency.exe"))
     parser.add_argument("--exe", default=os.path.join(build, "app", "ornivel.exe"))
     parser.add_argument("--baseline", default=os.path.join(build, "bench", "baseline.exe"))

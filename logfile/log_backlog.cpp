@@ -4,13 +4,14 @@
 // ring needs no compaction.
 #include "logfile/log_backlog.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-const size_t kLengthBytes = 4;
+const size_t kLengthBytes = 4, kTimeBytes = 8;
 
 // Copies into the ring at `at`, wrapping at its end.
 void RingWrite(LogBacklog* b, size_t at, const void* bytes, size_t count) {
@@ -31,6 +32,12 @@ size_t LineLengthAt(const LogBacklog* b, size_t at) {
     return length;
 }
 
+long long LineTimeAt(const LogBacklog* b, size_t at) {
+    long long when = 0;
+    if (b->headerBytes > kLengthBytes) RingRead(b, (at + kLengthBytes) % b->ringSize, &when, kTimeBytes);
+    return when;
+}
+
 size_t Advance(const LogBacklog* b, size_t at, size_t count) {
     return (at + count) % b->ringSize;
 }
@@ -38,20 +45,26 @@ size_t Advance(const LogBacklog* b, size_t at, size_t count) {
 // Removes the oldest kept line from the ring; returns its length.
 size_t RemoveOldest(LogBacklog* b) {
     size_t length = LineLengthAt(b, b->head);
-    b->head = Advance(b, b->head, kLengthBytes + length);
-    b->used -= kLengthBytes + length;
+    b->head = Advance(b, b->head, b->headerBytes + length);
+    b->used -= b->headerBytes + length;
     b->lines--;
     if (b->lines == 0) b->head = 0;  // an empty ring starts over at its front
     return length;
 }
 
-// Moves whole lines from the ring's head into the empty run.
-void FillRun(LogBacklog* b) {
+// Moves whole lines from the ring's head into the empty run: the first,
+// then those of times in [from, to).
+void FillRun(LogBacklog* b, long long from, long long to) {
     b->runLength = b->runDone = b->runLines = b->runLinesDone = 0;
     while (b->lines > 0 && b->runLines < kLogRunLines) {
         size_t length = LineLengthAt(b, b->head);
+        long long when = LineTimeAt(b, b->head);
         if (b->runLength + length > b->runSize) break;
-        RingRead(b, Advance(b, b->head, kLengthBytes), b->run + b->runLength, length);
+        if (b->runLines == 0)
+            b->runTime = when;
+        else if (when < from || when >= to)
+            break;
+        RingRead(b, Advance(b, b->head, b->headerBytes), b->run + b->runLength, length);
         RemoveOldest(b);
         b->runLength += length;
         b->runLineEnd[b->runLines++] = b->runLength;
@@ -60,9 +73,10 @@ void FillRun(LogBacklog* b) {
 
 }  // namespace
 
-bool MakeLogBacklog(LogBacklog* backlog, size_t ringSize, size_t runSize) {
+bool MakeLogBacklog(LogBacklog* backlog, size_t ringSize, size_t runSize, bool timed) {
     memset(backlog, 0, sizeof *backlog);
-    if (ringSize <= kLengthBytes || runSize == 0) return false;
+    backlog->headerBytes = kLengthBytes + (timed ? kTimeBytes : 0);
+    if (ringSize <= backlog->headerBytes || runSize == 0) return false;
     backlog->ring = static_cast<unsigned char*>(malloc(ringSize));
     backlog->run = static_cast<char*>(malloc(runSize));
     if (!backlog->ring || !backlog->run) {
@@ -80,9 +94,9 @@ void FreeLogBacklog(LogBacklog* backlog) {
     memset(backlog, 0, sizeof *backlog);
 }
 
-bool AppendLogLine(LogBacklog* backlog, const char* bytes, size_t length) {
+bool AppendLogLine(LogBacklog* backlog, const char* bytes, size_t length, long long when) {
     if (length == 0) return true;
-    size_t need = kLengthBytes + length;
+    size_t need = backlog->headerBytes + length;
     if (length > backlog->runSize || need > backlog->ringSize || length > UINT32_MAX) {
         backlog->linesLost++;
         return false;
@@ -94,17 +108,33 @@ bool AppendLogLine(LogBacklog* backlog, const char* bytes, size_t length) {
     size_t tail = Advance(backlog, backlog->head, backlog->used);
     uint32_t stored = static_cast<uint32_t>(length);
     RingWrite(backlog, tail, &stored, kLengthBytes);
-    RingWrite(backlog, Advance(backlog, tail, kLengthBytes), bytes, length);
+    if (backlog->headerBytes > kLengthBytes)
+        RingWrite(backlog, Advance(backlog, tail, kLengthBytes), &when, kTimeBytes);
+    RingWrite(backlog, Advance(backlog, tail, backlog->headerBytes), bytes, length);
     backlog->used += need;
     backlog->lines++;
     return true;
 }
 
 bool NextLogRun(LogBacklog* backlog, const char** bytes, size_t* length) {
-    if (backlog->runDone == backlog->runLength) FillRun(backlog);
+    return NextLogRunWithin(backlog, LLONG_MIN, LLONG_MAX, bytes, length);
+}
+
+bool NextLogRunWithin(LogBacklog* backlog, long long from, long long to, const char** bytes, size_t* length) {
+    if (backlog->runDone == backlog->runLength) FillRun(backlog, from, to);
     *bytes = backlog->run + backlog->runDone;
     *length = backlog->runLength - backlog->runDone;
     return *length > 0;
+}
+
+bool NextLogTime(const LogBacklog* backlog, long long* when) {
+    if (backlog->runDone < backlog->runLength) {
+        *when = backlog->runTime;
+        return true;
+    }
+    if (backlog->lines == 0) return false;
+    *when = LineTimeAt(backlog, backlog->head);
+    return true;
 }
 
 void LogRunWritten(LogBacklog* backlog, size_t count) {
@@ -135,9 +165,9 @@ const char* CheckLogBacklog(const LogBacklog* b) {
     for (size_t i = 0; i < b->lines; i++) {
         size_t length = LineLengthAt(b, at);
         if (length == 0 || length > b->runSize) return "a kept line is empty or longer than a run";
-        bytes += kLengthBytes + length;
+        bytes += b->headerBytes + length;
         if (bytes > b->used) return "the kept lines run past the bytes in use";
-        at = Advance(b, at, kLengthBytes + length);
+        at = Advance(b, at, b->headerBytes + length);
     }
     if (bytes != b->used) return "the kept lines do not fill the bytes in use";
     if (b->runDone > b->runLength || b->runLength > b->runSize) return "the run's counts are out of order";

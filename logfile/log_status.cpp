@@ -24,6 +24,12 @@ const char kResumed[] =
     "\x8ds %llu)";
 // エラー N
 const char kErrorNumber[] = "\x83G\x83\x89\x81[ %lu";
+// 古いログファイル PATH を削除しました / を削除できません: REASON
+const char kOldFile[] =
+    "\x8c\xc3\x82\xa2\x83\x8d\x83O\x83t\x83@\x83"
+    "C\x83\x8b ";
+const char kDeleted[] = " \x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
+const char kCannotDelete[] = " \x82\xf0\x8d\xed\x8f\x9c\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: ";
 
 const UINT kShiftJis = 932;
 
@@ -72,4 +78,17 @@ void FormatLogResumed(unsigned long long delayed, unsigned long long lost, char*
     snprintf(text, sizeof text, kResumed, delayed, lost);
     out[0] = '\0';
     AppendWhole(out, size, text);
+}
+
+void FormatLogDeleted(const char* path, char* out, size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    AppendWhole(out, size, kOldFile) && AppendWhole(out, size, path) && AppendWhole(out, size, kDeleted);
+}
+
+void FormatLogDeleteFailed(const char* path, const char* reason, char* out, size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    AppendWhole(out, size, kOldFile) && AppendWhole(out, size, path) &&
+        AppendWhole(out, size, kCannotDelete) && AppendWhole(out, size, reason);
 }

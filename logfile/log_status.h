@@ -1,7 +1,8 @@
 // The log file's status lines: that it cannot be written, with the system's
 // reason in the user's language, and that writing has resumed, with the
-// lines that went out late and those that were lost; and the window title's
-// mark while it cannot. Shift-JIS texts.
+// lines that went out late and those that were lost; that an old file was
+// deleted, or could not be; and the window title's mark while the file
+// cannot be written. Shift-JIS texts.
 #pragma once
 
 #include <winsock2.h>
@@ -23,3 +24,8 @@ void FormatLogFailure(const char* path, const char* reason, char* out, size_t si
 
 // "ログファイルへの書き込みを再開しました (遅れた行 N、失われた行 M)".
 void FormatLogResumed(unsigned long long delayed, unsigned long long lost, char* out, size_t size);
+
+// "古いログファイル PATH を削除しました" (the retention deleted it).
+void FormatLogDeleted(const char* path, char* out, size_t size);
+// "古いログファイル PATH を削除できません: REASON".
+void FormatLogDeleteFailed(const char* path, const char* reason, char* out, size_t size);

@@ -257,8 +257,8 @@ bool StartWinSock() {
     return true;
 }
 
-bool OpenReception(Reception* r, const char* logPath, unsigned short port, HWND owner, UINT entriesMessage,
-                   UINT errorMessage, char* failures, size_t size) {
+bool OpenReception(Reception* r, const char* logPath, int keepDays, unsigned short port, HWND owner,
+                   UINT entriesMessage, UINT errorMessage, char* failures, size_t size) {
     r->thread = nullptr;
     r->stopping.store(false);
     r->owner = owner;
@@ -285,7 +285,7 @@ bool OpenReception(Reception* r, const char* logPath, unsigned short port, HWND 
     r->polled = static_cast<WSAPOLLFD*>(malloc((kSocketSlots + kMaxConnections) * sizeof(WSAPOLLFD)));
     bool tcp = OpenTcpConnections(&r->tcp);
     if (!r->buffer || !r->polled || !tcp ||
-        !OpenEntrySink(&r->sink, logPath, kDefaultQueueBytes, owner, entriesMessage)) {
+        !OpenEntrySink(&r->sink, logPath, keepDays, kDefaultQueueBytes, owner, entriesMessage)) {
         CloseTcpConnections(&r->tcp);
         free(r->polled);
         free(r->buffer);

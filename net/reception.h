@@ -52,13 +52,13 @@ struct Reception {
 // processing; shows the failure and returns false when either fails.
 bool StartWinSock();
 
-// Opens the sink (log file at `logPath`, the queue, notifying `owner` with
+// Opens the sink (log file at `logPath` kept `keepDays`, the queue, notifying `owner` with
 // `entriesMessage`) and the UDP sockets and TCP listeners on `port` of every
 // IPv4 and IPv6 address. UDP set-up failures are gathered in `failures`, a
 // line each, for one box the caller shows; TCP's are status lines, and
 // where the system has no IPv6 a status line says so.
 // False when the buffers cannot be made: then nothing is received.
-bool OpenReception(Reception* reception, const char* logPath, unsigned short port, HWND owner,
+bool OpenReception(Reception* reception, const char* logPath, int keepDays, unsigned short port, HWND owner,
                    UINT entriesMessage, UINT errorMessage, char* failures, size_t size);
 // Starts the reception thread; false (with nothing received) when it cannot.
 bool StartReception(Reception* reception);

@@ -17,9 +17,10 @@ namespace {
 // entries the queue dropped. Under the lock.
 void QueueEntryView(EntrySink* sink, const EntryText* entry);
 
-// Writes the built entry: the log line, then the view text. Under the lock.
-void EmitBuilt(EntrySink* sink, const EntryText* entry) {
-    WriteLogLine(&sink->log, entry->log, entry->logLength);
+// Writes the built entry of time `when`: the log line, then the view text.
+// Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryText* entry, time_t when) {
+    WriteLogLine(&sink->log, entry->log, entry->logLength, when);
     QueueEntryView(sink, entry);
 }
 
@@ -30,8 +31,9 @@ void QueueEntryView(EntrySink* sink, const EntryText* entry) {
         char text[128];
         snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
         EntryText* status = sink->missedLine;
-        BuildStatusLine(&sink->blocks.times, status, CurrentTime(), text);
-        WriteLogLine(&sink->log, status->log, status->logLength);
+        time_t now = CurrentTime();
+        BuildStatusLine(&sink->blocks.times, status, now, text);
+        WriteLogLine(&sink->log, status->log, status->logLength, now);
         QueueViewText(&sink->queue, status->view, status->viewLength);
     }
     QueueViewText(&sink->queue, entry->view, entry->viewLength);
@@ -55,7 +57,8 @@ time_t CurrentTime() {
     return static_cast<time_t>((ticks.QuadPart - kTicksTo1970) / kTicksPerSecond);
 }
 
-bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage) {
+bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t queueBytes, HWND notify,
+                   UINT notifyMessage) {
     InitializeCriticalSection(&sink->lock);
     StartBlockState(&sink->blocks);
     sink->entries.store(0);
@@ -67,7 +70,7 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND
     bool queued = OpenViewQueue(&sink->queue, queueBytes, notify, notifyMessage);
     // Last: the log file's writer may write status lines through the sink.
     if (!sink->work || !sink->entry || !sink->missedLine || !queued ||
-        !OpenLogFile(&sink->log, logPath, kLogBacklogBytes, WriteLogStatusLine, sink)) {
+        !OpenLogFile(&sink->log, logPath, keepDays, kLogBacklogBytes, WriteLogStatusLine, sink)) {
         CloseEntrySink(sink);
         return false;
     }
@@ -98,14 +101,15 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     CharsetMode charset = static_cast<CharsetMode>(sink->charset.load(std::memory_order_relaxed));
     EnterCriticalSection(&sink->lock);
     BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
-    EmitBuilt(sink, sink->entry);
+    EmitBuilt(sink, sink->entry, receiveTime);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);
 }
 
 void WriteStatusLine(EntrySink* sink, const char* text) {
     EnterCriticalSection(&sink->lock);
-    BuildStatusLine(&sink->blocks.times, sink->entry, CurrentTime(), text);
-    EmitBuilt(sink, sink->entry);
+    time_t now = CurrentTime();
+    BuildStatusLine(&sink->blocks.times, sink->entry, now, text);
+    EmitBuilt(sink, sink->entry, now);
     LeaveCriticalSection(&sink->lock);
 }

@@ -38,10 +38,11 @@ struct EntrySink {
 };
 
 // Makes the buffers (all of them now: nothing is allocated per entry later)
-// and opens the log file at `logPath` (see log_file.h: a file that cannot be
-// opened or written is a stop that status lines report, not an error here).
-// False when memory is short.
-bool OpenEntrySink(EntrySink* sink, const char* logPath, size_t queueBytes, HWND notify, UINT notifyMessage);
+// and opens the log file at `logPath`, a pattern kept `keepDays` (see
+// log_file.h: a file that cannot be opened or written is a stop that status
+// lines report, not an error here). False when memory is short.
+bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t queueBytes, HWND notify,
+                   UINT notifyMessage);
 // Closes the log file and frees the buffers; no thread may write any more.
 void CloseEntrySink(EntrySink* sink);
 

@@ -107,40 +107,98 @@ void StartEntryText(EntryText* entry) {
 // Otherwise the pieces join safely because no piece that follows datagram
 // bytes starts with a digit, a comma or an in-band code, and colour commands
 // are closed (MakeClosedColorCommand).
-void WriteText(EntryText* entry, const char* text) {
-    size_t n = strlen(text);
+namespace {
+
+// The view's part of a piece of `n` bytes; false, with nothing written, when
+// it does not fit.
+bool PutViewPiece(EntryText* entry, const char* text, size_t n) {
     bool alone = memchr(text, kCodeHot, n) != nullptr;
     // Room for the piece and the NULs that close it (and what came before).
     size_t viewNeed = n + 1 + (alone && AppendOpen(entry) ? 1 : 0);
-    if (entry->logLength + n >= sizeof entry->log || entry->viewLength + viewNeed > sizeof entry->view) {
+    if (entry->viewLength + viewNeed > sizeof entry->view) return false;
+    if (alone) CloseAppend(entry);
+    PutView(entry, text, n);
+    if (alone) CloseAppend(entry);
+    return true;
+}
+
+// Writes `length` bytes of datagram text after the log's end, each control
+// byte as its escape, and NUL-terminates them; the log's length stays, so
+// the caller commits the bytes only once the view has taken them too.
+// False when they do not fit. Returns their length in `*written`.
+bool EscapeAfterLog(EntryText* entry, const char* text, size_t length, size_t* written) {
+    char* out = entry->log + entry->logLength;
+    size_t room = sizeof entry->log - entry->logLength;  // the NUL included
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t need = IsEscapedByte(c) ? kByteEscapeLength : 1;
+        if (n + need >= room) {
+            out[0] = '\0';
+            return false;
+        }
+        if (need == 1)
+            out[n] = static_cast<char>(c);
+        else
+            WriteByteEscape(c, out + n);
+        n += need;
+    }
+    out[n] = '\0';
+    *written = n;
+    return true;
+}
+
+}  // namespace
+
+void WriteText(EntryText* entry, const char* text) {
+    size_t n = strlen(text);
+    if (entry->logLength + n >= sizeof entry->log) {
         entry->overflow = true;
         return;
     }
     memcpy(entry->log + entry->logLength, text, n + 1);
+    if (!PutViewPiece(entry, text, n)) {
+        entry->log[entry->logLength] = '\0';
+        entry->overflow = true;
+        return;
+    }
     entry->logLength += n;
-    if (alone) CloseAppend(entry);
-    PutView(entry, text, n);
-    if (alone) CloseAppend(entry);
+}
+
+void WriteHostText(EntryText* entry, const char* host) {
+    size_t n = 0;
+    const char* escaped = entry->log + entry->logLength;
+    if (!EscapeAfterLog(entry, host, strlen(host), &n) || !PutViewPiece(entry, escaped, n)) {
+        entry->log[entry->logLength] = '\0';
+        entry->overflow = true;
+        return;
+    }
+    entry->logLength += n;
 }
 
 void WriteMessageText(EntryText* entry, const char* text, size_t length, CharsetMode charset,
                       bool markedUtf8) {
-    // The room WriteText would need: the converted text is never longer.
-    if (entry->logLength + length >= sizeof entry->log ||
-        entry->viewLength + length + 1 > sizeof entry->view) {
+    size_t n = 0;
+    const char* escaped = entry->log + entry->logLength;
+    // The room the text shown as received would need: the converted text is never longer.
+    if (!EscapeAfterLog(entry, text, length, &n) || entry->viewLength + n + 1 > sizeof entry->view) {
+        entry->log[entry->logLength] = '\0';
         entry->overflow = true;
         return;
     }
     char* view = entry->view + entry->viewLength;
     size_t converted;
-    if (ConvertForView(charset, text, length, markedUtf8, view, &converted) == kTextAsReceived) {
-        WriteText(entry, text);
-        return;
+    if (ConvertForView(charset, escaped, n, markedUtf8, view, &converted) == kTextAsReceived) {
+        if (!PutViewPiece(entry, escaped, n)) {
+            entry->log[entry->logLength] = '\0';
+            entry->overflow = true;
+            return;
+        }
+    } else {
+        assert(converted <= n && memchr(view, kCodeHot, converted) == nullptr);
+        entry->viewLength += converted;
     }
-    assert(converted <= length && memchr(view, kCodeHot, converted) == nullptr);
-    memcpy(entry->log + entry->logLength, text, length + 1);
-    entry->logLength += length;
-    entry->viewLength += converted;
+    entry->logLength += n;
 }
 
 bool WriteColor(EntryText* entry, ColorValue fore, ColorValue back) {
@@ -248,7 +306,7 @@ void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const
     // Names only when both are non-zero, so "kern" and "emerg" never show.
     WriteColor(entry, HostColor(blocks->hostCounter), kColorWhite);
     WriteText(entry, "<");
-    WriteText(entry, msg.host);
+    WriteHostText(entry, msg.host);
     if (msg.facility != 0 && msg.severity != 0) {
         WriteText(entry, " ");
         WriteText(entry, LookupName(FacilityNames, msg.facility));

@@ -26,9 +26,11 @@ enum {
     kTimeTextSize = 256,
     kLabelSize = kTimeTextSize + 32,
     kSeparatorLength = 52,  // 50 hyphens, CR, LF
-    // The longest entry: header, separator, label, host label, message.
+    // The longest entry: header, separator, label, host label, message; the
+    // host with every byte escaped, the message as kMaxText allows for it.
     kEntryLogSize = 2 + (kSenderTextSize - 1) + 3 + kSeparatorLength + (kLabelSize - 1) + 1 + 1 +
-                    (kHostSize - 1) + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 + kMaxText + 2 + 1,
+                    (kHostSize - 1) * kByteEscapeLength + 1 + kMaxNameLength + 1 + kMaxNameLength + 2 +
+                    kMaxText + 2 + 1,
     // Status line texts are the program's own and much shorter than this.
     kMaxStatusText = 4096,
     kClosedCommandLength = 6,  // 0x03, two digits, comma, two digits
@@ -54,10 +56,13 @@ void StartEntryText(EntryText* entry);
 // A text piece, for the log and the view. A piece holding the hot marker 0xFF
 // becomes an append of its own (see entry_text.cpp).
 void WriteText(EntryText* entry, const char* text);
-// A message text piece of `length` bytes: the log gets its bytes as they
-// are, the view the same text in code page 932 as `charset` decides (see
-// ConvertForView). Converted text is never longer and never holds a hot
-// marker, so it joins the open append; text shown as received is WriteText's.
+// A host: as WriteText, with the control bytes escaped (IsEscapedByte).
+void WriteHostText(EntryText* entry, const char* host);
+// A message text piece of `length` bytes, its control bytes escaped: the
+// log gets its bytes as they are, the view the same text in code page 932 as
+// `charset` decides (see ConvertForView). Converted text is never longer and
+// never holds a hot marker, so it joins the open append; text shown as
+// received goes as WriteText's does.
 void WriteMessageText(EntryText* entry, const char* text, size_t length, CharsetMode charset,
                       bool markedUtf8);
 // A colour command, for the view only; false, with nothing written, when

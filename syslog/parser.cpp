@@ -112,16 +112,11 @@ void CompleteTime(struct tm* t, const struct tm* arrival) {
     if (t->tm_isdst == 0) t->tm_isdst = arrival->tm_isdst;
     if (t->tm_year != 0) return;
     t->tm_year = arrival->tm_year;
-    if (t->tm_yday == 0) t->tm_yday = arrival->tm_yday;
-    if (t->tm_mon != 0) return;
-    t->tm_mon = arrival->tm_mon;
-    if (t->tm_mday == 0) t->tm_mday = arrival->tm_mday;
-    if (t->tm_wday == 0) t->tm_wday = arrival->tm_wday;
-    if (t->tm_hour != 0) return;
-    t->tm_hour = arrival->tm_hour;
-    if (t->tm_min != 0) return;
-    t->tm_min = arrival->tm_min;
-    if (t->tm_sec == 0) t->tm_sec = arrival->tm_sec;
+    // A stamp sent just before New Year and received just after it, or the
+    // other way round across a clock a little ahead.
+    const int kJanuary = 0, kDecember = 11;
+    if (arrival->tm_mon == kJanuary && t->tm_mon == kDecember) t->tm_year--;
+    if (arrival->tm_mon == kDecember && t->tm_mon == kJanuary) t->tm_year++;
 }
 
 const char* LookupName(const NameCode* table, int code) {
@@ -193,6 +188,21 @@ static void ReadHost(SyslogMessage* msg) {
     msg->message = msg->text + (p - msg->text);
 }
 
+bool IsEscapedByte(unsigned char c) {
+    const unsigned char kDelete = 0x7F;
+    if (c == kDelete) return true;
+    if (c >= 0x20) return false;
+    // TAB, and bold, colour, italic, reverse and underline of the view.
+    return c != '\t' && c != 0x02 && c != 0x03 && c != 0x14 && c != 0x16 && c != 0x1F;
+}
+
+void WriteByteEscape(unsigned char c, char* out) {
+    out[0] = '#';
+    out[1] = static_cast<char>('0' + (c >> 6));
+    out[2] = static_cast<char>('0' + ((c >> 3) & 7));
+    out[3] = static_cast<char>('0' + (c & 7));
+}
+
 // Copies the message into the working text: trailing NULs dropped, every
 // NUL left inside written as "#000", at most kMaxMessage bytes looked at.
 static void CopyEscapingNuls(const char* datagram, size_t length, char* text) {
@@ -208,8 +218,8 @@ static void CopyEscapingNuls(const char* datagram, size_t length, char* text) {
         out += run;
         datagram += run;
         if (nul) {
-            memcpy(out, "#000", kNulEscapeLength);
-            out += kNulEscapeLength;
+            WriteByteEscape(0, out);
+            out += kByteEscapeLength;
             ++datagram;
         }
     }
@@ -287,20 +297,26 @@ void ParseMessage(const char* datagram, size_t length, const SenderAddress* send
 
     ParsePri(msg);
     bool hasPri = msg->message != msg->text;
+    bool stamped = false;
     if (hasPri && ParseRfc5424(msg, msg->message, sender, times)) {
-        if (msg->fullDate) return;  // else TIMESTAMP was "-": the arrival, completed below
+        if (msg->fullDate) return;  // else TIMESTAMP was "-": the arrival, as without timestamp
     } else if (hasPri && ParseRfc3339Stamp(msg, times)) {
         return;
     } else if (ParseTimestamp(msg)) {
+        stamped = true;
         ReadHost(msg);
     } else {
         FormatSender(sender, msg->host, kHostSize);
     }
 
-    // Only a message time that is not a full date needs the arrival's.
+    // Only a message time that is not a full date needs the arrival's: a
+    // BSD stamp its year, a message without timestamp all of it.
     struct tm arrival;
     if (!LocalTimeOf(times, receiveTime, &arrival)) memset(&arrival, 0, sizeof arrival);
-    CompleteTime(&msg->time, &arrival);
+    if (stamped)
+        CompleteTime(&msg->time, &arrival);
+    else
+        msg->time = arrival;
 }
 
 bool LocalTimeOf(TimeCache* times, time_t t, struct tm* out) {

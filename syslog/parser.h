@@ -17,7 +17,9 @@
 // arrival time.
 // The datagram comes with its length: trailing NUL bytes are dropped, and
 // every NUL left inside becomes the four characters "#000" before anything
-// else is read, so the rest of the parse works on a plain C string.
+// else is read, so the rest of the parse works on a plain C string. The
+// other control bytes stay in the host and text for the parse (a line break
+// still ends the host); the entry escapes them where it writes them.
 // Pure code: no window or socket headers, so it builds and tests natively too.
 #pragma once
 
@@ -26,10 +28,12 @@
 #include <ctime>
 
 enum {
-    kMaxMessage = 65536,   // bytes of one message that are looked at: a whole UDP datagram or TCP frame
-    kNulEscapeLength = 4,  // "#000" in place of each NUL inside a message
-    kMaxText = kMaxMessage * kNulEscapeLength,  // the working text after the escape
-    kHostSize = 256,                            // host field, NUL included
+    kMaxMessage = 65536,    // bytes of one message that are looked at: a whole UDP datagram or TCP frame
+    kByteEscapeLength = 4,  // "#" and three octal digits in place of one control byte
+    kNulEscapeLength = kByteEscapeLength,        // "#000" in place of each NUL inside a message
+    kMaxText = kMaxMessage * kByteEscapeLength,  // the working text after the escape; also the
+                                                 // most an escaped text of a message can take
+    kHostSize = 256,                             // host field, NUL included
     // "[" IPv6 text (at most 45) "%" scope id (at most 10) "]:" port (at most 5) and the NUL.
     kSenderTextSize = 1 + 45 + 1 + 10 + 2 + 5 + 1,
     kMaxNameLength = 8,  // longest facility or severity name ("authpriv", "warning")
@@ -73,8 +77,9 @@ struct SyslogMessage {
     char* message;            // text position inside `text`
     unsigned short facility;  // PRI & 0xF8
     unsigned short severity;  // PRI & 7
-    // BSD: the message time, completed from the arrival; 0 in a field means
-    // "not given". With `fullDate`: only the clock to show.
+    // BSD: the message time as read, with the arrival's year (see
+    // CompleteTime); without a timestamp the arrival's local time. With
+    // `fullDate`: only the clock to show.
     struct tm time;
     char host[kHostSize];
     // The message gave a full date (RFC 5424 or RFC 3339): `when` is its
@@ -96,6 +101,16 @@ extern const char* const MonthNames[12];
 extern const NameCode FacilityNames[];
 extern const NameCode SeverityNames[];
 
+// One entry is one line in the view and in the log file, and no sender's
+// byte can move the cursor of whoever reads the file: every byte below 0x20
+// and DEL in a host or message text shows as "#" and three octal digits
+// (LF "#012", ESC "#033", NUL "#000"), except TAB and the five colour-command
+// bytes the view understands (0x02, 0x03, 0x14, 0x16, 0x1F). Bytes from 0x80
+// up are characters and stay.
+bool IsEscapedByte(unsigned char c);
+// Writes the kByteEscapeLength bytes of the escape of `c` at `out`, no NUL.
+void WriteByteEscape(unsigned char c, char* out);
+
 // Parses `length` bytes of `datagram` (at most kMaxMessage are looked at).
 void ParseMessage(const char* datagram, size_t length, const SenderAddress* sender, time_t receiveTime,
                   TimeCache* times, SyslogMessage* msg);
@@ -103,6 +118,11 @@ void TrimTrailing(char* text);
 void ParsePri(SyslogMessage* msg);
 bool ParseTimestamp(SyslogMessage* msg);
 int LookupMonth(const char* word);
+// Gives a BSD message time read from a stamp what the stamp cannot say:
+// the arrival's daylight-saving flag when it has none, and the arrival's
+// year when it has none, the year before for a December stamp that arrives
+// in January and the year after for a January stamp that arrives in
+// December. Every other field stays as read, zeros included.
 void CompleteTime(struct tm* t, const struct tm* arrival);
 const char* LookupName(const NameCode* table, int code);
 

@@ -17,6 +17,7 @@ units=(
   syslog/parser.cpp
   syslog/parser5424.cpp
   logfile/log_backlog.cpp
+  logfile/log_pattern.cpp
   queue/entry_queue.cpp
   net/framing.cpp
   app/options.cpp

@@ -27,6 +27,7 @@ struct GoodCase {
     int port, maxLines;
     CharsetMode charset;
     bool help;
+    int keepDays = kKeepEveryDay;
 };
 
 TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
@@ -39,6 +40,15 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
         {{"--max-lines", "0", "--charset", "SJIS"}, "messages", 514, 0, kCharsetShiftJis, false},
         {{"--max-lines=2147483647", "--charset=utf8"}, "messages", 514, 2147483647, kCharsetUtf8, false},
         {{"--charset", "EucJp", "--help", "--port", "600"}, "messages", 600, 1000000, kCharsetEucJp, true},
+        {{"--log", "ログ\\%Y-%m-%d.log", "--keep-days", "30"},
+         "ログ\\%Y-%m-%d.log",
+         514,
+         1000000,
+         kCharsetAuto,
+         false,
+         30},
+        {{"--keep-days=0", "--log=%H%%"}, "%H%%", 514, 1000000, kCharsetAuto, false, 0},
+        {{"--log", "100%%.log"}, "100%%.log", 514, 1000000, kCharsetAuto, false},
     };
     for (const GoodCase& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
@@ -50,6 +60,7 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
         EXPECT_EQ(c.maxLines, options.maxLines);
         EXPECT_EQ(c.charset, options.charset);
         EXPECT_EQ(c.help, options.help);
+        EXPECT_EQ(c.keepDays, options.keepDays);
         EXPECT_EQ(0, options.badArgument);
         EXPECT_STREQ("", options.error);
     }
@@ -94,6 +105,19 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
         {{"--charset", "latin1"},
          2,
          "--charset の値「latin1」は auto、sjis、utf8、eucjp のどれでもありません。"},
+        // --log's fields are the date fields, and --keep-days needs them.
+        {{"--log", "a%q.log"},
+         2,
+         "--log の値「a%q.log」は 使えない欄 %q を含みます (使えるのは %Y %m %d %H %%)。"},
+        {{"--log=x%あい"},
+         1,
+         "--log の値「x%あい」は 使えない欄 %あ を含みます (使えるのは %Y %m %d %H %%)。"},
+        {{"--log", "%Y%"}, 2, "--log の値「%Y%」は % で終わっています (% そのものは %% と書きます)。"},
+        {{"--keep-days", "7"}, 1, "--keep-days には日付の欄 (%Y %m %d %H) のある --log が要ります。"},
+        {{"--log", "%Y", "--keep-days=3", "--log", "100%%"},
+         3,
+         "--keep-days には日付の欄 (%Y %m %d %H) のある --log が要ります。"},
+        {{"--keep-days", "-1"}, 2, "--keep-days の値「-1」は 0 から 2147483647 までの整数ではありません。"},
         // The first refusal counts, and it wins over --help.
         {{"--bogus", "--help", "--port", "0"}, 1, "不明なオプションです: --bogus"},
         {{"--help", "stray"}, 2, "オプションではない引数です: stray"},
@@ -137,8 +161,8 @@ TEST(ReadOptions, OptionsThatWinOverTheSettings) {
 
 TEST(ReadOptions, HelpListsEveryOption) {
     const std::string help = OptionsHelpText();
-    for (const char* option : {"--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp",
-                               "--alert EXPR", "--minimized", "--help"})
+    for (const char* option : {"--log PATH", "--keep-days N", "--port N", "--max-lines N",
+                               "--charset auto|sjis|utf8|eucjp", "--alert EXPR", "--minimized", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
     EXPECT_EQ(0u, help.find(Sjis("使い方: ornivel.exe [オプション]\n")));
 }

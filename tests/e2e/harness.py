@@ -128,15 +128,16 @@ class Program:
     """ornivel.exe running in `scratch`; stopped (killed if need be) on exit."""
 
     def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True, args=(), start_text=START_TEXT,
-                 settings=None):
+                 log="messages", settings=None):
         """`args` go on the program's command line; `start_text` is the log
-        line that says it is up (None for a program that writes none). The
+        line that says it is up (None for a program that writes none), in
+        `log`, the log file's path inside the scratch directory. The
         program keeps its settings in the scratch directory: `settings`
         gives the file's text, else a fresh run starts from none and a run
         that is not fresh from those the last one left."""
         self.probe_exe, self.scratch = probe, scratch
         self.exe = portable_exe(exe, scratch, settings if settings is not None or not fresh else b"")
-        self.log = os.path.join(scratch, "messages")
+        self.log = os.path.join(scratch, log)
         if fresh and os.path.exists(self.log):
             os.remove(self.log)
         self.wait_for_port = wait_for_port

@@ -5,7 +5,13 @@ line, on the real program under Wine. One case per run:
 - full_disk: the log on a real full filesystem (a 256 KiB tmpfs, mounted
   here as root), then space freed;
 - open_failure: a directory named "messages" in the way, then removed;
-- options: bad command lines and --help.
+- options: bad command lines and --help;
+- dated: a date pattern in folders that do not exist yet, and a datagram
+  with line breaks and ESC inside, which stays one line;
+- retention: --keep-days with files of old dates, today's and others made
+  beforehand: only the pattern's old ones go, each with a status line;
+- renamed: the open file renamed, later deleted, by another process while
+  entries arrive: every entry lands once, in order, in the files there are.
 While the log cannot be written the title is "syslog [ログ停止]" and one
 status line says "ログファイル PATH に書き込めません: REASON" (PATH as given,
 REASON the system's text); once it can, one line says "ログファイルへの書き込み
@@ -14,12 +20,13 @@ in order and once, exactly as the view shows them.
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
 
-from harness import (CLOCK, CP, SEPARATOR, SKIPPED, Program, boxes, check, run_cases, send, sender,
-                     wait_until)
+from harness import (CLOCK, CP, SEPARATOR, SKIPPED, START_TEXT, Program, boxes, check, is_status, run_cases,
+                     send, sender, wait_until)
 
 TITLE, STOPPED_TITLE = "syslog".encode(CP), "syslog [ログ停止]".encode(CP)
 CANNOT_WRITE = re.compile(CLOCK + b" " + re.escape("ログファイル ".encode(CP)) + b"(.*)" +
@@ -152,6 +159,8 @@ def test_open_failure(args):
 
 BAD_COMMAND_LINES = [
     (["--bogus"], "不明なオプションです: --bogus"),
+    (["--log", "logs\\%q.log"], "--log の値「logs\\%q.log」は 使えない欄 %q を含みます (使えるのは %Y %m %d %H %%)。"),
+    (["--keep-days", "7"], "--keep-days には日付の欄 (%Y %m %d %H) のある --log が要ります。"),
     (["--port", "70000"], "--port の値「70000」は 1 から 65535 までの整数ではありません。"),
     (["--max-lines=ten"], "--max-lines の値「ten」は 0 から 2147483647 までの整数ではありません。"),
     (["--log"], "--log に値がありません。"),
@@ -189,12 +198,96 @@ def test_options(args):
         check(code == 2, "exit code %d after %r" % (code, command_line))
         check(not os.path.exists(os.path.join(args.scratch, "messages")), "a refused run made a log file")
     texts, code = run_alone(args, ["--help"], lambda c: c != b"Error")
-    for option in ("--log PATH", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp", "--help"):
+    for option in ("--log PATH", "--keep-days N", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp",
+                   "--help"):
         check(any(option.encode() in t for t in texts), "the help box does not list %s: %r" % (option, texts))
     check(code == 0, "exit code %d after --help" % code)
 
 
-CASES = {"full_disk": test_full_disk, "open_failure": test_open_failure, "options": test_options}
+def dated_log(pattern):
+    """Where the program's log is today for a --log pattern of local dates,
+    inside the scratch directory."""
+    return os.path.join(*time.strftime(pattern).split("\\"))
+
+
+def test_dated(args):
+    """Lines go to the day's file in folders the program makes; a datagram
+    with LF, CR and ESC inside gives one line, in the file as in the view."""
+    pattern = r"logs\%Y\%m-%d.log"
+    shutil.rmtree(os.path.join(args.scratch, "logs"), ignore_errors=True)
+    with Program(args.exe, args.probe, args.scratch, args=["--log", pattern], log=dated_log(pattern)) as p:
+        s = sender()
+        send(s, b"<13>Oct 11 22:14:15 host one\nOct 11 22:14:15 forged line\r\x1b[2J two\r\n")
+        lines = p.wait_lines(3)
+        check(re.fullmatch(rb"22:14:15\(-?\d+\) <host user.notice> one#012Oct 11 22:14:15 forged line#015#033\[2J two",
+                           lines[-1]), "the entry's line: %r" % lines[-1])
+        check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
+        check(title(p) == TITLE, "the title: %r" % title(p))
+        check(not os.path.exists(os.path.join(args.scratch, "messages")), "a plain messages file was made")
+
+
+def test_retention(args):
+    """Files of the pattern more than 3 days old are deleted at start, each
+    with a status line; today's, younger ones and any other file stay."""
+    folder = os.path.join(args.scratch, "logs")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    day = lambda ago: time.strftime("%Y-%m-%d", time.localtime(time.time() - ago * 86400))
+    old, young = ["2000-01-01.log", day(4) + ".log", day(30) + ".log"], [day(3) + ".log", day(0) + ".log"]
+    others = ["2000-01-01.log.bak", "2000-1-01.log", "2000-13-01.log", "notes.txt"]
+    for name in old + young + others:
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(b"12:00:00 before\r\n")
+    command_line = ["--log", r"logs\%Y-%m-%d.log", "--keep-days", "3"]
+    with Program(args.exe, args.probe, args.scratch, fresh=False, args=command_line,
+                 log=os.path.join("logs", young[1])) as p:
+        deleted = re.compile(CLOCK + b" " + re.escape("古いログファイル logs\\".encode(CP)) + rb"(.*)" +
+                             re.escape(" を削除しました".encode(CP)))
+        wait_until(lambda: len([l for l in p.lines() if deleted.fullmatch(l)]) == len(old), "the deletions' lines")
+        named = sorted(deleted.fullmatch(l).group(1).decode() for l in p.lines() if deleted.fullmatch(l))
+        check(named == sorted(old), "the deleted files named: %r" % named)
+        check(sorted(os.listdir(folder)) == sorted(young + others), "left in the folder: %r" % os.listdir(folder))
+        check(p.lines()[0] == b"12:00:00 before" and is_status(p.lines()[1], START_TEXT),
+              "today's file is appended to: %r" % p.lines()[:2])
+
+
+def test_renamed(args):
+    """Numbered entries at a steady pace; the open file is renamed by another
+    process: every entry is in one of the two files, once and in order. Then
+    the file at the path is deleted: every entry sent after that is in the
+    new file there, once and in order."""
+    with Program(args.exe, args.probe, args.scratch) as p:
+        s, renamed = Sender(), p.log + ".1"
+        if os.path.exists(renamed):
+            os.remove(renamed)
+
+        def send_for(seconds):
+            end = time.monotonic() + seconds
+            while time.monotonic() < end:
+                s.send()
+                time.sleep(0.005)
+            wait_until(lambda: (b" fill: %05d " % (s.sent - 1)) in p.read_log(), "the last entry in the file")
+
+        def numbers(path):
+            with open(path, "rb") as f:
+                return [int(m.group(1)) for m in map(NUMBERED.search, f.read().split(b"\r\n")) if m]
+
+        send_for(1.5)
+        os.rename(p.log, renamed)
+        send_for(3)
+        first, then = numbers(renamed), numbers(p.log)
+        check(first and first + then == list(range(s.sent)), "the entries of the two files: %r ... %r" %
+              (first[-3:], then[:3]))
+        os.remove(p.log)
+        deleted_at = s.sent
+        send_for(3)
+        last = numbers(p.log)
+        check(last and last == list(range(last[0], s.sent)) and last[0] <= deleted_at,
+              "the new file holds %r ... %r; the deletion came before %d" % (last[:3], last[-3:], deleted_at))
+
+
+CASES = {"full_disk": test_full_disk, "open_failure": test_open_failure, "options": test_options,
+         "dated": test_dated, "retention": test_retention, "renamed": test_renamed}
 
 
 def main():

@@ -85,9 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(msg->severity <= 7, "severity in range");
     Check(msg->time.tm_mon >= 0 && msg->time.tm_mon <= 11, "month 0 to 11");
     if (!msg->fullDate) {
-        // The BSD parser never sets a year: it is always the arrival's.
+        // The BSD parser never reads a year: it is the arrival's, or across
+        // New Year the one before (a December stamp arriving in January) or
+        // after (a January stamp arriving in December).
         const struct tm* local = localtime(&arrival);
-        Check(msg->time.tm_year == (local ? local->tm_year : 0), "year of the arrival");
+        int year = local ? local->tm_year : 0, month = local ? local->tm_mon : 0;
+        year += (month == 0 && msg->time.tm_mon == 11) ? -1 : (month == 11 && msg->time.tm_mon == 0) ? 1 : 0;
+        Check(msg->time.tm_year == year, "year of the arrival, or of the other side of New Year");
         return Done(datagram);
     }
     // A full date: its clock is the local time of `when`, or the time as

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -26,19 +27,25 @@ struct Fixture {
     std::string file;
     std::vector<std::string> lines;
 
-    Fixture(size_t ring, size_t run) { EXPECT_TRUE(MakeLogBacklog(&b, ring, run)); }
+    Fixture(size_t ring, size_t run, bool timed = false) {
+        EXPECT_TRUE(MakeLogBacklog(&b, ring, run, timed));
+    }
     ~Fixture() { FreeLogBacklog(&b); }
 
-    void Append(size_t length) {
+    // A line timed `when` (kept only by a timed backlog).
+    void Append(size_t length, long long when = 0) {
         lines.push_back(Line(static_cast<unsigned>(lines.size()), length));
-        AppendLogLine(&b, lines.back().data(), length);
+        AppendLogLine(&b, lines.back().data(), length, when);
         ASSERT_EQ(nullptr, CheckLogBacklog(&b));
     }
-    // One write of at most `most` bytes; false when nothing waited.
-    bool Write(size_t most) {
+    // One write of at most `most` bytes, of a run of lines of one minute
+    // when `minutes`; false when nothing waited.
+    bool Write(size_t most, bool minutes = false) {
         const char* bytes;
         size_t length;
-        if (!NextLogRun(&b, &bytes, &length)) return false;
+        long long when = 0;
+        long long from = NextLogTime(&b, &when) && minutes ? when - when % 60 : LLONG_MIN;
+        if (!NextLogRunWithin(&b, from, minutes ? from + 60 : LLONG_MAX, &bytes, &length)) return false;
         size_t count = length < most ? length : most;
         file.append(bytes, count);
         LogRunWritten(&b, count);
@@ -131,13 +138,14 @@ TEST(LogBacklog, RandomSequencesOnSmallRings) {
         state = state * 1103515245u + 12345u;
         return (state >> 16) % range;
     };
-    for (int round = 0; round < 300; round++) {
-        Fixture f(9 + next(60), 4 + next(40));
+    for (int round = 0; round < 600; round++) {
+        bool timed = round % 2 == 1;  // with times, and runs cut at each minute
+        Fixture f((timed ? 17 : 9) + next(60), 4 + next(40), timed);
         for (int step = 0; step < 200; step++) {
             if (next(3) == 0)
-                f.Write(next(20));
+                f.Write(next(20), timed);
             else
-                f.Append(4 + next(36));
+                f.Append(4 + next(36), step * 7);
         }
         f.Drain(1 + next(20));
         size_t at = 0, found = 0;

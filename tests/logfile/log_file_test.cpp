@@ -1,13 +1,16 @@
 // Tests of the log file's writer on real files and pipes: a directory in the
 // file's place, a reader that stops reading (the write hangs, the backlog
-// overflows) and a reader that goes away and comes back. Lines keep their
-// order, none is doubled or cut, and the status lines say what happened with
-// exact counts.
+// overflows) and a reader that goes away and comes back, a file renamed
+// while open, dated files with their retention. Lines keep their order,
+// none is doubled or cut, and the status lines say what happened with exact
+// counts.
 #include "logfile/log_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -41,10 +44,10 @@ class LogFileTest : public ::testing::Test {
     }
 
     void Open(const std::string& path, size_t backlogBytes) {
-        ASSERT_TRUE(OpenLogFile(&log, path.c_str(), backlogBytes, StatusLine, this));
+        ASSERT_TRUE(OpenLogFile(&log, path.c_str(), kKeepEveryDay, backlogBytes, StatusLine, this));
     }
 
-    void Line(const std::string& line) { WriteLogLine(&log, line.data(), line.size()); }
+    void Line(const std::string& line) { WriteLogLine(&log, line.data(), line.size(), time(nullptr)); }
 
     // Waits (up to a minute: the writer retries every few seconds) for the
     // nth status line; "<none>" if it does not come.
@@ -58,8 +61,8 @@ class LogFileTest : public ::testing::Test {
 
     // A pipe whose reader (the test) reads only when asked to.
     HANDLE MakePipe(const std::string& path) {
-        return CreateNamedPipeA(path.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
-                                nullptr);
+        return CreateNamedPipeA(path.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                                0, nullptr);
     }
 
     // Keeps `line`, far longer than the pipe's buffer, and waits until the
@@ -85,11 +88,24 @@ class LogFileTest : public ::testing::Test {
                 got.append(buffer, read);
             else
                 Sleep(5);
-            if (got.size() >= tail.size() && got.compare(got.size() - tail.size(), tail.size(), tail) == 0) break;
+            if (got.size() >= tail.size() && got.compare(got.size() - tail.size(), tail.size(), tail) == 0)
+                break;
         }
         return got;
     }
 };
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<no file>";
+}
+
+time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    struct tm t = {};
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
+    t.tm_hour = hour, t.tm_min = minute, t.tm_sec = second, t.tm_isdst = -1;
+    return mktime(&t);
+}
 
 std::string Reason(DWORD error) {
     char text[kLogReasonSize];
@@ -130,6 +146,74 @@ TEST_F(LogFileTest, DirectoryInTheFilesPlaceThenGone) {
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ("a\r\n" + failure + "\r\nb\r\nc\r\n" + Resumed(4, 0) + "\r\n",
               std::string(std::istreambuf_iterator<char>(in), {}));
+}
+
+// The writer's last write-out can end a stop: its status line still reaches
+// the file, though the log file is closing.
+TEST_F(LogFileTest, CloseEndsAStopWithItsResumedLine) {
+    ASSERT_TRUE(CreateDirectoryA(file.c_str(), nullptr));
+    Open(file, 1 << 16);
+    Line("a\r\n");
+    const std::string failure = Failure(file, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(failure, WaitStatus(0));
+    ASSERT_TRUE(RemoveDirectoryA(file.c_str()));
+    CloseLogFile(&log);  // before the writer tries again
+    EXPECT_EQ("a\r\n" + failure + "\r\n" + Resumed(2, 0) + "\r\n", ReadAll(file));
+}
+
+// Another program renames the open file: the writer notices before its next
+// write (a second later) and goes on in a new file at the path.
+TEST_F(LogFileTest, RenamedFileGivesANewFileAtThePath) {
+    const std::string renamed = file + ".1";
+    Open(file, 1 << 16);
+    Line("1\r\n");
+    Line("2\r\n");
+    for (int i = 0; i < 500 && !LogFileIdle(&log); ++i) Sleep(10);
+    ASSERT_TRUE(MoveFileA(file.c_str(), renamed.c_str())) << "the file is not shared for deletion";
+    Sleep(1100);
+    Line("3\r\n");
+    CloseLogFile(&log);
+    EXPECT_EQ("1\r\n2\r\n", ReadAll(renamed));
+    EXPECT_EQ("3\r\n", ReadAll(file));
+    DeleteFileA(renamed.c_str());
+}
+
+// A dated pattern: each line goes to the file its time names, and the
+// first file to start deletes the pattern's old files, and nothing else,
+// with a status line each.
+TEST_F(LogFileTest, DatedFilesFollowTheLinesTimesAndOldOnesGo) {
+    const std::string old = file + "_2000-01-01-10.log", kept[] = {old + ".bak", file + "_2000-01-01-1.log"};
+    for (const std::string& name : {old, kept[0], kept[1]})
+        std::ofstream(name, std::ios::binary) << "old\r\n";
+    const std::string pattern = file + "_%Y-%m-%d-%H.log";
+    ASSERT_TRUE(OpenLogFile(&log, pattern.c_str(), 2, 1 << 16, StatusLine, this));
+    const struct {
+        time_t when;
+        const char* line;
+        const char* file;
+    } lines[] = {
+        {LocalTime(2030, 6, 1, 10, 0, 5), "a\r\n", "2030-06-01-10"},
+        {LocalTime(2030, 6, 1, 10, 59, 59), "b\r\n", "2030-06-01-10"},
+        {LocalTime(2030, 6, 2, 0, 0, 0), "c\r\n", "2030-06-02-00"},
+        {LocalTime(2030, 6, 1, 10, 0, 1), "d\r\n", "2030-06-01-10"},
+    };
+    for (const auto& l : lines) WriteLogLine(&log, l.line, strlen(l.line), l.when);
+    const std::string deleted = WaitStatus(0);
+    CloseLogFile(&log);
+    EXPECT_EQ("a\r\nb\r\nd\r\n", ReadAll(file + "_2030-06-01-10.log"));
+    EXPECT_EQ("c\r\n", ReadAll(file + "_2030-06-02-00.log"));
+    char text[1024];
+    FormatLogDeleted(old.c_str(), text, sizeof text);
+    EXPECT_EQ(text, deleted);
+    EXPECT_EQ(1u, statuses.size());
+    EXPECT_EQ("<no file>", ReadAll(old));
+    for (const std::string& name : kept) EXPECT_EQ("old\r\n", ReadAll(name));
+    // The status line went to the file of its own time.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((file + "_*").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+        DeleteFileA(found.cFileName);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 // A pipe whose reader stops reading: the write hangs, the lines keep coming,

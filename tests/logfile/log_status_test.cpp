@@ -1,6 +1,7 @@
 // Tests of the log file's status texts under code page 932: the system's
 // reason without its line break, the number when the system has none, and
-// texts cut only between whole characters, with nothing after a cut.
+// texts cut only between whole characters, with nothing after a cut; the
+// retention's lines.
 #include "logfile/log_status.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,10 @@ TEST(LogStatus, TextsAndTheirCuts) {
     const std::string path = Sjis(L"Z:\\ログ\\messages");
     FormatLogFailure(path.c_str(), reason, text, sizeof text);
     EXPECT_EQ(Sjis(L"ログファイル ") + path + Sjis(L" に書き込めません: ") + reason, text);
+    FormatLogDeleted(path.c_str(), text, sizeof text);
+    EXPECT_EQ(Sjis(L"古いログファイル ") + path + Sjis(L" を削除しました"), text);
+    FormatLogDeleteFailed(path.c_str(), reason, text, sizeof text);
+    EXPECT_EQ(Sjis(L"古いログファイル ") + path + Sjis(L" を削除できません: ") + reason, text);
     // "Z:\ログ" is bytes 13 to 20 of the text; {buffer size, bytes kept}.
     const std::string head = Sjis(L"ログファイル Z:\\ログ");
     const size_t cuts[][2] = {{19, 18}, {18, 16}, {17, 16}, {16, 15}};

@@ -131,7 +131,7 @@ class Formatter : public ::testing::Test {
         // The log file is "messages" in the current directory, as for the program.
         ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        ASSERT_TRUE(OpenEntrySink(&sink, "messages", kQueueBytes, view, WM_APP));
+        ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
     }
 
     void TearDown() override {
@@ -293,6 +293,50 @@ TEST_F(Formatter, DifferenceIsArrivalMinusMessageTime) {
     EXPECT_LE(now, after);
 }
 
+// One entry, one line: every control byte of the host and the text (but TAB
+// and the view's style codes) escaped after the trim, alike in the view and
+// the log file, in every layout. And BSD times of January and across New
+// Year: the stamp's own fields, with the year of the other side.
+TEST_F(Formatter, EntryLinesEscapeControlBytesAndDateBsdTimes) {
+    const std::string nul(1, '\0');
+    const time_t dec9 = LocalTime(2024, 12, 9, 10, 0, 0), jan1 = LocalTime(2025, 1, 1, 0, 0, 1);
+    const std::string jan5 = std::to_string(dec9 - LocalTime(2025, 1, 5, 0, 0, 7));
+    const struct {
+        std::string datagram;
+        time_t arrival;
+        std::string line;
+    } cases[] = {
+        {"<13>Oct 11 22:14:15 h a\nb\rc\x1b[2Jd", kExampleTime,
+         "22:14:15(0) <h user.notice> a#012b#015c#033[2Jd"},
+        {"<13>Oct 11 22:14:15 h \x01\x7f\x1a\x0f x\ty\x02\x14\x16\x1f\x80\xfe", kExampleTime,
+         "22:14:15(0) <h user.notice> #001#177#032#017 x\ty\x02\x14\x16\x1f\x80\xfe"},
+        {"<13>Oct 11 22:14:15 h a\r\n\x01\r\n \r\n", kExampleTime,
+         "22:14:15(0) <h user.notice> a#015#012#001"},
+        {"<13>Oct 11 22:14:15 h\x1b[1mx\x7f y" + nul + "z" + nul, kExampleTime,
+         "22:14:15(0) <h#033[1mx#177 user.notice> y#000z"},
+        {"<13>Oct 11 22:14:15 h\n\vx", kExampleTime, "22:14:15(0) <h user.notice> #012#013x"},
+        {"a\nb\r\n", kExampleTime, "22:14:15(0) <192.0.2.7:40123> a#012b"},
+        {"<13>1 - h app - - [x y=\"\n\"] m\x1b\n", kExampleTime,
+         "22:14:15(0) <h user.notice> app: [x y=\"#012\"] m#033"},
+        {"<13>Dec 31 23:59:59 h t", jan1, "23:59:59(2) <h user.notice> t"},
+        {"<13>Jan  5 00:00:07 h t", dec9, "00:00:07(" + jan5 + ") <h user.notice> t"},
+        {"<13>Jan 31 23:59:59 h t", LocalTime(2025, 2, 1, 0, 0, 1), "23:59:59(2) <h user.notice> t"},
+    };
+    Status(kTextSyslogStart);  // the file exists from here on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.datagram);
+        g_appends.clear();
+        const size_t before = ReadLog().size();
+        Entry(c.datagram, c.arrival);
+        const std::string added = ReadLog().substr(before);
+        EXPECT_EQ(added, JoinText(g_appends));
+        // The entry's line, after a separator when it opens a block.
+        ASSERT_TRUE(EndsWith(added, c.line + "\r\n")) << added;
+        const std::string head = added.substr(0, added.size() - c.line.size() - 2);
+        EXPECT_TRUE(head.empty() || EndsWith(head, kSeparator)) << head;
+    }
+}
+
 // The clock text as documented: 0..99 two digits, anything else as sent.
 TEST(FormatClock, FieldsInAndOutOfRange) {
     const struct {
@@ -421,7 +465,7 @@ TEST_F(Formatter, LogFileIsPlainCrLfTextAppendedAcrossOpens) {
 
     CloseLogFile(&sink.log);
     ASSERT_TRUE(OpenLogFile(
-        &sink.log, "messages", 1 << 20,
+        &sink.log, "messages", kKeepEveryDay, 1 << 20,
         [](void* s, const char* text) { WriteStatusLine(static_cast<EntrySink*>(s), text); }, &sink));
     Entry("<11>Oct 11 22:14:20 gateway disk full", kExampleTime + 3);
     const std::string all = ReadLog();

@@ -82,10 +82,10 @@ TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
         {"<13>mar 15 11:22:33 h t", 8, 5, "03-15 11:22:33", "h", "t"},
         {"<13>Ma 15 11:22:33 h t", 8, 5, kArrival, kSender, "Ma 15 11:22:33 h t"},
         {"<13>MAR 15 11:22:33\t\th\t t", 8, 5, "03-15 11:22:33", "h", "\t t"},
-        {"<13>Jan  5 00:00:07 h t", 8, 5, "03-05 09:41:07", "h", "t"},
+        {"<13>Jan  5 00:00:07 h t", 8, 5, "01-05 00:00:07", "h", "t"},
         {"<13>Mar 15 00:00:00 h t", 8, 5, "03-15 00:00:00", "h", "t"},
-        {"<13>Jan 31 23:00:00 h t", 8, 5, "03-31 23:00:00", "h", "t"},
-        {"<13>Jan  0 00:07:00 h t", 8, 5, "03-14 09:07:00", "h", "t"},
+        {"<13>Jan 31 23:00:00 h t", 8, 5, "01-31 23:00:00", "h", "t"},
+        {"<13>Jan  0 00:07:00 h t", 8, 5, "01-00 00:07:00", "h", "t"},
         {"<13>Oct 11 22:14:15 h  t \t \r\n \r\n", 8, 5, "10-11 22:14:15", "h", "t \t"},
         {"  \r\n \r\n", 0, 0, kArrival, kSender, ""},
         {"\r\nhel\t", 0, 0, kArrival, kSender, "\r\nhel\t"},
@@ -95,7 +95,7 @@ TEST(ParseMessage, DatagramsGiveTheirEntryValues) {
         {"Mar 5 x", 0, 0, "03-05 00:00:00", "Mar", "5 x"},
         {"<13>Mar 15 11:22 h t", 8, 5, "03-15 11:22:00", "Mar", "15 11:22 h t"},
         {"Mar\t\tx y", 0, 0, "03-00 00:00:00", "Mar", "\t\tx y"},
-        {"jan 5 x", 0, 0, "03-05 09:41:30", "jan", "5 x"},
+        {"jan 5 x", 0, 0, "01-05 00:00:00", "jan", "5 x"},
         {"<13>Oct 11 22:14:15 " + std::string(300, 'h') + "  msg", 8, 5, "10-11 22:14:15", cutHost.c_str(),
          "msg"},
     };
@@ -268,6 +268,43 @@ TEST(ParseMessage, NewerLayoutsAndTheirFallBack) {
         EXPECT_EQ(clock.tm_min, msg.time.tm_min);
         EXPECT_EQ(clock.tm_sec, msg.time.tm_sec);
     });
+}
+
+// A BSD stamp gives every field it has, January's too, and takes the
+// arrival's year, but across New Year the year of the other side; a
+// message without timestamp is the arrival. Times are local.
+TEST(ParseMessage, BsdStampsKeepTheirFieldsAndYearAcrossNewYear) {
+    const struct {
+        const char* arrival;  // YYYY-MM-DD hh:mm:ss
+        const char* input;
+        const char* time;  // the message time's fields, as YYYY-MM-DD hh:mm:ss
+    } cases[] = {
+        {"2024-01-01 00:00:01", "<13>Dec 31 23:59:59 h t", "2023-12-31 23:59:59"},
+        {"2024-01-31 12:00:00", "<13>Dec  1 00:00:00 h t", "2023-12-01 00:00:00"},
+        {"2024-01-01 00:00:01", "<13>Nov 30 10:00:00 h t", "2024-11-30 10:00:00"},
+        {"2024-12-31 23:59:58", "<13>Jan  1 00:00:01 h t", "2025-01-01 00:00:01"},
+        {"2024-12-09 10:00:00", "<13>Jan  5 00:00:07 h t", "2025-01-05 00:00:07"},
+        {"2024-12-09 10:00:00", "<13>Dec  9 09:00:00 h t", "2024-12-09 09:00:00"},
+        {"2024-12-09 10:00:00", "<13>Feb  1 00:00:00 h t", "2024-02-01 00:00:00"},
+        {"2024-02-01 00:00:01", "<13>Jan 31 23:59:59 h t", "2024-01-31 23:59:59"},
+        {"2024-01-15 08:00:00", "<13>Jan  0 00:00:00 h t", "2024-01-00 00:00:00"},
+        {"2024-01-15 08:00:00", "Jan 5 x", "2024-01-05 00:00:00"},  // fields the scan did not read stay 0
+        {"2024-12-15 08:00:00", "Jan x", "2025-01-00 00:00:00"},
+        {"2024-01-15 08:07:09", "no stamp", "2024-01-15 08:07:09"},
+        {"2024-12-31 23:59:58", "<13>1 - h a - - - m", "2024-12-31 23:59:58"},
+    };
+    static SyslogMessage msg;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.input) + " arriving " + c.arrival);
+        time_t arrival = ExpectedTime(c.arrival, false);
+        Parse(c.input, MakeSender(192, 0, 2, 7, 40123), arrival, &msg);
+        char time[64];
+        snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", msg.time.tm_year + 1900,
+                 msg.time.tm_mon + 1, msg.time.tm_mday, msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec);
+        EXPECT_STREQ(c.time, time);
+        EXPECT_FALSE(msg.fullDate);
+        EXPECT_EQ(localtime(&arrival)->tm_isdst, msg.time.tm_isdst);
+    }
 }
 
 TEST(CompleteTime, GivenYearStopsAfterTheDaylightFlag) {
