@@ -20,8 +20,10 @@ enum { kFindTextSize = 256 };
 char g_startText[kFindTextSize];
 bool g_startMatchCase;
 
+// The view on screen: the filter's or every entry's (the one with the
+// view's id), whichever it is now.
 HWND ViewOf(HWND box) {
-    return reinterpret_cast<HWND>(GetWindowLongPtrA(box, DWLP_USER));
+    return GetDlgItem(GetWindow(box, GW_OWNER), IDC_VIEW);
 }
 
 void ShowNote(HWND box, UINT textId) {
@@ -51,15 +53,9 @@ bool Search(HWND box, bool backward) {
     return true;
 }
 
-// The field takes Ctrl+A as newer edit fields do, selecting all of it;
-// everything else is the edit control's own.
+// The field takes Ctrl+A; everything else is the edit control's own.
 LRESULT CALLBACK FieldProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
-    if (msg == WM_KEYDOWN && wParam == 'A' && ctrlOnly) {
-        SendMessageA(field, EM_SETSEL, 0, -1);
-        return 0;
-    }
-    if (msg == WM_CHAR && wParam == 1) return 0;  // the character Ctrl+A types
+    if (TakeSelectAllKey(field, msg, wParam)) return 0;
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(field, FieldProc, 0);
     return DefSubclassProc(field, msg, wParam, lParam);
 }
@@ -81,10 +77,9 @@ void PlaceBox(HWND box, HWND owner) {
     SetWindowPos(box, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG:
-            SetWindowLongPtrA(box, DWLP_USER, lParam);
             SendDlgItemMessageA(box, IDC_FIND_TEXT, EM_LIMITTEXT, kFindTextSize - 1, 0);
             SetWindowSubclass(GetDlgItem(box, IDC_FIND_TEXT), FieldProc, 0, 0);
             SetDlgItemTextA(box, IDC_FIND_TEXT, g_startText);
@@ -114,10 +109,9 @@ INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // The box, made hidden on first use; false when it cannot be made.
-bool MakeBox(HWND owner, HWND view, HINSTANCE instance) {
+bool MakeBox(HWND owner, HINSTANCE instance) {
     if (g_findBox) return true;
-    g_findBox = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FIND), owner, FindBoxProc,
-                                   reinterpret_cast<LPARAM>(view));
+    g_findBox = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FIND), owner, FindBoxProc, 0);
     if (!g_findBox) return false;
     PlaceBox(g_findBox, owner);
     return true;
@@ -125,12 +119,21 @@ bool MakeBox(HWND owner, HWND view, HINSTANCE instance) {
 
 }  // namespace
 
+bool TakeSelectAllKey(HWND field, UINT msg, WPARAM wParam) {
+    bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+    if (msg == WM_KEYDOWN && wParam == 'A' && ctrlOnly) {
+        SendMessageA(field, EM_SETSEL, 0, -1);
+        return true;
+    }
+    return msg == WM_CHAR && wParam == 1;  // the character Ctrl+A types
+}
+
 HWND FindBoxWindow() {
     return g_findBox;
 }
 
-void OpenFindBox(HWND owner, HWND view, HINSTANCE instance) {
-    if (!MakeBox(owner, view, instance)) return;
+void OpenFindBox(HWND owner, HINSTANCE instance) {
+    if (!MakeBox(owner, instance)) return;
     ShowWindow(g_findBox, SW_SHOW);
     SetActiveWindow(g_findBox);
     HWND field = GetDlgItem(g_findBox, IDC_FIND_TEXT);
@@ -138,10 +141,10 @@ void OpenFindBox(HWND owner, HWND view, HINSTANCE instance) {
     SendMessageA(field, EM_SETSEL, 0, -1);
 }
 
-void FindAgain(HWND owner, HWND view, HINSTANCE instance, bool backward) {
+void FindAgain(HWND owner, HINSTANCE instance, bool backward) {
     // F3 with a remembered text searches for it at once, making the box hidden.
-    if (g_startText[0] != '\0') MakeBox(owner, view, instance);
-    if (!g_findBox || !Search(g_findBox, backward)) OpenFindBox(owner, view, instance);
+    if (g_startText[0] != '\0') MakeBox(owner, instance);
+    if (!g_findBox || !Search(g_findBox, backward)) OpenFindBox(owner, instance);
 }
 
 void SetFindSettings(const char* text, bool matchCase) {

@@ -1,8 +1,8 @@
-// The main window procedure, the view's context menu and the About box, and
-// the hand-offs to the tray icon, the alerts, the remembered settings and
-// the other instances. The window lacks WS_CLIPCHILDREN on purpose:
-// invalidating it after the mask toggle also invalidates the view, which
-// then repaints in the new mode.
+// The main window procedure and the About box: the filter field on top, the
+// view under it, the status bar at the bottom; and the hand-offs to the tray
+// icon, the alerts, the remembered settings and the other instances. The
+// window lacks WS_CLIPCHILDREN on purpose: invalidating it after the mask
+// toggle also invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -12,6 +12,7 @@
 
 #include "app/alerts.h"
 #include "app/autostart.h"
+#include "app/filter_bar.h"
 #include "app/find_box.h"
 #include "app/remembered.h"
 #include "app/resource.h"
@@ -19,6 +20,7 @@
 #include "app/status_bar.h"
 #include "app/tray.h"
 #include "app/view_feed.h"
+#include "app/view_menu.h"
 #include "colorview/colorview.h"
 #include "logfile/log_status.h"
 #include "net/reception.h"
@@ -27,7 +29,6 @@
 char g_title[100];
 char g_className[100];
 HINSTANCE g_hInstance;
-HWND g_hwndView;
 
 namespace {
 
@@ -35,6 +36,17 @@ HWND g_hwndMain;
 // The command line's settings. maxLines is the most logical lines the view
 // keeps (0: no limit); the log file keeps everything.
 Options g_options;
+// The kept entries and what the views show of them, from WM_CREATE to WM_DESTROY.
+ViewFeed* g_feed;
+HWND g_hwndFilter;
+
+// The view on screen: every entry's, or the filter's (they swap ids).
+HWND View() {
+    return g_feed ? ViewOnScreen(g_feed) : nullptr;
+}
+// The filter given for the run, by the command line or a later start: it
+// is not remembered unless the user applies another one.
+char g_givenFilter[kMaxFilterText];
 // The title shows whether the log file is being written.
 bool g_logStopped;
 // Reception's entry count when the view was last fed: whether entries still arrive.
@@ -112,17 +124,29 @@ void ChooseCharset(HWND hwnd, CharsetMode charset) {
 // Writes the remembered settings; the first failure after a save that
 // worked says so in a status line.
 void Remember(HWND hwnd) {
+    if (g_feed && strcmp(g_feed->filterText, g_givenFilter) != 0)
+        CopyWholeCharacters(RememberedSettings()->filter, sizeof RememberedSettings()->filter, g_feed->filterText);
     char failure[kSettingsNoteSize];
     Reception* reception = ReceptionOf(hwnd);
     if (!SaveRemembered(hwnd, failure, sizeof failure) && failure[0] != '\0' && reception)
         WriteStatusLine(&reception->sink, failure);
 }
 
+// Each entry that arrives, for the alert rule.
+void MatchAlertRule(void* window, const FilterFields* fields, const LeadBytes* leadBytes) {
+    NoteEntryForAlerts(static_cast<HWND>(window), fields, leadBytes);
+}
+
 // The remembered settings, and the command line's options that win over
-// them for this run: the view's mask, the tray item, the find box and the
-// alert rule (the character set goes with reception, below).
+// them for this run: the filter, the view's mask, the tray item, the find
+// box and the alert rule (the character set goes with reception, below).
 void ApplySettings(HWND hwnd) {
     const Settings* s = RememberedSettings();
+    if (g_options.filter) CopyWholeCharacters(g_givenFilter, sizeof g_givenFilter, g_options.filter);
+    // Read already: the command line and the settings file refuse a filter that cannot be.
+    ApplyFilterText(g_hwndFilter, g_options.filter ? g_options.filter : s->filter);
+    g_feed->onEntry = MatchAlertRule;
+    g_feed->onEntryContext = hwnd;
     g_maskMode = s->mask;
     CheckMenuItem(GetMenu(hwnd), IDM_MASK, MF_BYCOMMAND | (s->mask ? MF_CHECKED : MF_UNCHECKED));
     SetMinimizeToTray(s->tray);
@@ -133,11 +157,25 @@ void ApplySettings(HWND hwnd) {
     SetAlertRule(&rule);  // it reads: the options and the settings file refused any that did not
 }
 
-LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+// A view in the main window's client area; `style` says whether it is visible.
+HWND CreateView(HWND hwnd, int id, DWORD style, HINSTANCE instance) {
     // No configuration is ever sent: the view runs with its own defaults.
-    g_hwndView =
-        CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", kViewStyle, 0, 0, 0, 0, hwnd,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), cs->hInstance, nullptr);
+    return CreateWindowExA(WS_EX_CLIENTEDGE, COLORVIEW_CLASS, "", style, 0, 0, 0, 0, hwnd,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
+    // Every entry's view on screen, the filter's hidden behind it. The line
+    // limit is the feed's: it keeps the entries, each view those it shows.
+    HWND all = CreateView(hwnd, IDC_VIEW, kViewStyle, cs->hInstance);
+    HWND filtered = CreateView(hwnd, IDC_OTHERVIEW, kViewStyle & ~WS_VISIBLE, cs->hInstance);
+    g_feed = new (std::nothrow) ViewFeed();
+    if (!all || !filtered || !g_feed || !OpenViewFeed(g_feed, all, filtered, g_options.maxLines)) {
+        delete g_feed;
+        g_feed = nullptr;
+        return -1;
+    }
+    g_hwndFilter = CreateFilterBar(hwnd, IDC_FILTER, cs->hInstance, g_feed);
     // Without its status bar the program still receives and shows everything.
     if (CreateStatusBar(hwnd, IDC_STATUSBAR, cs->hInstance))
         SetTimer(hwnd, kStatusTimer, kStatusMilliseconds, nullptr);
@@ -179,6 +217,11 @@ void OnDestroy(HWND hwnd) {
         CloseReception(reception);
         delete reception;
     }
+    if (g_feed) {
+        CloseViewFeed(g_feed);
+        delete g_feed;
+        g_feed = nullptr;
+    }
     PostQuitMessage(0);
 }
 
@@ -191,10 +234,14 @@ void OnSize(HWND hwnd, WPARAM kind) {
     }
     RECT rc;
     GetClientRect(hwnd, &rc);
-    // The view takes exactly the client area above the status bar.
+    // The view takes exactly the client area between the filter field and
+    // the status bar.
+    int fieldHeight = PlaceFilterBar(g_hwndFilter, rc.right);
     int barHeight = PlaceStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), rc.right);
-    int viewHeight = rc.bottom > barHeight ? rc.bottom - barHeight : 0;
-    MoveWindow(GetDlgItem(hwnd, IDC_VIEW), 0, 0, rc.right, viewHeight, TRUE);
+    int viewHeight = rc.bottom > barHeight + fieldHeight ? rc.bottom - barHeight - fieldHeight : 0;
+    // The hidden view too: it is laid out for the width it will be shown at.
+    const int kViews[] = {IDC_VIEW, IDC_OTHERVIEW};
+    for (int id : kViews) MoveWindow(GetDlgItem(hwnd, id), 0, fieldHeight, rc.right, viewHeight, TRUE);
 }
 
 // The status bar's tick: reception's count and the log file's state.
@@ -203,7 +250,9 @@ void OnStatusTick(HWND hwnd) {
     char reason[kLogReasonSize] = "";
     bool stopped = reception && GetLogFileState(&reception->sink.log, reason, sizeof reason) == kLogStopped;
     uint64_t received = reception ? reception->sink.entries.load(std::memory_order_relaxed) : 0;
-    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), g_hwndView, received, stopped, reason,
+    FilterCounts filter = {g_feed->filtering, g_feed->views[kFilteredEntries].entries, g_feed->store.entries,
+                           FilterBarError(g_hwndFilter)};
+    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), View(), received, stopped, reason, &filter,
                     AlertsSinceActivated());
     UpdateTrayTip(hwnd, received);
 }
@@ -217,42 +266,8 @@ void ViewToEnd(HWND view) {
 }
 
 LRESULT OnNotify(HWND hwnd, const NMHDR* notify) {
-    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(g_hwndView);
+    if (IsFollowFieldDoubleClick(GetDlgItem(hwnd, IDC_STATUSBAR), notify)) ViewToEnd(View());
     return 0;
-}
-
-// Copy, in 編集 as in the context menu, is grey while nothing is selected.
-void EnableCopy(HMENU popup) {
-    DWORD start = 0, end = 0;
-    SendMessageA(g_hwndView, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EnableMenuItem(popup, IDM_COPY, MF_BYCOMMAND | (start == end ? MF_GRAYED : MF_ENABLED));
-}
-
-// Keeps the view near its line limit in rare large steps: once the text
-// passes the limit by a tenth the view cuts it back to the limit in one
-// move, so the cost of the cut is spread over many entries.
-void TrimView(HWND view) {
-    if (g_options.maxLines > 0) SendMessageA(view, CVM_TRIMLINES, g_options.maxLines, 0);
-}
-
-// The view's context menu, at the pointer, or at the view's top left corner
-// when it was asked for from the keyboard (the point is then -1, -1). Copy is
-// grey while nothing is selected.
-void OnContextMenu(HWND hwnd, HWND view, LPARAM point) {
-    HMENU menu = LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_VIEWMENU));
-    if (!menu) return;
-    HMENU popup = GetSubMenu(menu, 0);
-    EnableCopy(popup);
-    POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
-    if (point == -1) {
-        at.x = at.y = 0;
-        ClientToScreen(view, &at);
-    }
-    UINT chosen =
-        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr);
-    DestroyMenu(menu);
-    // The same commands as the 編集 menu's.
-    if (chosen != 0) SendMessageA(hwnd, WM_COMMAND, chosen, 0);
 }
 
 // "syslog [ログ停止]" while the log file is not written. The log file's
@@ -278,11 +293,10 @@ void OnEntriesQueued(HWND hwnd) {
     Reception* reception = ReceptionOf(hwnd);
     if (!reception) return;
     // The status bar counts the entries appended while the user looks elsewhere.
-    bool following = ViewFollows(g_hwndView);
+    bool following = ViewFollows(View());
     uint64_t taken = 0;
-    bool more = FeedView(&reception->sink.queue, g_hwndView, kFeedSliceMilliseconds, &taken);
+    bool more = FeedView(g_feed, &reception->sink.queue, kFeedSliceMilliseconds, &taken);
     NoteEntriesShown(GetDlgItem(hwnd, IDC_STATUSBAR), taken, following);
-    TrimView(g_hwndView);
     uint64_t entries = reception->sink.entries.load(std::memory_order_relaxed);
     bool arriving = entries != g_entriesFed;
     g_entriesFed = entries;
@@ -342,13 +356,15 @@ void EditAlerts(HWND hwnd) {
     Remember(hwnd);
 }
 
-// A later start for the same port handed over its --alert (for this run,
-// as the command line's), and asks this window to come to the front.
+// A later start for the same port handed over its --filter and --alert (for
+// this run, as the command line's), and asks this window to come to the front.
 LRESULT OnCopyData(HWND hwnd, const COPYDATASTRUCT* data) {
     HandOverKind kind;
     char text[kSettingTextSize];
     if (!ReadHandOver(data, &kind, text, sizeof text)) return FALSE;
-    if (kind == kHandOverAlert) {
+    if (kind == kHandOverFilter && ApplyFilterText(g_hwndFilter, text)) {
+        strcpy(g_givenFilter, text);
+    } else if (kind == kHandOverAlert) {
         AlertRule rule = *CurrentAlertRule();
         strcpy(rule.expression, text);
         SetAlertRule(&rule);  // the later start refused one that does not read; this one keeps its own
@@ -359,7 +375,7 @@ LRESULT OnCopyData(HWND hwnd, const COPYDATASTRUCT* data) {
 }
 
 void OnInitMenuPopup(HMENU popup) {
-    EnableCopy(popup);
+    EnableCopy(popup, View());
     // The value may have been changed outside the program.
     CheckMenuItem(popup, IDM_AUTOSTART, MF_BYCOMMAND | (StartsWithWindows() ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -396,17 +412,20 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
             ToggleMask(hwnd);
             return 0;
         case IDM_COPY:
-            SendMessageA(g_hwndView, WM_COPY, 0, 0);
+            SendMessageA(View(), WM_COPY, 0, 0);
             return 0;
         case IDM_SELECTALL:
-            SendMessageA(g_hwndView, EM_SETSEL, 0, -1);
+            SendMessageA(View(), EM_SETSEL, 0, -1);
             return 0;
         case IDM_FIND:
-            OpenFindBox(hwnd, g_hwndView, g_hInstance);
+            OpenFindBox(hwnd, g_hInstance);
             return 0;
         case IDM_FINDNEXT:
         case IDM_FINDPREV:
-            FindAgain(hwnd, g_hwndView, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
+            FindAgain(hwnd, g_hInstance, LOWORD(wParam) == IDM_FINDPREV);
+            return 0;
+        case IDM_FILTER:
+            FocusFilterBar(g_hwndFilter);
             return 0;
         case IDM_CHARSET_AUTO:
         case IDM_CHARSET_SJIS:
@@ -504,7 +523,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             // The frame's own (the system menu on the caption) stays the system's.
             if (reinterpret_cast<HWND>(wParam) != GetDlgItem(hwnd, IDC_VIEW))
                 return DefWindowProcA(hwnd, msg, wParam, lParam);
-            OnContextMenu(hwnd, reinterpret_cast<HWND>(wParam), lParam);
+            ShowViewMenu(hwnd, View(), g_hwndFilter, g_feed, lParam, g_hInstance);
             return 0;
         case WM_ENTRIES_QUEUED:
             OnEntriesQueued(hwnd);

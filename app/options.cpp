@@ -27,6 +27,7 @@ const OptionRule kRules[] = {
     {"--port", kNumberValue, 1, 65535, &Options::port, nullptr, nullptr},
     {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines, nullptr, nullptr},
     {"--charset", kCharsetValue, 0, 0, nullptr, nullptr, nullptr},
+    {"--filter", kFilterValue, 0, 0, nullptr, &Options::filter, nullptr},
     {"--alert", kFilterValue, 0, 0, nullptr, &Options::alert, nullptr},
     {"--minimized", kNoValue, 0, 0, nullptr, nullptr, &Options::minimized},
     {"--help", kNoValue, 0, 0, nullptr, nullptr, &Options::help},
@@ -122,6 +123,10 @@ const char kHelpText[] =
     //     文字コードの最初の選択 (既定: auto)
     "    \x95\xb6\x8e\x9a\x83R\x81[\x83h\x82\xcc\x8d\xc5\x8f\x89\x82\xcc\x91I\x91\xf0 (\x8a\xf9\x92\xe8: "
     "auto)\n"
+    "--filter EXPR\n"
+    //     表示するエントリーのフィルター (既定: なし)
+    "    \x95\x5c\x8e\xa6\x82\xb7\x82\xe9\x83\x47\x83\x93\x83\x67\x83\x8a\x81\x5b\x82\xcc\x83\x74\x83\x42"
+    "\x83\x8b\x83\x5e\x81\x5b (\x8a\xf9\x92\xe8: \x82\xc8\x82\xb5)\n"
     "--alert EXPR\n"
     //     通知の条件 (フィルターと同じ書き方)
     "    \x92\xca\x92m\x82\xcc\x8f\xf0\x8c\x8f (\x83t\x83"
@@ -294,6 +299,7 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     options->charsetGiven = false;
     options->alert = nullptr;
     options->minimized = false;
+    options->filter = nullptr;
     options->help = false;
     options->badArgument = 0;
     options->error[0] = '\0';

@@ -40,6 +40,16 @@
 #define IDM_FINDNEXT 32779  // the next match (F3)
 #define IDM_FINDPREV 32780  // the previous match (Shift+F3)
 
+// 表示 ▸ フィルター: the focus into the filter field (Ctrl+L); the view's
+// context menu adds a term for the entry under the pointer to the field's
+// filter and applies it, or takes the filter away.
+#define IDM_FILTER 32781
+#define IDM_FILTER_HOST 32782      // host:=HOST
+#define IDM_FILTER_HIDEHOST 32783  // -host:=HOST
+#define IDM_FILTER_FROM 32784      // from:=ADDR
+#define IDM_FILTER_SEVERITY 32785  // sev:NAME
+#define IDM_FILTER_CLEAR 32786     // no filter
+
 // The find box and its notes.
 #define IDD_FIND 120
 #define IDC_FIND_TEXT 1001
@@ -61,6 +71,8 @@
 
 #define IDC_VIEW 2        // the view child of the main window
 #define IDC_STATUSBAR 3   // the status bar under it
+#define IDC_FILTER 4      // the filter field above it
+#define IDC_OTHERVIEW 5   // the view hidden behind it (every entry's and the filter's swap ids)
 #define IDC_ABOUT_ICON 2  // the icon of the About box
 
 #ifndef IDC_STATIC

@@ -69,6 +69,7 @@ bool HandOverToFirst(int port, const char* className, const Options* options) {
     DWORD first = 0;
     GetWindowThreadProcessId(search.found, &first);
     AllowSetForegroundWindow(first);
+    if (options->filter) Send(search.found, kHandOverFilter, options->filter);
     if (options->alert) Send(search.found, kHandOverAlert, options->alert);
     return Send(search.found, kHandOverShow, nullptr);
 }

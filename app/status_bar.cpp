@@ -19,29 +19,39 @@ struct StatusBar {
     StatusCounts counts;
     int widths[kStatusFields];                  // pixels each fixed field needs; the log's takes the rest
     char shown[kStatusFields][kFieldTextSize];  // the text each field holds
-    bool alerting;                              // the alerts' field has room: a rule is set
+    int clientWidth;                            // of the parent, at the last placing
+    int alertsWidth;                            // the alerts' field, while there is a rule
 };
+
+// Pixels that a field of `text` needs in the bar's font, with room for its
+// borders and a little air on both sides.
+int FieldWidth(HWND bar, const char* text) {
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    return size.cx + 4 * GetSystemMetrics(SM_CXEDGE) + 8;
+}
 
 StatusBar* RecordOf(HWND bar) {
     return reinterpret_cast<StatusBar*>(GetWindowLongPtrA(bar, GWLP_USERDATA));
 }
 
 // Each fixed field is as wide as its text with large figures in the bar's
-// font, so that it does not change width as the figures grow.
+// font, so that it does not change width as the figures grow. The filter's
+// field is as wide as the text it holds, and there only while it holds one;
+// the alerts' is there only while there is a rule.
 void MeasureFields(HWND bar, StatusBar* record) {
-    const StatusFigures widest = {999999999, 99999, 9999999, false, "", false, 9999999, true, 9999999};
-    HDC dc = GetDC(bar);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0)));
+    const StatusFigures widest = {999999999, 99999, 9999999, false, "", false, 9999999, false, 0, 0, nullptr,
+                                  true, 9999999};
     for (int field = 0; field < kStatusFields; field++) {
         char text[kFieldTextSize];
         FormatStatusField(&widest, field, text, sizeof text);
-        SIZE size = {};
-        GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
-        // Room for the field's borders and a little air on both sides.
-        record->widths[field] = size.cx + 4 * GetSystemMetrics(SM_CXEDGE) + 8;
+        record->widths[field] = field == kFieldFilter || field == kFieldAlerts ? 0 : FieldWidth(bar, text);
+        if (field == kFieldAlerts) record->alertsWidth = FieldWidth(bar, text);
     }
-    SelectObject(dc, old);
-    ReleaseDC(bar, dc);
 }
 
 }  // namespace
@@ -72,19 +82,25 @@ void DestroyStatusBar(HWND bar) {
 int PlaceStatusBar(HWND bar, int clientWidth) {
     StatusBar* record = RecordOf(bar);
     if (!record) return 0;
+    record->clientWidth = clientWidth;
     SendMessageA(bar, WM_SIZE, 0, 0);  // the bar puts itself along the parent's bottom
-    // Right edges: the counts from the left, the follow field and the
-    // alerts' (no wider than nothing without a rule) at the right end, the
-    // log's state between them with whatever is left.
+    // Right edges: the counts from the left; at the right end the follow
+    // field, then the filter's and the alerts' while they have something to
+    // say; the log's state between them with whatever is left.
+    int filterWidth = record->widths[kFieldFilter];
+    if (filterWidth > clientWidth / 2) filterWidth = clientWidth / 2;  // a long error is cut, not the rest
+    int alertsWidth = record->widths[kFieldAlerts];
+    int fields = alertsWidth > 0 ? kStatusFields : filterWidth > 0 ? kFieldAlerts : kFieldFilter;
     int edges[kStatusFields];
     int x = 0;
     for (int field = kFieldReceived; field < kFieldLog; field++) edges[field] = x += record->widths[field];
-    int alertsWidth = record->alerting ? record->widths[kFieldAlerts] : 0;
-    int logEnd = clientWidth - record->widths[kFieldFollow] - alertsWidth;
+    int followEnd = clientWidth - filterWidth - alertsWidth;
+    int logEnd = followEnd - record->widths[kFieldFollow];
     edges[kFieldLog] = logEnd > x ? logEnd : x;
-    edges[kFieldFollow] = edges[kFieldLog] + record->widths[kFieldFollow];
-    edges[kFieldAlerts] = -1;
-    SendMessageA(bar, SB_SETPARTS, kStatusFields, reinterpret_cast<LPARAM>(edges));
+    edges[kFieldFollow] = followEnd > edges[kFieldLog] ? followEnd : edges[kFieldLog];
+    edges[kFieldFilter] = edges[kFieldFollow] + filterWidth;
+    edges[fields - 1] = -1;
+    SendMessageA(bar, SB_SETPARTS, fields, reinterpret_cast<LPARAM>(edges));
     RECT rc;
     GetWindowRect(bar, &rc);
     return rc.bottom - rc.top;
@@ -100,15 +116,9 @@ void NoteEntriesShown(HWND bar, uint64_t count, bool following) {
 }
 
 void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason,
-                     int64_t alerts) {
+                     const FilterCounts* filter, int64_t alerts) {
     StatusBar* record = RecordOf(bar);
     if (!record) return;
-    if (record->alerting != (alerts >= 0)) {
-        record->alerting = alerts >= 0;
-        RECT client;
-        GetClientRect(GetParent(bar), &client);
-        PlaceStatusBar(bar, client.right);
-    }
     bool following = ViewFollows(view);
     NoteStatusSample(&record->counts, GetTickCount(), received, following);
     StatusFigures figures = {received,
@@ -118,6 +128,10 @@ void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, co
                              reason,
                              following,
                              EntriesSinceAway(&record->counts),
+                             filter->filtering,
+                             filter->shown,
+                             filter->kept,
+                             filter->error,
                              alerts >= 0,
                              alerts >= 0 ? static_cast<uint64_t>(alerts) : 0};
     for (int field = 0; field < kStatusFields; field++) {
@@ -125,6 +139,15 @@ void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, co
         FormatStatusField(&figures, field, text, sizeof text);
         if (strcmp(text, record->shown[field]) == 0) continue;  // each write repaints the bar
         strcpy(record->shown[field], text);
+        if (field == kFieldFilter) {
+            // The field comes, goes and changes width with its text.
+            record->widths[kFieldFilter] = text[0] != '\0' ? FieldWidth(bar, text) : 0;
+            PlaceStatusBar(bar, record->clientWidth);
+        }
+        if (field == kFieldAlerts && (text[0] != '\0') != (record->widths[kFieldAlerts] > 0)) {
+            record->widths[kFieldAlerts] = text[0] != '\0' ? record->alertsWidth : 0;
+            PlaceStatusBar(bar, record->clientWidth);
+        }
         SendMessageA(bar, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(text));
     }
 }

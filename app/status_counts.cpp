@@ -19,6 +19,8 @@ namespace {
 #define kTextFollowing "\x96\x96\x94\xf6\x82\xc9\x92\xc7\x8f]"                     // 末尾に追従
 #define kTextNew "\x90V\x92\x85 "                                                  // 新着
 #define kTextAlerts "\x92\xca\x92m "                                               // 通知
+#define kTextFilter "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b: "                      // フィルター:
+#define kTextFilterError "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b\x82\xcc\x8c\xeb\x82\xe8: "  // フィルターの誤り:
 
 // "1,234,567": the digits of n in groups of three.
 void Grouped(uint64_t n, char* out) {
@@ -92,6 +94,18 @@ void FormatStatusField(const StatusFigures* f, int field, char* out, size_t size
                 snprintf(text, sizeof text, kTextFollowing);
             else
                 snprintf(text, sizeof text, kTextNew "%s" kTextEntries, number);
+            break;
+        case kFieldFilter:
+            if (f->filterError && f->filterError[0] != '\0') {
+                snprintf(text, sizeof text, kTextFilterError "%s", f->filterError);
+            } else if (f->filtering) {
+                char kept[32];
+                Grouped(f->shown, number);
+                Grouped(f->kept, kept);
+                snprintf(text, sizeof text, kTextFilter "%s / %s" kTextEntries, number, kept);
+            } else {
+                text[0] = '\0';
+            }
             break;
         case kFieldAlerts:
             Grouped(f->alerts, number);

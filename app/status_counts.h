@@ -44,6 +44,7 @@ enum StatusField {
     kFieldLines,     // 表示 N 行
     kFieldLog,       // ログ: 書き込み中, or ログ: 停止 with the reason
     kFieldFollow,    // 末尾に追従, or 新着 N 件
+    kFieldFilter,    // フィルター: N / M 件 while a filter is in force, フィルターの誤り: ... after a bad one
     kFieldAlerts,    // 通知 N 件 while there is an alert rule, else empty
     kStatusFields
 };
@@ -56,6 +57,10 @@ struct StatusFigures {
     const char* logReason;  // Shift-JIS, "" when there is none
     bool following;
     uint64_t newEntries;  // entries since the view left its end
+    bool filtering;       // a filter is in force
+    uint64_t shown;       // kept entries that it shows
+    uint64_t kept;        // entries kept
+    const char* filterError;  // Shift-JIS: why the last filter tried was refused; null or "" for none
     bool alerting;        // an alert rule is set
     uint64_t alerts;      // its matches since the window was last activated
 };

@@ -39,7 +39,7 @@ std::string RecordedEntry(HINSTANCE instance, const char* datagram, CharsetMode 
     const SenderAddress sender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
     // Large records: static, not on the stack.
     static BlockState blocks;
-    static SyslogMessage work;
+    static EntryWork work;
     static EntryText entry;
     HWND recorder = MakeBenchWindow(instance, "BenchRecorder", RecorderProc, WS_POPUP, 100, 100);
     StartBlockState(&blocks);

@@ -4,7 +4,8 @@ ornivel.exe under Wine and prints how many were lost and the program's working
 set (VmRSS of its Wine process) as the run goes, at 25%, 50% and 100% of the
 datagrams sent, and at its peak (VmHWM). With --max-lines below the count the
 view's line limit is reached during the run, and the working set should flatten
-there. Figures only; run it through bench/soak."""
+there. --filter starts the program with a filter in force. Figures only; run
+it through bench/soak."""
 import argparse
 import os
 import sys
@@ -31,6 +32,8 @@ def main():
     parser.add_argument("-r", "--rate", type=float, default=1000, help="datagrams per second, held steady")
     parser.add_argument("-s", "--size", type=int, default=100, help="bytes per datagram (at least the header)")
     parser.add_argument("--max-lines", type=int, default=None, help="passed on to the program as --max-lines N")
+    parser.add_argument("--filter", default=None,
+                        help='passed on to the program as --filter EXPR; \'"9 x"\' keeps a tenth of the datagrams')
     parser.add_argument("--window", choices=("normal", "minimized"), default="normal")
     parser.add_argument("--settle", type=float, default=30, help="seconds without progress that end the wait")
     parser.add_argument("--exe", default=os.path.join(build, "app", "ornivel.exe"))
@@ -39,6 +42,8 @@ def main():
     parser.add_argument("--scratch", default=None, help="directory for the scratch directory")
     args = parser.parse_args()
     program_args = ["--max-lines", str(args.max_lines)] if args.max_lines is not None else []
+    if args.filter is not None:
+        program_args += ["--filter", args.filter]
 
     print("%d datagrams of %d bytes at %g/s, window %s, command line %r" %
           (args.count, args.size, args.rate, args.window, " ".join(program_args)), flush=True)

@@ -31,7 +31,7 @@ std::string g_recorded;  // one entry's appends, as the window thread sends them
 int g_recordedAppends;
 const SenderAddress kSender = {kSenderIPv4, 40123, {192, 0, 2, 7}, 0};
 BlockState g_blocks;
-SyslogMessage g_work;  // large: static, not on the stack
+EntryWork g_work;  // large: static, not on the stack
 EntryText g_entry;
 
 // As the program's window thread appends an entry the reception thread built.

@@ -450,14 +450,20 @@ LRESULT OnSetText(HWND hwnd, const char* text) {
     return AppendText(hwnd, vs, text ? text : "");
 }
 
-// Keeps the newest `keep` of the text's logical lines, as a lowered line
-// limit does. Nothing is repainted here. A view scrolled back keeps showing
-// the text it showed, as far as that is left; at the bottom it stays there.
-static void KeepNewestLines(ViewState* vs, int keep) {
+// Removes the text before `cut`, a line's start. Nothing is repainted here.
+// A view scrolled back keeps showing the text it showed, as far as that is
+// left; at the bottom it stays there.
+static void CutKeepingPlace(ViewState* vs, int cut) {
     bool atBottom = AtBottom(vs);
-    int k = FrontCut(vs, OffsetAfterLineFeed(vs->text, vs->length, vs->logicalLineCount - keep), false);
+    int k = FrontCut(vs, cut, false);
     if (!atBottom) vs->topLine = vs->topLine > k ? vs->topLine - k : 0;
     ClampTopLine(vs);
+}
+
+// Keeps the newest `keep` of the text's logical lines, as a lowered line
+// limit does.
+static void KeepNewestLines(ViewState* vs, int keep) {
+    CutKeepingPlace(vs, OffsetAfterLineFeed(vs->text, vs->length, vs->logicalLineCount - keep));
 }
 
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines) {
@@ -477,6 +483,17 @@ LRESULT OnTrimLines(HWND hwnd, int keep) {
     int before = vs->logicalLineCount;
     KeepNewestLines(vs, keep);
     return before - vs->logicalLineCount;
+}
+
+LRESULT OnCutFront(HWND hwnd, int offset) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs || offset <= 0) return 0;
+    // Whole lines only: the cut moves back to the start of the line it falls in.
+    int cut = LogicalLineStart(vs->text, offset < vs->length ? offset : vs->length);
+    if (cut == 0) return 0;
+    CutKeepingPlace(vs, cut);
+    ScreenChanged(hwnd, vs);
+    return cut;
 }
 
 // A full layout in the present line tables after a change of what a line

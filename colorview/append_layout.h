@@ -26,6 +26,7 @@ LRESULT OnAppendText(HWND hwnd, const char* text);
 LRESULT OnSetText(HWND hwnd, const char* text);
 LRESULT OnSetMaxLines(HWND hwnd, int maxLines);
 LRESULT OnTrimLines(HWND hwnd, int keep);
+LRESULT OnCutFront(HWND hwnd, int offset);
 LRESULT OnSize(HWND hwnd);
 
 // LayoutLines places plain stretches by arithmetic (true, the default) or,

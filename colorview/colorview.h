@@ -28,6 +28,10 @@ enum : UINT {
                                   // more for text after the last line feed
     CVM_ISFOLLOWING = 0x8138,     // returns 1 while the view shows its last line and appended
                                   // text keeps it there (not held by CVM_SETSCROLLLOCK)
+    CVM_CUTFRONT = 0x8139,        // wParam: an offset; removes the text before the start of
+                                  // its logical line, as a trim does; returns the bytes removed
+    CVM_POSFROMPOINT = 0x813A,    // lParam: POINT* in client coordinates; returns the offset
+                                  // a click there would put the caret at
 };
 
 // CVM_FIND selects the next match of a NUL-terminated text in the system's

@@ -120,3 +120,10 @@ LRESULT OnContextMenu(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     if (vs && (vs->dragging || GetKeyState(VK_LBUTTON) < 0)) return 0;
     return DefWindowProcA(hwnd, WM_CONTEXTMENU, wParam, lParam);
 }
+
+LRESULT OnPosFromPoint(HWND hwnd, const POINT* point) {
+    ViewState* vs = GetViewState(hwnd);
+    if (!vs || !point) return 0;
+    CatchUpScreen(hwnd, vs);
+    return PositionFromPoint(hwnd, vs, point->x, point->y);
+}

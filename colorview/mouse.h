@@ -13,3 +13,6 @@ LRESULT OnSetHotCursor(HWND hwnd, HCURSOR cursor);
 // WM_CONTEXTMENU: passed on to the parent unless the left button is still
 // held from a press in the view (that press already sent CVN_RCLICKTEXT).
 LRESULT OnContextMenu(HWND hwnd, WPARAM wParam, LPARAM lParam);
+// CVM_POSFROMPOINT: where a click at the client point would put the caret,
+// on the picture the user sees (the screen catches up first).
+LRESULT OnPosFromPoint(HWND hwnd, const POINT* point);

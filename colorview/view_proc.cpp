@@ -171,6 +171,10 @@ static LRESULT CALLBACK ViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             return OnGetTextLines(hwnd);
         case CVM_ISFOLLOWING:
             return OnIsFollowing(hwnd);
+        case CVM_CUTFRONT:
+            return OnCutFront(hwnd, static_cast<int>(wParam));
+        case CVM_POSFROMPOINT:
+            return OnPosFromPoint(hwnd, reinterpret_cast<const POINT*>(lParam));
         default:
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }

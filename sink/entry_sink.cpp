@@ -13,30 +13,37 @@
 
 namespace {
 
-// Queues the built entry's view text, after the status line owed for any
-// entries the queue dropped. Under the lock.
-void QueueEntryView(EntrySink* sink, const EntryText* entry);
+// Queues the entry's fields, after the status line owed for any entries the
+// queue dropped. Under the lock.
+void QueueEntryFields(EntrySink* sink, const EntryFields* fields);
 
-// Writes the built entry of time `when`: the log line, then the view text.
-// Under the lock.
-void EmitBuilt(EntrySink* sink, const EntryText* entry, time_t when) {
-    WriteLogLine(&sink->log, entry->log, entry->logLength, when);
-    QueueEntryView(sink, entry);
+// Writes the entry of time `when` whose log line is built: the log line,
+// then the fields for the view. Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryFields* fields, time_t when) {
+    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength, when);
+    QueueEntryFields(sink, fields);
 }
 
-void QueueEntryView(EntrySink* sink, const EntryText* entry) {
+void QueueFields(EntrySink* sink, const EntryFields* fields) {
+    // Every entry and status line fits a record (its sizes are bounded).
+    size_t length = PackEntryFields(fields, sink->packed, kMaxPackedFields);
+    if (length != 0) QueueViewText(&sink->queue, sink->packed, length);
+}
+
+void QueueEntryFields(EntrySink* sink, const EntryFields* fields) {
     uint64_t dropped = TakeDropCount(&sink->queue.entries);
     if (dropped != 0) {
-        // Built in a record of its own: the entry being written is still in use.
-        char text[128];
+        // Built in records of its own: the entry being written is still in use.
+        char text[128], clock[kTimeTextSize];
         snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
-        EntryText* status = sink->missedLine;
+        EntryFields status;
         time_t now = CurrentTime();
-        BuildStatusLine(&sink->blocks.times, status, now, text);
-        WriteLogLine(&sink->log, status->log, status->logLength, now);
-        QueueViewText(&sink->queue, status->view, status->viewLength);
+        ReadStatusFields(&sink->blocks.times, now, text, clock, &status);
+        ComposeEntry(nullptr, &status, sink->missedLine, kComposeLog);
+        WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength, now);
+        QueueFields(sink, &status);
     }
-    QueueViewText(&sink->queue, entry->view, entry->viewLength);
+    QueueFields(sink, fields);
 }
 
 // The log file's status lines (its writer stopped or resumed) take the same
@@ -64,12 +71,13 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t qu
     sink->entries.store(0);
     sink->log.writer = nullptr;
     sink->charset.store(kCharsetAuto);
-    sink->work = static_cast<SyslogMessage*>(malloc(sizeof(SyslogMessage)));
+    sink->work = static_cast<EntryWork*>(malloc(sizeof(EntryWork)));
     sink->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     sink->missedLine = static_cast<EntryText*>(malloc(sizeof(EntryText)));
+    sink->packed = static_cast<char*>(malloc(kMaxPackedFields));
     bool queued = OpenViewQueue(&sink->queue, queueBytes, notify, notifyMessage);
     // Last: the log file's writer may write status lines through the sink.
-    if (!sink->work || !sink->entry || !sink->missedLine || !queued ||
+    if (!sink->work || !sink->entry || !sink->missedLine || !sink->packed || !queued ||
         !OpenLogFile(&sink->log, logPath, keepDays, kLogBacklogBytes, WriteLogStatusLine, sink)) {
         CloseEntrySink(sink);
         return false;
@@ -85,9 +93,11 @@ void CloseEntrySink(EntrySink* sink) {
     free(sink->work);
     free(sink->entry);
     free(sink->missedLine);
+    free(sink->packed);
     sink->work = nullptr;
     sink->entry = nullptr;
     sink->missedLine = nullptr;
+    sink->packed = nullptr;
     DeleteCriticalSection(&sink->lock);
 }
 
@@ -100,16 +110,21 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     // Nothing else hangs on the choice, so the entry reads it when it starts.
     CharsetMode charset = static_cast<CharsetMode>(sink->charset.load(std::memory_order_relaxed));
     EnterCriticalSection(&sink->lock);
-    BuildEntry(&sink->blocks, sink->work, sink->entry, sender, receiveTime, bytes, length, charset);
-    EmitBuilt(sink, sink->entry, receiveTime);
+    EntryFields fields;
+    ReadEntryFields(&sink->blocks.times, sink->work, sender, receiveTime, bytes, length, charset, &fields);
+    ComposeEntry(&sink->blocks, &fields, sink->entry, kComposeLog);
+    EmitBuilt(sink, &fields, receiveTime);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
     LeaveCriticalSection(&sink->lock);
 }
 
 void WriteStatusLine(EntrySink* sink, const char* text) {
     EnterCriticalSection(&sink->lock);
+    char clock[kTimeTextSize];
     time_t now = CurrentTime();
-    BuildStatusLine(&sink->blocks.times, sink->entry, now, text);
-    EmitBuilt(sink, sink->entry, now);
+    EntryFields fields;
+    ReadStatusFields(&sink->blocks.times, now, text, clock, &fields);
+    ComposeEntry(nullptr, &fields, sink->entry, kComposeLog);
+    EmitBuilt(sink, &fields, now);
     LeaveCriticalSection(&sink->lock);
 }

@@ -1,9 +1,9 @@
-// The road of every entry and status line once it is built: its line to the
-// log file, then its view text onto the queue to the window thread, both
-// under one lock, so that whichever thread writes (the reception thread, or
-// the log file's writer with its status lines), the log file and the view
-// see the same order. The window thread never takes the lock: it reads the
-// queue (queue/view_queue.h).
+// The road of every entry and status line once it is read: its line to the
+// log file, then its fields onto the queue to the window thread, which makes
+// the view text from them, both under one lock, so that whichever thread
+// writes (the reception thread, or the log file's writer with its status
+// lines), the log file and the view see the same order. The window thread
+// never takes the lock: it reads the queue (queue/view_queue.h).
 #pragma once
 
 #include <winsock2.h>
@@ -25,10 +25,11 @@ struct EntrySink {
     // The producers' lock, taken before the log file's (log_file.h); the
     // window thread never takes it.
     CRITICAL_SECTION lock;
-    BlockState blocks;
-    SyslogMessage* work;    // the parse's scratch record
-    EntryText* entry;       // the entry being built
+    BlockState blocks;      // over every entry: the log file's separators and headers
+    EntryWork* work;        // the scratch of reading an entry
+    EntryText* entry;       // the log line being built
     EntryText* missedLine;  // the status line for entries the view could not take
+    char* packed;           // the fields as the queue takes them (kMaxPackedFields bytes)
     LogFile log;
     ViewQueue queue;
     std::atomic<uint64_t> entries;  // entries written since the start
@@ -54,7 +55,7 @@ time_t CurrentTime();
 // The character set for entries built from now on; any thread.
 void SetEntryCharset(EntrySink* sink, CharsetMode charset);
 
-// Builds and writes the entry of a received datagram or frame.
+// Reads the entry of a received datagram or frame and writes it.
 void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sender, const char* bytes,
                  size_t length);
 // Writes "hh:mm:ss text" in blue and red; leaves the block state alone.

@@ -82,6 +82,31 @@ void FormatKnownLabel(char* out, size_t size, const char* timeText, time_t recei
     snprintf(out, size, "%s(%.0f)", timeText, difference);
 }
 
+// A text piece whose view form (`view`, NUL-terminated) may differ from its
+// log form: the message text converted for the view. A view piece holding a
+// hot marker goes alone; converted text never holds one.
+void WritePiece(EntryText* entry, const char* view, size_t viewBytes, const char* log, size_t logBytes) {
+    bool toView = (entry->parts & kComposeView) != 0, toLog = (entry->parts & kComposeLog) != 0;
+    bool alone = toView && memchr(view, kCodeHot, viewBytes) != nullptr;
+    // Room for the piece and the NULs that close it (and what came before).
+    size_t viewNeed = viewBytes + 1 + (alone && AppendOpen(entry) ? 1 : 0);
+    if ((toLog && entry->logLength + logBytes >= sizeof entry->log) ||
+        (toView && entry->viewLength + viewNeed > sizeof entry->view)) {
+        entry->overflow = true;
+        return;
+    }
+    if (toLog) {
+        memcpy(entry->log + entry->logLength, log, logBytes);
+        entry->logLength += logBytes;
+        entry->log[entry->logLength] = '\0';
+    }
+    if (!toView) return;
+    if (alone) CloseAppend(entry);
+    PutView(entry, view, viewBytes);
+    entry->viewTextBytes += viewBytes;
+    if (alone) CloseAppend(entry);
+}
+
 }  // namespace
 
 void StartBlockState(BlockState* blocks) {
@@ -89,13 +114,15 @@ void StartBlockState(BlockState* blocks) {
     blocks->hostCounter = 1;
 }
 
-void StartEntryText(EntryText* entry) {
+void StartEntryText(EntryText* entry, int parts) {
     entry->viewLength = 0;
     entry->openStart = 0;
+    entry->viewTextBytes = 0;
     entry->view[0] = '\0';
     entry->logLength = 0;
     entry->log[0] = '\0';
     entry->overflow = false;
+    entry->parts = parts;
 }
 
 // Sending every piece as an append of its own was the original form, and
@@ -107,103 +134,15 @@ void StartEntryText(EntryText* entry) {
 // Otherwise the pieces join safely because no piece that follows datagram
 // bytes starts with a digit, a comma or an in-band code, and colour commands
 // are closed (MakeClosedColorCommand).
-namespace {
-
-// The view's part of a piece of `n` bytes; false, with nothing written, when
-// it does not fit.
-bool PutViewPiece(EntryText* entry, const char* text, size_t n) {
-    bool alone = memchr(text, kCodeHot, n) != nullptr;
-    // Room for the piece and the NULs that close it (and what came before).
-    size_t viewNeed = n + 1 + (alone && AppendOpen(entry) ? 1 : 0);
-    if (entry->viewLength + viewNeed > sizeof entry->view) return false;
-    if (alone) CloseAppend(entry);
-    PutView(entry, text, n);
-    if (alone) CloseAppend(entry);
-    return true;
-}
-
-// Writes `length` bytes of datagram text after the log's end, each control
-// byte as its escape, and NUL-terminates them; the log's length stays, so
-// the caller commits the bytes only once the view has taken them too.
-// False when they do not fit. Returns their length in `*written`.
-bool EscapeAfterLog(EntryText* entry, const char* text, size_t length, size_t* written) {
-    char* out = entry->log + entry->logLength;
-    size_t room = sizeof entry->log - entry->logLength;  // the NUL included
-    size_t n = 0;
-    for (size_t i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t need = IsEscapedByte(c) ? kByteEscapeLength : 1;
-        if (n + need >= room) {
-            out[0] = '\0';
-            return false;
-        }
-        if (need == 1)
-            out[n] = static_cast<char>(c);
-        else
-            WriteByteEscape(c, out + n);
-        n += need;
-    }
-    out[n] = '\0';
-    *written = n;
-    return true;
-}
-
-}  // namespace
-
 void WriteText(EntryText* entry, const char* text) {
     size_t n = strlen(text);
-    if (entry->logLength + n >= sizeof entry->log) {
-        entry->overflow = true;
-        return;
-    }
-    memcpy(entry->log + entry->logLength, text, n + 1);
-    if (!PutViewPiece(entry, text, n)) {
-        entry->log[entry->logLength] = '\0';
-        entry->overflow = true;
-        return;
-    }
-    entry->logLength += n;
-}
-
-void WriteHostText(EntryText* entry, const char* host) {
-    size_t n = 0;
-    const char* escaped = entry->log + entry->logLength;
-    if (!EscapeAfterLog(entry, host, strlen(host), &n) || !PutViewPiece(entry, escaped, n)) {
-        entry->log[entry->logLength] = '\0';
-        entry->overflow = true;
-        return;
-    }
-    entry->logLength += n;
-}
-
-void WriteMessageText(EntryText* entry, const char* text, size_t length, CharsetMode charset,
-                      bool markedUtf8) {
-    size_t n = 0;
-    const char* escaped = entry->log + entry->logLength;
-    // The room the text shown as received would need: the converted text is never longer.
-    if (!EscapeAfterLog(entry, text, length, &n) || entry->viewLength + n + 1 > sizeof entry->view) {
-        entry->log[entry->logLength] = '\0';
-        entry->overflow = true;
-        return;
-    }
-    char* view = entry->view + entry->viewLength;
-    size_t converted;
-    if (ConvertForView(charset, escaped, n, markedUtf8, view, &converted) == kTextAsReceived) {
-        if (!PutViewPiece(entry, escaped, n)) {
-            entry->log[entry->logLength] = '\0';
-            entry->overflow = true;
-            return;
-        }
-    } else {
-        assert(converted <= n && memchr(view, kCodeHot, converted) == nullptr);
-        entry->viewLength += converted;
-    }
-    entry->logLength += n;
+    WritePiece(entry, text, n, text, n);
 }
 
 bool WriteColor(EntryText* entry, ColorValue fore, ColorValue back) {
     char command[kColorCommandSize];
     if (!MakeClosedColorCommand(fore, back, command)) return false;
+    if (!(entry->parts & kComposeView)) return true;
     size_t n = strlen(command);
     if (entry->viewLength + n + 1 > sizeof entry->view) {
         entry->overflow = true;
@@ -267,26 +206,107 @@ bool NoteBlock(BlockState* blocks, const SenderAddress* sender, const char* host
     return true;
 }
 
-void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const SenderAddress* sender,
-                time_t receiveTime, const char* datagram, size_t length, CharsetMode charset) {
-    SyslogMessage& msg = *work;
-    ParseMessage(datagram, length, sender, receiveTime, &blocks->times, &msg);
-    char source[kSenderTextSize];
-    bool opensBlock = NoteBlock(blocks, sender, msg.host, source, sizeof source);
+namespace {
+
+// `length` bytes of datagram text into `out` (room for kByteEscapeLength
+// bytes each and a NUL), each control byte as its escape; returns the bytes
+// written. One entry stays one line in the view and the log file.
+size_t EscapeControlBytes(const char* text, size_t length, char* out) {
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsEscapedByte(c)) {
+            WriteByteEscape(c, out + n);
+            n += kByteEscapeLength;
+        } else {
+            out[n++] = static_cast<char>(c);
+        }
+    }
+    out[n] = '\0';
+    return n;
+}
+
+}  // namespace
+
+void ReadEntryFields(TimeCache* times, EntryWork* work, const SenderAddress* sender, time_t receiveTime,
+                     const char* datagram, size_t length, CharsetMode charset, EntryFields* fields) {
+    SyslogMessage& msg = work->msg;
+    ParseMessage(datagram, length, sender, receiveTime, times, &msg);
 
     // The clock shows the fields as parsed; the conversion normalises a copy.
     // A full date is exact already, years included.
     char timeText[kTimeTextSize];
     FormatClock(msg.time.tm_hour, msg.time.tm_min, msg.time.tm_sec, timeText, sizeof timeText);
-    char label[kLabelSize];
     if (msg.fullDate) {
-        FormatKnownLabel(label, sizeof label, timeText, receiveTime, msg.when, msg.whenKnown);
+        FormatKnownLabel(work->label, sizeof work->label, timeText, receiveTime, msg.when, msg.whenKnown);
     } else {
-        time_t messageTime = MakeLocalTime(&blocks->times, &msg.time);
-        FormatLabel(label, sizeof label, timeText, receiveTime, messageTime);
+        time_t messageTime = MakeLocalTime(times, &msg.time);
+        FormatLabel(work->label, sizeof work->label, timeText, receiveTime, messageTime);
     }
 
-    StartEntryText(entry);
+    fields->status = false;
+    fields->sender = *sender;
+    fields->hasPri = msg.hasPri;
+    fields->facility = msg.facility;
+    fields->severity = msg.severity;
+    // Host and text as every view and the log file show them: escaped.
+    EscapeControlBytes(msg.host, strlen(msg.host), work->host);
+    fields->host = work->host;
+    fields->label = work->label;
+    // The parse's text is kMaxText at the most with its NULs escaped, and no
+    // byte is escaped twice: the escaped text fits kMaxText as well.
+    fields->logLength = EscapeControlBytes(msg.message, strlen(msg.message), work->text);
+    fields->logText = work->text;
+    // Only the message text is ever converted, and only for the view.
+    size_t converted = 0;
+    if (ConvertForView(charset, work->text, fields->logLength, msg.markedUtf8, work->shown, &converted) ==
+        kTextAsReceived) {
+        fields->viewText = work->text;
+        fields->viewLength = fields->logLength;
+        return;
+    }
+    assert(converted <= fields->logLength && memchr(work->shown, kCodeHot, converted) == nullptr);
+    work->shown[converted] = '\0';
+    fields->viewText = work->shown;
+    fields->viewLength = converted;
+}
+
+void ReadStatusFields(TimeCache* times, time_t now, const char* text, char* clock, EntryFields* fields) {
+    struct tm local;
+    if (LocalTimeOf(times, now, &local))
+        FormatClock(local.tm_hour, local.tm_min, local.tm_sec, clock, kTimeTextSize);
+    else
+        FormatClock(0, 0, 0, clock, kTimeTextSize);
+    memset(fields, 0, sizeof *fields);
+    fields->status = true;
+    fields->host = "";
+    fields->label = clock;
+    fields->viewText = fields->logText = text;
+    fields->viewLength = fields->logLength = strlen(text);
+}
+
+namespace {
+
+void ComposeStatusLine(const EntryFields* f, EntryText* entry) {
+    WriteColor(entry, kColorBlue, kColorWhite);
+    WriteText(entry, f->label);
+    WriteText(entry, " ");
+    WriteColor(entry, kColorRed, kColorWhite);
+    WritePiece(entry, f->viewText, f->viewLength, f->logText ? f->logText : "", f->logText ? f->logLength : 0);
+    WriteText(entry, "\r\n");
+}
+
+}  // namespace
+
+void ComposeEntry(BlockState* blocks, const EntryFields* f, EntryText* entry, int parts) {
+    StartEntryText(entry, parts);
+    if (f->status) {
+        ComposeStatusLine(f, entry);
+        FinishEntryText(entry);
+        return;
+    }
+    char source[kSenderTextSize];
+    bool opensBlock = NoteBlock(blocks, &f->sender, f->host, source, sizeof source);
     // The header has no line break: the separator continues its line.
     if (source[0] != '\0') {
         WriteColor(entry, kColorRed, kColorWhite);
@@ -300,42 +320,118 @@ void BuildEntry(BlockState* blocks, SyslogMessage* work, EntryText* entry, const
     }
 
     WriteColor(entry, kColorBlue, kColorWhite);
-    WriteText(entry, label);
+    WriteText(entry, f->label);
     WriteText(entry, " ");
 
     // Names only when both are non-zero, so "kern" and "emerg" never show.
     WriteColor(entry, HostColor(blocks->hostCounter), kColorWhite);
     WriteText(entry, "<");
-    WriteHostText(entry, msg.host);
-    if (msg.facility != 0 && msg.severity != 0) {
+    // The host comes escaped already (ReadEntryFields).
+    WriteText(entry, f->host);
+    if (f->facility != 0 && f->severity != 0) {
         WriteText(entry, " ");
-        WriteText(entry, LookupName(FacilityNames, msg.facility));
+        WriteText(entry, LookupName(FacilityNames, f->facility));
         WriteText(entry, ".");
-        WriteText(entry, LookupName(SeverityNames, msg.severity));
+        WriteText(entry, LookupName(SeverityNames, f->severity));
     }
     WriteText(entry, "> ");
 
-    // Only the message text is ever converted, and only for the view.
-    WriteColor(entry, TextColor(msg.severity), kColorWhite);
-    WriteMessageText(entry, msg.message, strlen(msg.message), charset, msg.markedUtf8);
+    WriteColor(entry, TextColor(static_cast<unsigned>(f->severity)), kColorWhite);
+    WritePiece(entry, f->viewText, f->viewLength, f->logText ? f->logText : "", f->logText ? f->logLength : 0);
     WriteText(entry, "\r\n");
     FinishEntryText(entry);
 }
 
-void BuildStatusLine(TimeCache* times, EntryText* entry, time_t now, const char* text) {
-    struct tm local;
-    char timeText[kTimeTextSize];
-    if (LocalTimeOf(times, now, &local))
-        FormatClock(local.tm_hour, local.tm_min, local.tm_sec, timeText, sizeof timeText);
-    else
-        FormatClock(0, 0, 0, timeText, sizeof timeText);
+void BuildEntry(BlockState* blocks, EntryWork* work, EntryText* entry, const SenderAddress* sender,
+                time_t receiveTime, const char* datagram, size_t length, CharsetMode charset) {
+    EntryFields fields;
+    ReadEntryFields(&blocks->times, work, sender, receiveTime, datagram, length, charset, &fields);
+    ComposeEntry(blocks, &fields, entry, kComposeBoth);
+}
 
-    StartEntryText(entry);
-    WriteColor(entry, kColorBlue, kColorWhite);
-    WriteText(entry, timeText);
-    WriteText(entry, " ");
-    WriteColor(entry, kColorRed, kColorWhite);
-    WriteText(entry, text);
-    WriteText(entry, "\r\n");
-    FinishEntryText(entry);
+void BuildStatusLine(TimeCache* times, EntryText* entry, time_t now, const char* text) {
+    char clock[kTimeTextSize];
+    EntryFields fields;
+    ReadStatusFields(times, now, text, clock, &fields);
+    ComposeEntry(nullptr, &fields, entry, kComposeBoth);
+}
+
+namespace {
+
+enum : unsigned char { kPackedEntry = 0, kPackedStatus = 1, kPackedHasPri = 1 };
+
+void PutU16(char* at, size_t value) {
+    uint16_t v = static_cast<uint16_t>(value);
+    memcpy(at, &v, sizeof v);
+}
+void PutU32(char* at, size_t value) {
+    uint32_t v = static_cast<uint32_t>(value);
+    memcpy(at, &v, sizeof v);
+}
+size_t GetU16(const char* at) {
+    uint16_t v;
+    memcpy(&v, at, sizeof v);
+    return v;
+}
+size_t GetU32(const char* at) {
+    uint32_t v;
+    memcpy(&v, at, sizeof v);
+    return v;
+}
+
+}  // namespace
+
+// The head: kind, flags, facility, severity (a byte each), the host's and
+// the label's lengths (16 bits each), the text's (32 bits), the sender.
+static_assert(kPackedHead == 12 + sizeof(SenderAddress), "packed head");
+
+size_t PackedFieldsSize(const EntryFields* f) {
+    size_t host = strlen(f->host), label = strlen(f->label);
+    if (host >= kShownHostSize || label >= kLabelSize || f->viewLength > kMaxText) return 0;
+    return kPackedHead + host + 1 + label + 1 + f->viewLength + 1;
+}
+
+size_t PackEntryFields(const EntryFields* f, char* out, size_t size) {
+    size_t total = PackedFieldsSize(f);
+    if (total == 0 || total > size) return 0;
+    size_t host = strlen(f->host), label = strlen(f->label);
+    out[0] = static_cast<char>(f->status ? kPackedStatus : kPackedEntry);
+    out[1] = static_cast<char>(f->hasPri ? kPackedHasPri : 0);
+    out[2] = static_cast<char>(f->facility & 0xF8);
+    out[3] = static_cast<char>(f->severity & 7);
+    PutU16(out + 4, host);
+    PutU16(out + 6, label);
+    PutU32(out + 8, f->viewLength);
+    memcpy(out + 12, &f->sender, sizeof f->sender);
+    char* at = out + kPackedHead;
+    memcpy(at, f->host, host + 1);
+    at += host + 1;
+    memcpy(at, f->label, label + 1);
+    at += label + 1;
+    memcpy(at, f->viewText, f->viewLength);
+    at[f->viewLength] = '\0';
+    return total;
+}
+
+bool UnpackEntryFields(const char* record, size_t length, EntryFields* f) {
+    if (length < kPackedHead) return false;
+    unsigned char kind = static_cast<unsigned char>(record[0]);
+    size_t host = GetU16(record + 4), label = GetU16(record + 6), text = GetU32(record + 8);
+    if (kind > kPackedStatus || host >= kShownHostSize || label >= kLabelSize || text > kMaxText ||
+        kPackedHead + host + 1 + label + 1 + text + 1 != length)
+        return false;
+    const char* at = record + kPackedHead;
+    if (at[host] != '\0' || at[host + 1 + label] != '\0' || at[host + 1 + label + 1 + text] != '\0') return false;
+    f->status = kind == kPackedStatus;
+    f->hasPri = (record[1] & kPackedHasPri) != 0;
+    f->facility = static_cast<unsigned char>(record[2]);
+    f->severity = static_cast<unsigned char>(record[3]);
+    memcpy(&f->sender, record + 12, sizeof f->sender);
+    f->host = at;
+    f->label = at + host + 1;
+    f->viewText = at + host + 1 + label + 1;
+    f->viewLength = text;
+    f->logText = nullptr;
+    f->logLength = 0;
+    return true;
 }

@@ -296,11 +296,11 @@ void ParseMessage(const char* datagram, size_t length, const SenderAddress* send
     msg->markedUtf8 = false;
 
     ParsePri(msg);
-    bool hasPri = msg->message != msg->text;
+    msg->hasPri = msg->message != msg->text;
     bool stamped = false;
-    if (hasPri && ParseRfc5424(msg, msg->message, sender, times)) {
+    if (msg->hasPri && ParseRfc5424(msg, msg->message, sender, times)) {
         if (msg->fullDate) return;  // else TIMESTAMP was "-": the arrival, as without timestamp
-    } else if (hasPri && ParseRfc3339Stamp(msg, times)) {
+    } else if (msg->hasPri && ParseRfc3339Stamp(msg, times)) {
         return;
     } else if (ParseTimestamp(msg)) {
         stamped = true;

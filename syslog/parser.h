@@ -75,6 +75,8 @@ struct SyslogMessage {
     // text is composed in place over its header.
     char text[kMaxText + 1];
     char* message;            // text position inside `text`
+    // Without a PRI both are 0, as for PRI 0: `hasPri` tells them apart.
+    bool hasPri;
     unsigned short facility;  // PRI & 0xF8
     unsigned short severity;  // PRI & 7
     // BSD: the message time as read, with the arrival's year (see

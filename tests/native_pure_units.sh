@@ -24,6 +24,7 @@ units=(
   app/status_counts.cpp
   app/settings.cpp
   app/alert_flood.cpp
+  app/entry_store.cpp
 )
 for unit in "${units[@]}"; do
   "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$src" -c "$src/$unit" -o "$out/$(basename "$unit" .cpp).o"

@@ -28,6 +28,7 @@ struct GoodCase {
     CharsetMode charset;
     bool help;
     int keepDays = kKeepEveryDay;
+    const char* filter = nullptr;  // UTF-8
 };
 
 TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
@@ -49,6 +50,10 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
          30},
         {{"--keep-days=0", "--log=%H%%"}, "%H%%", 514, 1000000, kCharsetAuto, false, 0},
         {{"--log", "100%%.log"}, "100%%.log", 514, 1000000, kCharsetAuto, false},
+        {{"--filter", "-host:=nas \"link down\""}, "messages", 514, 1000000, kCharsetAuto, false, kKeepEveryDay,
+         "-host:=nas \"link down\""},
+        {{"--filter=host:gw", "--filter", "ディスク"}, "messages", 514, 1000000, kCharsetAuto, false, kKeepEveryDay,
+         "ディスク"},
     };
     for (const GoodCase& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
@@ -61,6 +66,7 @@ TEST(ReadOptions, GoodCommandLinesGiveTheirSettings) {
         EXPECT_EQ(c.charset, options.charset);
         EXPECT_EQ(c.help, options.help);
         EXPECT_EQ(c.keepDays, options.keepDays);
+        EXPECT_EQ(c.filter ? Sjis(c.filter) : "(none)", options.filter ? options.filter : "(none)");
         EXPECT_EQ(0, options.badArgument);
         EXPECT_STREQ("", options.error);
     }
@@ -162,7 +168,8 @@ TEST(ReadOptions, OptionsThatWinOverTheSettings) {
 TEST(ReadOptions, HelpListsEveryOption) {
     const std::string help = OptionsHelpText();
     for (const char* option : {"--log PATH", "--keep-days N", "--port N", "--max-lines N",
-                               "--charset auto|sjis|utf8|eucjp", "--alert EXPR", "--minimized", "--help"})
+                               "--charset auto|sjis|utf8|eucjp", "--filter EXPR", "--alert EXPR", "--minimized",
+                               "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
     EXPECT_EQ(0u, help.find(Sjis("使い方: ornivel.exe [オプション]\n")));
 }

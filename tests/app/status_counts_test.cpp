@@ -67,10 +67,13 @@ struct FieldCase {
 };
 
 TEST(StatusCounts, FieldTexts) {
-    const StatusFigures idle = {0, 0, 0, false, "", true, 0, false, 0};
+    const StatusFigures idle = {0, 0, 0, false, "", true, 0, false, 0, 0, nullptr, false, 0};
     const std::string reason = Sjis("ディスクに十分な空き領域がありません。");
-    const StatusFigures busy = {1234567, 999, 1000, true, reason.c_str(), false, 42, true, 1005};
-    const StatusFigures stopped = {1, 1000, 999999, true, "", true, 0, false, 0};
+    const StatusFigures busy = {1234567, 999, 1000, true, reason.c_str(), false, 42, false, 0, 0, nullptr, true, 1005};
+    const StatusFigures stopped = {1, 1000, 999999, true, "", true, 0, false, 0, 0, nullptr, false, 0};
+    const std::string why = Sjis("不明なキー: bogus");
+    const StatusFigures filtered = {0, 0, 0, false, "", true, 0, true, 12345, 1234567, "", false, 0};
+    const StatusFigures refused = {0, 0, 0, false, "", true, 0, true, 1, 2, why.c_str(), false, 0};
     const FieldCase cases[] = {
         {idle, kFieldReceived, 64, "受信 0 件"},
         {idle, kFieldRate, 64, "0 件/秒"},
@@ -87,6 +90,11 @@ TEST(StatusCounts, FieldTexts) {
         {stopped, kFieldRate, 64, "1,000 件/秒"},
         {stopped, kFieldLines, 64, "表示 999,999 行"},
         {stopped, kFieldLog, 64, "ログ: 停止"},
+        // The filter's field says something only while a filter is in force
+        // or the last one tried was refused.
+        {idle, kFieldFilter, 64, ""},
+        {filtered, kFieldFilter, 64, "フィルター: 12,345 / 1,234,567 件"},
+        {refused, kFieldFilter, 64, "フィルターの誤り: 不明なキー: bogus"},
         // Cut short: whole characters only ("受信" is 4 bytes, "受" 2).
         {busy, kFieldReceived, 4, "受"},
         {busy, kFieldReceived, 5, "受信"},

@@ -109,18 +109,22 @@ def test_startup_and_layout(args):
 
         check(p.caught_up_view() == p.read_log(), "the view's text differs from the log file's")
 
-        # The view covers the client area above the status bar exactly, also
-        # after a resize. SetWindowPos returns after the program has handled
-        # the change.
+        # The filter field runs along the top, the view covers the client
+        # area between it and the status bar exactly, also after a resize.
+        # SetWindowPos returns after the program has handled the change.
         for width, height in ((640, 400), (900, 300)):
             p.probe("size", str(width), str(height))
             (cw, ch), view = p.geometry()
             check(width - 40 < cw <= width and height - 100 < ch < height,
                   "client area %dx%d after a resize to %dx%d" % (cw, ch, width, height))
-            bar = tuple(int(v) for v in p.probe("geometry")[1].split()[9:13])
+            fields = p.probe("geometry")[1].split()
+            bar, field = (tuple(int(v) for v in fields[i:i + 4]) for i in (9, 14))
             check(bar == (0, ch - (bar[3] - bar[1]), cw, ch) and 10 < bar[3] - bar[1] < 40,
                   "status bar %r in a client area of %dx%d" % (bar, cw, ch))
-            check(view == (0, 0, cw, bar[1]), "view %r above a status bar at %d" % (view, bar[1]))
+            check(field == (0, 0, cw, field[3]) and 12 < field[3] < 40,
+                  "filter field %r in a client area of %dx%d" % (field, cw, ch))
+            check(view == (0, field[3], cw, bar[1]),
+                  "view %r between a filter field ending at %d and a status bar at %d" % (view, field[3], bar[1]))
 
 
 def test_datagram_sizes(args):

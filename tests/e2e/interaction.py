@@ -138,19 +138,33 @@ class Session:
         xdotool("key", *keys)
         wait_until(lambda: self.menu() is None, "the context menu to close")
 
+    def menu_span(self, shot, box):
+        """Top and bottom of the menu's first two items (Copy and Select all):
+        from inside the menu's border down to its separator, the first row
+        that one colour other than the background fills nearly across."""
+        width, rgb = shot
+        left, right = box[0] + 3, box[2] - 3
+        for y in range(box[1] + 3, box[3] - 3):
+            row = [rgb[3 * (y * width + x):3 * (y * width + x) + 3] for x in range(left, right)]
+            colour = max(set(row), key=row.count)
+            if colour != self.menu_back and row.count(colour) > 0.8 * len(row):
+                return box[1] + 3, y
+        raise Failure("no separator in the context menu at %r" % (box,))
+
     def menu_items(self, box, name):
-        """(menu-text pixels, other ink) in the upper and the lower item of the
-        two-item menu at box, once the lower one (Select all, always enabled)
-        is drawn: a grey item is drawn without the menu-text colour."""
+        """(menu-text pixels, other ink) in Copy's and Select all's rows of
+        the menu at box, and their span, once Select all (always enabled) is
+        drawn: a grey item is drawn without the menu-text colour."""
         def items():
             shot, found = self.shot(name), []
-            middle = (box[1] + box[3]) // 2
-            for top, bottom in ((box[1] + 3, middle), (middle, box[3] - 3)):
+            span = self.menu_span(shot, box)
+            middle = (span[0] + span[1]) // 2
+            for top, bottom in ((span[0], middle), (middle, span[1])):
                 area = (box[0] + 3, top, box[2] - 3, bottom)
                 text = len(self.pixels(shot, area, self.menu_text))
                 back = len(self.pixels(shot, area, self.menu_back))
                 found.append((text, (area[2] - area[0]) * (area[3] - area[1]) - text - back))
-            return found if found[1][0] > 20 else None
+            return found + [span] if found[1][0] > 20 else None
         return wait_until(items, "Select all drawn in the menu text colour")
 
 
@@ -214,7 +228,8 @@ def test_menu(s):
 
     # Select all by a click on its item, then Copy by its mnemonic.
     box = s.open_menu(x, y)
-    xdotool("mousemove", (box[0] + box[2]) // 2, (box[1] + 3 * box[3]) // 4, "click", "1")
+    span = s.menu_items(box, "menu-select-all.png")[2]
+    xdotool("mousemove", (box[0] + box[2]) // 2, (span[0] + 3 * span[1]) // 4, "click", "1")
     settle(s.selection, (0, len(s.text)), "the selection after Select all")
     wait_until(lambda: s.menu() is None, "the context menu to close")
     box = s.open_menu(x, y)

@@ -165,6 +165,7 @@ BAD_COMMAND_LINES = [
     (["--max-lines=ten"], "--max-lines の値「ten」は 0 から 2147483647 までの整数ではありません。"),
     (["--log"], "--log に値がありません。"),
     (["--log", "a b", "c"], "オプションではない引数です: c"),  # "a b" stays one argument
+    (["--filter", "host:"], "--filter の値「host:」は フィルターの誤りです: 「host:」の値が空です。"),
 ]
 HELP_HINT = "\n--help でオプションの一覧を表示します。"
 
@@ -199,7 +200,7 @@ def test_options(args):
         check(not os.path.exists(os.path.join(args.scratch, "messages")), "a refused run made a log file")
     texts, code = run_alone(args, ["--help"], lambda c: c != b"Error")
     for option in ("--log PATH", "--keep-days N", "--port N", "--max-lines N", "--charset auto|sjis|utf8|eucjp",
-                   "--help"):
+                   "--filter EXPR", "--help"):
         check(any(option.encode() in t for t in texts), "the help box does not list %s: %r" % (option, texts))
     check(code == 0, "exit code %d after --help" % code)
 

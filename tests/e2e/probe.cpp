@@ -24,6 +24,7 @@ namespace {
 
 const int kViewId = 2;
 const int kStatusBarId = 3;
+const int kFilterId = 4;
 
 HWND MainWindow() {
     return FindWindowA("ORNIVEL", nullptr);
@@ -166,10 +167,22 @@ int Reason(const char* code) {
 HWND Target(const char* name) {
     if (strcmp(name, "main") == 0) return MainWindow();
     if (strcmp(name, "view") == 0) return GetDlgItem(MainWindow(), kViewId);
+    if (strcmp(name, "filter") == 0) return GetDlgItem(MainWindow(), kFilterId);
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(strtoull(name, nullptr, 16)));
 }
 
-// post TARGET MSG WPARAM LPARAM: TARGET is main, view or a window handle in hex.
+// text TARGET: the text of a control as WM_GETTEXT gives it (GetWindowText
+// of another process's window gives its caption, not an edit's text), hex.
+int Text(const char* name) {
+    HWND target = Target(name);
+    if (!target) return 2;
+    char text[4096] = "";
+    LRESULT n = SendMessageA(target, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    printf("%s\n", Hex(text, n > 0 ? static_cast<size_t>(n) : 0).c_str());
+    return 0;
+}
+
+// post TARGET MSG WPARAM LPARAM: TARGET is main, view, filter or a window handle in hex.
 int Post(char** args) {
     HWND target = Target(args[0]);
     if (!target) return 2;
@@ -235,23 +248,26 @@ int Size(int argc, char** argv) {
     return SetWindowPos(main, nullptr, x, y, atoi(argv[0]), atoi(argv[1]), flags) ? 0 : 1;
 }
 
-// geometry: "client W H" of the main window, then "view L T R B" and
-// "status L T R B", the outer rectangles of the view and the status bar in
-// the main window's client coordinates, then "window L T R B", the main
-// window's on the screen, and "origin X Y", its client area's top left
-// corner there.
+// geometry: "client W H" of the main window, then "view L T R B",
+// "status L T R B" and "filter L T R B", the outer rectangles of the view,
+// the status bar and the filter field in the main window's client
+// coordinates, then "window L T R B", the main window's on the screen, and
+// "origin X Y", its client area's top left corner there.
 int Geometry() {
     HWND main = MainWindow();
     HWND view = GetDlgItem(main, kViewId);
     HWND bar = GetDlgItem(main, kStatusBarId);
-    RECT client, rc, barRc;
-    if (!view || !bar || !GetClientRect(main, &client) || !GetWindowRect(view, &rc) ||
-        !GetWindowRect(bar, &barRc))
+    HWND filter = GetDlgItem(main, kFilterId);
+    RECT client, rc, barRc, filterRc;
+    if (!view || !bar || !filter || !GetClientRect(main, &client) || !GetWindowRect(view, &rc) ||
+        !GetWindowRect(bar, &barRc) || !GetWindowRect(filter, &filterRc))
         return 2;
     MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&rc), 2);
     MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&barRc), 2);
-    printf("client %ld %ld\nview %ld %ld %ld %ld\nstatus %ld %ld %ld %ld\n", client.right, client.bottom,
-           rc.left, rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom);
+    MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&filterRc), 2);
+    printf("client %ld %ld\nview %ld %ld %ld %ld\nstatus %ld %ld %ld %ld\nfilter %ld %ld %ld %ld\n", client.right,
+           client.bottom, rc.left, rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom,
+           filterRc.left, filterRc.top, filterRc.right, filterRc.bottom);
     RECT window;
     GetWindowRect(main, &window);
     POINT origin = {0, 0};
@@ -470,6 +486,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "geometry") == 0) return Geometry();
     if (argc >= 2 && strcmp(argv[1], "statusbar") == 0) return StatusBar();
     if (argc >= 4 && strcmp(argv[1], "settext") == 0) return SetText(argv[2], argv[3]);
+    if (argc >= 3 && strcmp(argv[1], "text") == 0) return Text(argv[2]);
     if (argc >= 6 && strcmp(argv[1], "send") == 0) return Send(argv + 2);
     if (argc >= 2 && strcmp(argv[1], "clipboard") == 0) return Clipboard(argc >= 3 ? argv[2] : nullptr);
     if (argc >= 2 && strcmp(argv[1], "metrics") == 0) return Metrics();
@@ -479,9 +496,10 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "reason") == 0) return Reason(argv[2]);
     fprintf(stderr,
             "usage: probe view | viewbytes | windows | log | geometry | statusbar | settext TARGET HEX |\n"
-            "       size W H [X Y] | traytip |\n"
+            "       text TARGET | traytip |\n"
+            "       size W H [X Y] |\n"
             "       post TARGET MSG WPARAM LPARAM | send TARGET MSG WPARAM LPARAM |\n"
             "       keys TARGET VK[+VK...] ... | click TARGET | clipboard [HEX] | metrics | menu |\n"
-            "       boxes | reason CODE | suspend MS   (TARGET: main, view or a hex handle)\n");
+            "       boxes | reason CODE | suspend MS   (TARGET: main, view, filter or a hex handle)\n");
     return 64;
 }

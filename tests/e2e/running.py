@@ -13,14 +13,14 @@ import socket
 import subprocess
 import sys
 
-from harness import (CALL_TRAY_ICON, CLOCK, CP, Program, boxes, check, port_bound, portable_exe, run_cases,
-                     send, sender, stop_process, wait_until)
+from harness import (CALL_BALLOONS, CALL_FLASHES, CALL_SOUNDS, CALL_TRAY_ICON, CLOCK, CP, Program, boxes, check,
+                     port_bound, portable_exe, run_cases, send, sender, stop_process, wait_until)
 from interaction import settle
 
-WM_COMMAND, WM_SYSCOMMAND, SC_MINIMIZE, WM_TRAYICON, WM_LBUTTONDBLCLK = 0x111, 0x112, 0xF020, 0x8004, 0x203
+WM_COMMAND, WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF020, 0xF120
+WM_TRAYICON, WM_LBUTTONDBLCLK = 0x8004, 0x203
 IDM_MASK, IDM_CHARSET_EUCJP, IDM_TRAY_ON_MINIMIZE, IDM_AUTOSTART = 32775, 32793, 32794, 32796
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
-ALERTS_FIELD = 5
 
 
 def command(p, item):
@@ -28,11 +28,16 @@ def command(p, item):
 
 
 def window_rect(p):
-    return tuple(int(v) for v in p.probe("geometry")[1].split()[14:18])
+    return tuple(int(v) for v in p.probe("geometry")[1].split()[19:23])
 
 
 def main_window(p):
     return next(w for w in p.windows() if w["cls"] == "ORNIVEL")
+
+
+def alerts_field(p):
+    """The status bar's 通知 N 件, "" while there is no such field (no rule)."""
+    return next((text for _, text in p.status_bar() if text.startswith("通知")), "")
 
 
 def test_restore(args):
@@ -78,19 +83,25 @@ def test_corrupt(args):
 
 def test_second_start(args):
     """A second start for the same port brings the first back from the tray
-    with the alert rule it was given, ends with 0 and shows no box; a start
-    for another port is an instance of its own."""
+    with the filter and the alert rule it was given, ends with 0 and shows no
+    box; a start for another port is an instance of its own."""
     with Program(args.exe, args.probe, args.scratch) as p:
-        check(p.status_bar()[ALERTS_FIELD][1] == "", "an alerts field without a rule")
+        s = sender()
+        for host in (b"gw1", b"gw2"):
+            send(s, b"<13>Oct 11 22:14:15 %s app: before" % host)
+        wait_until(lambda: p.view_bytes().count(b"before") == 2, "the entries in the view")
+        check(alerts_field(p) == "", "an alerts field without a rule")
         command(p, IDM_TRAY_ON_MINIMIZE)
         p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MINIMIZE), "0")
         wait_until(lambda: not main_window(p)["visible"], "the window to go to the tray")
-        second = subprocess.run(["wine", p.exe, "--alert", "host:gw1"], cwd=args.scratch, timeout=60,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        second = subprocess.run(["wine", p.exe, "--filter", "host:=gw2", "--alert", "host:gw1"], cwd=args.scratch,
+                                timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         check(second.returncode == 0, "the second start ended with %d" % second.returncode)
         check(not [b for b in boxes(args.probe, args.scratch) if b["caption"] == b"Error"], "an Error box")
         wait_until(lambda: main_window(p)["visible"], "the window to come back from the tray")
-        settle(lambda: p.status_bar()[ALERTS_FIELD][1], "通知 0 件", "the alert rule handed over")
+        settle(lambda: alerts_field(p), "通知 0 件", "the alert rule handed over")
+        wait_until(lambda: b"gw2 user.notice> app: before" in p.view_bytes() and b"gw1" not in p.view_bytes(),
+                   "the filter handed over")
         check(p.read_log().count("しすろぐすたーと".encode(CP)) == 1, "the second start wrote a start-up line")
 
         # Another port: it runs beside the first, with a folder of its own.
@@ -110,6 +121,27 @@ def test_second_start(args):
             other.kill()  # by its own process: a WM_CLOSE might find the first one's window
             stop_process(other)
         check(p.alive(), "the first instance ended")
+    # Handed over, as on a command line: for that run only.
+    check(b"filter=\r\n" in p.settings() and b"alert=\r\n" in p.settings(),
+          "the handed-over filter and rule were remembered: %r" % p.settings())
+
+
+def test_alerts(args):
+    """Entries that match the rule, shown or hidden by the filter, while the
+    window is minimized: the status bar counts them all, and the flood
+    control lets one balloon and one sound through, and the taskbar button
+    flashes once."""
+    with Program(args.exe, args.probe, args.scratch, args=["--alert", "sev:err", "--filter", "host:=other"]) as p:
+        p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MINIMIZE), "0")
+        wait_until(lambda: window_rect(p)[0] <= -32000, "the window to be minimized")
+        s = sender()
+        for i in range(5):
+            send(s, b"<11>Oct 11 22:14:15 gw1 app: link down %d" % i)  # user.err
+            send(s, b"<14>Oct 11 22:14:15 gw1 app: quiet %d" % i)      # user.info
+        settle(lambda: alerts_field(p), "通知 5 件", "the matches counted")
+        calls = lambda: [p.calls(c) for c in (CALL_BALLOONS, CALL_SOUNDS, CALL_FLASHES)]
+        check(calls() == [1, 1, 1], "balloons, sounds and flashes: %r" % calls())
+        check(b"link down" not in p.view_bytes(), "the filter should hide the entries")
 
 
 def test_tray(args):
@@ -154,8 +186,8 @@ def test_autostart(args):
                        stderr=subprocess.DEVNULL, timeout=60)
 
 
-CASES = {"restore": test_restore, "corrupt": test_corrupt, "second_start": test_second_start, "tray": test_tray,
-         "autostart": test_autostart}
+CASES = {"restore": test_restore, "corrupt": test_corrupt, "second_start": test_second_start,
+         "alerts": test_alerts, "tray": test_tray, "autostart": test_autostart}
 
 if __name__ == "__main__":
     sys.exit(run_cases(CASES))

@@ -186,7 +186,7 @@ def settled(region, differs_from=None, timeout=20.0):
 
 def client_top(p):
     """Where the main window's client area starts on the desktop."""
-    return int(p.probe("geometry")[1].split()[20])
+    return int(p.probe("geometry")[1].split()[25])
 
 
 def stamp(when):
@@ -284,10 +284,10 @@ def run(args):
         (cw, ch), view = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()),
                                     "the maximized window")
         # Maximized, the client area ends at the bottom of the desktop's work
-        # area (above the taskbar the tray icon brings); the view ends above
-        # the status bar.
+        # area (above the taskbar the tray icon brings); the view starts under
+        # the filter field and ends above the status bar.
         top = client_top(p)
-        origin = (EDGE + LEFT_MARGIN, top + EDGE)
+        origin = (EDGE + LEFT_MARGIN, top + view[1] + EDGE)
         bottom = top + view[3] - EDGE
         # Only complete lines are compared: the caret may blink on the last one.
         region = (origin[1], origin[1] + ROW * (text.count(b"\r\n")))

@@ -124,6 +124,40 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
+// The entry's fields packed as the queue carries them and unpacked on the
+// other side give the same view text when composed there, and the count of
+// its text bytes; a record cut short or with a wrong length is refused.
+void CheckPacked(const BlockState& before, const SenderAddress* sender, time_t receive,
+                 const std::string& datagram, CharsetMode charset, const std::string& view, size_t textBytes) {
+    static EntryWork work;
+    static TimeCache times;
+    static char packed[kMaxPackedFields];
+    static BlockState blocks;
+    static EntryText entry;
+    EntryFields fields, unpacked;
+    ReadEntryFields(&times, &work, sender, receive, datagram.data(), datagram.size(), charset, &fields);
+    size_t length = PackEntryFields(&fields, packed, sizeof packed);
+    Check(length == PackedFieldsSize(&fields) && length > 0, "every entry packs");
+    Check(PackEntryFields(&fields, packed, length - 1) == 0, "packing needs the whole size");
+    PackEntryFields(&fields, packed, length);
+    Check(!UnpackEntryFields(packed, length - 1, &unpacked), "a record cut short is refused");
+    Check(UnpackEntryFields(packed, length, &unpacked), "a packed record unpacks");
+    Check(strcmp(unpacked.host, fields.host) == 0 && strcmp(unpacked.label, fields.label) == 0 &&
+              unpacked.viewLength == fields.viewLength &&
+              memcmp(unpacked.viewText, fields.viewText, fields.viewLength) == 0 &&
+              unpacked.hasPri == fields.hasPri && unpacked.facility == fields.facility &&
+              unpacked.severity == fields.severity && !unpacked.status &&
+              memcmp(&unpacked.sender, sender, sizeof *sender) == 0,
+          "unpacked fields are the packed ones");
+    blocks = before;
+    ComposeEntry(&blocks, &unpacked, &entry, kComposeView);
+    size_t appends = 0;
+    Check(JoinAppends(entry, &appends) == view && entry.logLength == 0, "the view's text from the fields");
+    Check(entry.viewTextBytes == textBytes, "text bytes counted");
+    packed[8] ^= 1;  // the text's length
+    Check(!UnpackEntryFields(packed, length, &unpacked), "a record with a wrong length is refused");
+}
+
 void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t receive,
                 const std::string& datagram, CharsetMode charset) {
     static SyslogMessage msg;
@@ -131,17 +165,19 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     ParseMessage(datagram.data(), datagram.size(), sender, receive, &times, &msg);
     char senderText[kSenderTextSize];
     FormatSender(sender, senderText, sizeof senderText);
+    // Blocks are decided on the host as shown, escaped.
+    const std::string host = Escaped(msg.host);
     bool newSender = memcmp(sender, &before.lastSender, sizeof *sender) != 0;
-    bool opens = newSender || strcmp(msg.host, before.lastHost) != 0;
+    bool opens = newSender || strcmp(host.c_str(), before.lastHost) != 0;
 
     // The block decision alone.
     static BlockState blocks;
     blocks = before;
     char source[kSenderTextSize];
-    Check(NoteBlock(&blocks, sender, msg.host, source, sizeof source) == opens,
+    Check(NoteBlock(&blocks, sender, host.c_str(), source, sizeof source) == opens,
           "a block opens on a new sender or host");
     Check(strcmp(source, newSender ? senderText : "") == 0, "source text only for a new sender");
-    Check(memcmp(&blocks.lastSender, sender, sizeof *sender) == 0 && strcmp(blocks.lastHost, msg.host) == 0,
+    Check(memcmp(&blocks.lastSender, sender, sizeof *sender) == 0 && strcmp(blocks.lastHost, host.c_str()) == 0,
           "block state follows");
     Check(!opens || blocks.hostCounter != before.hostCounter, "a new block is counted");
     Check(opens || blocks.hostCounter == before.hostCounter, "the same block is not counted");
@@ -149,7 +185,7 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
 
     // The whole entry.
     blocks = before;
-    static SyslogMessage work;
+    static EntryWork work;
     static EntryText entry;
     BuildEntry(&blocks, &work, &entry, sender, receive, datagram.data(), datagram.size(), charset);
     Check(!entry.overflow, "an entry always fits");
@@ -166,7 +202,7 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
         snprintf(label, sizeof label, "%s(?)", clock);
     // The view shows the message text converted, the log gets it as received;
     // both with the control bytes escaped.
-    std::string host = Escaped(msg.host), message = Escaped(msg.message);
+    std::string message = Escaped(msg.message);
     std::vector<char> converted(message.size() + 1);
     TextEncoding encoding = ReferenceEncoding(charset, message.data(), message.size(), msg.markedUtf8);
     std::string shown(converted.data(),
@@ -193,6 +229,8 @@ void CheckEntry(const BlockState& before, const SenderAddress* sender, time_t re
     for (const char* a = FirstAppend(&entry); a != nullptr; a = NextAppend(&entry, a)) {
         if (HasHotMarker(a)) Check(a == host || a == shown, "hot piece alone");
     }
+    CheckPacked(before, sender, receive, datagram, charset, e.view,
+                e.log.size() - message.size() + shown.size());
 }
 
 void CheckStatusLine(time_t now, const char* text) {
@@ -246,7 +284,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static SyslogMessage msg;
         static TimeCache times;
         ParseMessage(datagram.data(), datagram.size(), &sender, receive, &times, &msg);
-        memcpy(before.lastHost, msg.host, sizeof before.lastHost);
+        snprintf(before.lastHost, sizeof before.lastHost, "%s", Escaped(msg.host).c_str());
     }
     CheckEntry(before, &sender, receive, datagram, static_cast<CharsetMode>((mode >> 5) % kCharsetModes));
     CheckConversion(datagram);

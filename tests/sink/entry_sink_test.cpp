@@ -1,10 +1,10 @@
-// Tests of entry building through the sink, with a real window that records
-// every append it is fed from the queue and a real log file in a scratch
-// directory: each entry's view text with its colour commands, block rules,
-// status lines, the clock and difference label for odd timestamps, the
-// newer layouts and the character sets, the exact bytes the log file
-// receives, the queue's overflow and its status line, and a real view left
-// exactly as by the entry's pieces sent one by one.
+// Tests of entry building through the sink and the window thread's feed,
+// with a real window that records every append it is fed from the queue and
+// a real log file in a scratch directory: each entry's view text with its
+// colour commands, block rules, status lines, the clock and difference
+// label for odd timestamps, the newer layouts and the character sets, the
+// exact bytes the log file receives, the queue's overflow and its status
+// line, and a real view left exactly as by the entry's pieces sent one by one.
 #include "sink/entry_sink.h"
 
 #include "app/view_feed.h"
@@ -101,8 +101,13 @@ const std::string kSeparator = std::string(50, '-') + "\r\n";
 
 class Formatter : public ::testing::Test {
    protected:
-    HWND view = nullptr;
+    HWND view = nullptr, unused = nullptr;  // recorders: every entry's view and the filter's
     EntrySink sink;
+    // The window thread's side: the feed of `view`, and of other views that
+    // a test feeds instead (opened on first use, or by UseViews).
+    ViewFeed feed = {};
+    ViewFeed other = {};
+    bool otherOpen = false;
     std::string dir, logPath;
     char oldDirectory[MAX_PATH] = "";
 
@@ -118,7 +123,10 @@ class Formatter : public ::testing::Test {
         ASSERT_NE(0, atom);
         view = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
+        unused = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, view);
+        ASSERT_NE(nullptr, unused);
         g_appends.clear();
 
         char temp[MAX_PATH];
@@ -132,9 +140,12 @@ class Formatter : public ::testing::Test {
         ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
         ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
+        ASSERT_TRUE(OpenViewFeed(&feed, view, unused, 0));
     }
 
     void TearDown() override {
+        CloseViewFeed(&feed);
+        if (otherOpen) CloseViewFeed(&other);
         CloseEntrySink(&sink);
         MSG msg;  // the sink's wake-ups
         while (PeekMessageA(&msg, view, WM_APP, WM_APP, PM_REMOVE)) {
@@ -143,15 +154,36 @@ class Formatter : public ::testing::Test {
         DeleteFileA(logPath.c_str());
         RemoveDirectoryA(dir.c_str());
         DestroyWindow(view);
+        DestroyWindow(unused);
     }
 
     static const size_t kQueueBytes = 1 << 20;
 
-    void ResetBlocks() { StartBlockState(&sink.blocks); }
+    // Both sides start their blocks afresh: the log file's and the views'.
+    void ResetBlocks() {
+        StartBlockState(&sink.blocks);
+        for (ViewFeed* f : {&feed, &other})
+            for (ShownView& shown : f->views) StartBlockState(&shown.blocks);
+    }
+
+    // The feed of `all` and `filtered` (hidden), keeping `maxLines`.
+    ViewFeed* UseViews(HWND all, HWND filtered, int maxLines) {
+        if (otherOpen) CloseViewFeed(&other);
+        ShowWindow(filtered, SW_HIDE);
+        otherOpen = OpenViewFeed(&other, all, filtered, maxLines);
+        EXPECT_TRUE(otherOpen);
+        return &other;
+    }
+
+    ViewFeed* FeedOf(HWND to) {
+        if (to == view) return &feed;
+        if (!otherOpen || other.views[kAllEntries].view != to) UseViews(to, unused, 0);
+        return &other;
+    }
 
     // What the window thread does: everything queued goes to `to`.
     void Feed(HWND to) {
-        while (FeedView(&sink.queue, to, 1000, &fed)) {
+        while (FeedView(FeedOf(to), &sink.queue, 1000, &fed)) {
         }
     }
     uint64_t fed = 0;  // entries and status lines appended by Feed
@@ -231,7 +263,7 @@ TEST_F(Formatter, BlocksOpenOnNewSenderOrHostAndCycleColours) {
         EXPECT_STREQ(s.host, sink.blocks.lastHost);
     }
     // Past INT_MAX the count starts again on the next colour (it overflowed).
-    sink.blocks.hostCounter = INT_MAX - 1;
+    sink.blocks.hostCounter = feed.views[kAllEntries].blocks.hostCounter = INT_MAX - 1;
     const int wrapColors[] = {12, 13, 14};  // counters INT_MAX, 3, 4
     for (int i = 0; i < 3; ++i) {
         g_appends.clear();
@@ -620,6 +652,164 @@ TEST_F(Formatter, NewerLayoutsAndCharacterSets) {
         EXPECT_TRUE(EndsWith(JoinText(g_appends), label + c.view + "\r\n")) << JoinText(g_appends);
         EXPECT_TRUE(EndsWith(ReadLog(), label + c.log + "\r\n")) << ReadLog().substr(logBefore.size());
     }
+}
+
+// The view's lines in short: "<<A>> --" a sender header (A and B the two
+// senders) with its separator, "--" a separator, "host text" an entry's
+// line, "! text" a status line; joined by "|".
+std::string Short(const std::string& text) {
+    std::string all;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = text.substr(at, end - at), shown;
+        if (line.compare(0, 2, "<<") == 0)
+            shown = std::string("<<") + (line.find("192.0.2.7") != std::string::npos ? "A" : "B") + ">> --";
+        else if (line == kSeparator.substr(0, 50))
+            shown = "--";
+        else if (line.find('(') < line.find(' '))  // "22:14:15(0) <host names> text"
+            shown = line.substr(line.find('<') + 1, line.find_first_of(" >", line.find('<')) - line.find('<') - 1) +
+                    " " + line.substr(line.find("> ") + 2);
+        else
+            shown = "! " + line.substr(line.find(' ') + 1);
+        all += (all.empty() ? "" : "|") + shown;
+    }
+    return all;
+}
+
+// What the view shows of a text: its in-band codes left out (the tests'
+// colour commands have one-digit colours).
+std::string Visible(const char* text) {
+    std::string shown;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\x03')
+            p += 3;
+        else if (!strchr("\x02\x14\x16\x1F\xFF", *p))
+            shown += *p;
+    }
+    return shown;
+}
+
+// Each line of the view belongs to the entry (or status line) it shows:
+// a header or separator to the entry after it.
+void ExpectLinesFindTheirEntries(ViewFeed* feed, const std::string& text) {
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = Short(text.substr(at, end - at + 2));
+        EntryFields fields;
+        ASSERT_TRUE(FieldsAtOffset(feed, static_cast<int>(at), &fields)) << line;
+        size_t next = text.find("\r\n", end + 2);
+        std::string own = line.back() == '-' && next != std::string::npos ? Short(text.substr(end + 2, next - end))
+                                                                           : line;
+        std::string expected = fields.status ? "! " + Visible(fields.viewText)
+                                             : std::string(fields.host) + " " + Visible(fields.viewText);
+        EXPECT_EQ(own, expected) << "line at " << at;
+    }
+    EntryFields none;
+    EXPECT_FALSE(FieldsAtOffset(feed, static_cast<int>(text.size()), &none)) << "past the last line";
+}
+
+// Arrivals and filters, each step followed by the view's text in short, its
+// invariants and the entries its lines belong to: the separators and headers
+// are those of the entries shown, as if only they had arrived.
+TEST_F(Formatter, FiltersShowTheKeptEntriesAsIfOnlyTheyHadArrived) {
+    const SenderAddress kSenderB = MakeSender(198, 51, 100, 1, 514);
+    const struct {
+        const SenderAddress* sender;  // an arrival from it; null: `text` is a filter to apply, or with
+        const char* text;             // a leading '!', a status line
+        bool applied;                 // a filter that is read (else it changes nothing)
+        const char* expected;
+        uint64_t shown, kept;
+    } steps[] = {
+        {&kSenderA, "<11>Oct 11 22:14:15 gw1 one", true, "<<A>> --|gw1 one", 1, 1},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw1 two", true, "<<A>> --|gw1 one|gw1 two", 2, 2},
+        {&kSenderA, "<11>Oct 11 22:14:15 gw2 three", true, "<<A>> --|gw1 one|gw1 two|--|gw2 three", 3, 3},
+        {nullptr, "!note", true, "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note", 3, 3},
+        {&kSenderB, "<13>Oct 11 22:14:15 gw1 four", true,
+         "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note|<<B>> --|gw1 four", 4, 4},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw1 five", true,
+         "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note|<<B>> --|gw1 four|<<A>> --|gw1 five", 5, 5},
+        {nullptr, "host:=gw1", true, "<<A>> --|gw1 one|gw1 two|! note|<<B>> --|gw1 four|<<A>> --|gw1 five", 4, 5},
+        {nullptr, "-host:=gw1", true, "<<A>> --|gw2 three|! note", 1, 5},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw2 six", true, "<<A>> --|gw2 three|! note|gw2 six", 2, 6},
+        {&kSenderA, "<14>Oct 11 22:14:15 gw1 seven", true, "<<A>> --|gw2 three|! note|gw2 six", 2, 7},
+        {nullptr, "bogus:x", false, "<<A>> --|gw2 three|! note|gw2 six", 2, 7},
+        // In-band codes: the view keeps fewer bytes than were sent.
+        {&kSenderB, "<14>Oct 11 22:14:15 gw2 \x02\x03" "4,1bold\x02 \xFFhot\xFF eight", true,
+         "<<A>> --|gw2 three|! note|gw2 six|<<B>> --|gw2 bold hot eight", 3, 8},
+        {nullptr, "", true,
+         "<<A>> --|gw1 one|gw1 two|--|gw2 three|! note|<<B>> --|gw1 four|<<A>> --|gw1 five|--|gw2 six|--|gw1 "
+         "seven|<<B>> --|gw2 bold hot eight",
+         8, 8},
+        {nullptr, "sev:err", true, "<<A>> --|gw1 one|--|gw2 three|! note", 2, 8},
+    };
+    TestView all = CreateTestView(600, 300), filtered = CreateTestView(600, 300);
+    ViewFeed* feed = UseViews(all.view, filtered.view, 0);
+    int step = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE("step " + std::to_string(++step) + ": " + s.text);
+        if (s.sender) {
+            Entry(s.text, kExampleTime, *s.sender, all.view);
+        } else if (s.text[0] == '!') {
+            WriteStatusLine(&sink, s.text + 1);
+            Feed(all.view);
+        } else {
+            char error[kFilterErrorSize] = "";
+            EXPECT_EQ(s.applied, ApplyFilter(feed, s.text, error, sizeof error)) << error;
+            EXPECT_EQ(s.applied, error[0] == '\0') << error;
+        }
+        // The view on screen is the filter's while one is in force, and
+        // the other one hidden; both hold what they should.
+        HWND onScreen = ViewOnScreen(feed), hidden = onScreen == all.view ? filtered.view : all.view;
+        EXPECT_EQ(feed->filtering ? filtered.view : all.view, onScreen);
+        EXPECT_TRUE(IsWindowVisible(onScreen) && !IsWindowVisible(hidden));
+        EXPECT_EQ(2, GetDlgCtrlID(onScreen)) << "the view's id goes with the view on screen";
+        const std::string text = ViewText(onScreen);
+        EXPECT_EQ(s.expected, Short(text));
+        EXPECT_EQ("", CheckInvariants(onScreen));
+        EXPECT_EQ("", CheckInvariants(hidden));
+        ExpectLinesFindTheirEntries(feed, text);
+        EXPECT_EQ(s.shown, feed->filtering ? feed->views[kFilteredEntries].entries : feed->views[kAllEntries].entries);
+        EXPECT_EQ(s.kept, feed->store.entries);
+        EXPECT_EQ(s.kept, feed->views[kAllEntries].entries) << "every entry's view takes them all";
+    }
+    // The log file has every entry, whatever was shown.
+    const std::string log = ReadLog();
+    for (const char* word : {"one", "two", "three", "four", "five", "six", "seven", "eight", "note"})
+        EXPECT_NE(std::string::npos, log.find(word)) << word;
+    DestroyTestView(&all);
+    DestroyTestView(&filtered);
+}
+
+// The kept entries are those of --max-lines counted without the filter: a
+// trim drops the entries that left, hidden and shown, and the view loses
+// the lines of those it showed.
+TEST_F(Formatter, TheLineLimitCountsEveryEntryKept) {
+    TestView all = CreateTestView(600, 300), filtered = CreateTestView(600, 300);
+    ViewFeed* feed = UseViews(all.view, filtered.view, 10);
+    char error[kFilterErrorSize];
+    ASSERT_TRUE(ApplyFilter(feed, "host:=gw1", error, sizeof error));
+    // Each entry opens a block (gw1 and gw2 take turns): two lines each,
+    // so from the sixth on the newest five are kept.
+    const char* const expected[] = {"<<A>> --|gw1 1", "<<A>> --|gw1 1", "<<A>> --|gw1 1|gw1 3", "<<A>> --|gw1 1|gw1 3",
+                                    "<<A>> --|gw1 1|gw1 3|gw1 5", "gw1 3|gw1 5", "gw1 3|gw1 5|gw1 7",
+                                    "gw1 5|gw1 7", "gw1 5|gw1 7|gw1 9", "gw1 7|gw1 9"};
+    for (int i = 1; i <= 10; ++i) {
+        Entry("<13>Oct 11 22:14:15 gw" + std::to_string(2 - i % 2) + " " + std::to_string(i), kExampleTime,
+              kSenderA, all.view);
+        const std::string text = ViewText(filtered.view);
+        EXPECT_EQ(expected[i - 1], Short(text)) << i;
+        EXPECT_EQ("", CheckInvariants(filtered.view)) << i;
+        EXPECT_EQ("", CheckInvariants(all.view)) << i;
+        ExpectLinesFindTheirEntries(feed, text);
+    }
+    EXPECT_EQ(5u, feed->store.entries);
+    EXPECT_EQ(2u, feed->views[kFilteredEntries].entries);
+    // Every entry's view lost the same entries: its first line left is the
+    // separator of 6's block (the sender's header went with 1's).
+    ASSERT_TRUE(ApplyFilter(feed, "", error, sizeof error));
+    EXPECT_EQ(all.view, ViewOnScreen(feed));
+    EXPECT_EQ("--|gw2 6|--|gw1 7|--|gw2 8|--|gw1 9|--|gw2 10", Short(ViewText(all.view)));
+    EXPECT_EQ("", ViewText(filtered.view)) << "the filter's view lets its text go";
+    DestroyTestView(&all);
+    DestroyTestView(&filtered);
 }
 
 TEST(EntryText, ColoursOutsideThePaletteAreLeftOut) {

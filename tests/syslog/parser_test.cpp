@@ -318,6 +318,31 @@ TEST(CompleteTime, GivenYearStopsAfterTheDaylightFlag) {
     EXPECT_EQ(0, t.tm_yday + t.tm_mon + t.tm_mday + t.tm_sec);
 }
 
+// PRI 0 and no PRI give the same facility and severity; only hasPri tells
+// them apart, in every layout.
+TEST(ParseMessage, PriZeroIsNotNoPri) {
+    const struct {
+        const char* datagram;
+        bool hasPri;
+    } cases[] = {
+        {"<0>Oct 11 22:14:15 h t", true},
+        {"<>Oct 11 22:14:15 h t", true},
+        {"<0>1 2003-10-11T22:14:15Z h a - - - t", true},
+        {"<0>2003-10-11T22:14:15Z h t", true},
+        {"Oct 11 22:14:15 h t", false},
+        {"<0 Oct 11 22:14:15 h t", false},
+        {"<x>t", false},
+        {"", false},
+    };
+    const SenderAddress sender = MakeSender(192, 0, 2, 7, 40123);
+    static SyslogMessage msg;
+    for (const auto& c : cases) {
+        Parse(c.datagram, sender, 1000, &msg);
+        EXPECT_EQ(c.hasPri, msg.hasPri) << c.datagram;
+        EXPECT_EQ(0, msg.facility + msg.severity) << c.datagram;
+    }
+}
+
 TEST(LookupName, FirstMatchingRowWins) {
     const struct {
         const NameCode* table;
