@@ -7,6 +7,7 @@
 
 #include "app/resource.h"
 #include "colorview/colorview.h"
+#include "syslog/charset.h"
 
 namespace {
 
@@ -14,6 +15,10 @@ namespace {
 HWND g_findBox;
 
 enum { kFindTextSize = 256 };
+
+// The text and case choice until the box is made.
+char g_startText[kFindTextSize];
+bool g_startMatchCase;
 
 // The view on screen: the filter's or every entry's (the one with the
 // view's id), whichever it is now.
@@ -44,6 +49,7 @@ bool Search(HWND box, bool backward) {
     } else {
         ShowNote(box, found & CVFIND_WRAPPED ? (backward ? IDS_FIND_WRAPPEDEND : IDS_FIND_WRAPPEDSTART) : 0);
     }
+    SendMessageA(GetWindow(box, GW_OWNER), WM_COMMAND, IDM_REMEMBER, 0);
     return true;
 }
 
@@ -76,6 +82,8 @@ INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM) {
         case WM_INITDIALOG:
             SendDlgItemMessageA(box, IDC_FIND_TEXT, EM_LIMITTEXT, kFindTextSize - 1, 0);
             SetWindowSubclass(GetDlgItem(box, IDC_FIND_TEXT), FieldProc, 0, 0);
+            SetDlgItemTextA(box, IDC_FIND_TEXT, g_startText);
+            CheckDlgButton(box, IDC_FIND_MATCHCASE, g_startMatchCase ? BST_CHECKED : BST_UNCHECKED);
             return TRUE;
         case WM_DESTROY:  // with its owner, the main window
             g_findBox = nullptr;
@@ -100,6 +108,15 @@ INT_PTR CALLBACK FindBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM) {
     }
 }
 
+// The box, made hidden on first use; false when it cannot be made.
+bool MakeBox(HWND owner, HINSTANCE instance) {
+    if (g_findBox) return true;
+    g_findBox = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FIND), owner, FindBoxProc, 0);
+    if (!g_findBox) return false;
+    PlaceBox(g_findBox, owner);
+    return true;
+}
+
 }  // namespace
 
 bool TakeSelectAllKey(HWND field, UINT msg, WPARAM wParam) {
@@ -116,11 +133,7 @@ HWND FindBoxWindow() {
 }
 
 void OpenFindBox(HWND owner, HINSTANCE instance) {
-    if (!g_findBox) {
-        g_findBox = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FIND), owner, FindBoxProc, 0);
-        if (!g_findBox) return;
-        PlaceBox(g_findBox, owner);
-    }
+    if (!MakeBox(owner, instance)) return;
     ShowWindow(g_findBox, SW_SHOW);
     SetActiveWindow(g_findBox);
     HWND field = GetDlgItem(g_findBox, IDC_FIND_TEXT);
@@ -129,5 +142,25 @@ void OpenFindBox(HWND owner, HINSTANCE instance) {
 }
 
 void FindAgain(HWND owner, HINSTANCE instance, bool backward) {
+    // F3 with a remembered text searches for it at once, making the box hidden.
+    if (g_startText[0] != '\0') MakeBox(owner, instance);
     if (!g_findBox || !Search(g_findBox, backward)) OpenFindBox(owner, instance);
+}
+
+void SetFindSettings(const char* text, bool matchCase) {
+    CopyWholeCharacters(g_startText, sizeof g_startText, text);
+    g_startMatchCase = matchCase;
+    if (!g_findBox) return;
+    SetDlgItemTextA(g_findBox, IDC_FIND_TEXT, g_startText);
+    CheckDlgButton(g_findBox, IDC_FIND_MATCHCASE, matchCase ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void GetFindSettings(char* text, size_t size, bool* matchCase) {
+    if (!g_findBox) {
+        CopyWholeCharacters(text, size, g_startText);
+        *matchCase = g_startMatchCase;
+        return;
+    }
+    if (size > 0 && GetDlgItemTextA(g_findBox, IDC_FIND_TEXT, text, static_cast<int>(size)) == 0) text[0] = '\0';
+    *matchCase = IsDlgButtonChecked(g_findBox, IDC_FIND_MATCHCASE) == BST_CHECKED;
 }

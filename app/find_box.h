@@ -20,3 +20,8 @@ void FindAgain(HWND owner, HINSTANCE instance, bool backward);
 // all of their text: true when `msg` was that key (or the character it
 // types), which the field's subclass then swallows.
 bool TakeSelectAllKey(HWND field, UINT msg, WPARAM wParam);
+// The box's text and case choice, remembered from run to run: given at
+// start (before the box is made), read when the settings are saved. After
+// each search the box sends its owner IDM_REMEMBER.
+void SetFindSettings(const char* text, bool matchCase);
+void GetFindSettings(char* text, size_t size, bool* matchCase);

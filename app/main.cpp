@@ -1,5 +1,6 @@
 // Entry point: the command line's options (a refused one or --help ends the
 // run before anything starts), title and class name from the string table,
+// the hand-over to an instance that already receives on the port,
 // WinSock, the two window classes, the main window (whose creation opens the
 // view, the log file and the sockets), then the message loop with the
 // accelerator table and the find box's keys.
@@ -9,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/options.h"
 #include "app/resource.h"
+#include "app/single_instance.h"
 #include "colorview/colorview.h"
 #include "net/reception.h"
 #include "syslog/texts.h"
@@ -33,6 +35,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
         MessageBoxA(nullptr, OptionsHelpText(), g_title, MB_ICONINFORMATION);
         return 0;
     }
+    // A second start for the same port: the first one takes over.
+    if (!ClaimPort(options.port) && HandOverToFirst(options.port, g_className, &options)) return 0;
     // A failure has been shown already; opening the socket then fails and
     // says so again, and the program still starts.
     StartWinSock();

@@ -1,7 +1,8 @@
 // The main window procedure and the About box: the filter field on top, the
-// view under it, the status bar at the bottom. The window lacks
-// WS_CLIPCHILDREN on purpose: invalidating it after the mask toggle also
-// invalidates the view, which then repaints in the new mode.
+// view under it, the status bar at the bottom; and the hand-offs to the tray
+// icon, the alerts, the remembered settings and the other instances. The
+// window lacks WS_CLIPCHILDREN on purpose: invalidating it after the mask
+// toggle also invalidates the view, which then repaints in the new mode.
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -9,10 +10,15 @@
 #include <cstring>
 #include <new>
 
+#include "app/alerts.h"
+#include "app/autostart.h"
 #include "app/filter_bar.h"
 #include "app/find_box.h"
+#include "app/remembered.h"
 #include "app/resource.h"
+#include "app/single_instance.h"
 #include "app/status_bar.h"
+#include "app/tray.h"
 #include "app/view_feed.h"
 #include "app/view_menu.h"
 #include "colorview/colorview.h"
@@ -38,6 +44,9 @@ HWND g_hwndFilter;
 HWND View() {
     return g_feed ? ViewOnScreen(g_feed) : nullptr;
 }
+// The filter given for the run, by the command line or a later start: it
+// is not remembered unless the user applies another one.
+char g_givenFilter[kMaxFilterText];
 // The title shows whether the log file is being written.
 bool g_logStopped;
 // Reception's entry count when the view was last fed: whether entries still arrive.
@@ -53,7 +62,9 @@ enum : UINT {
     WM_ENTRIES_QUEUED = WM_APP + 1,
     WM_RECEPTION_ERROR = WM_APP + 2,
 };
-static_assert(WM_QUEUEDBYTES == WM_APP + 3, "the main window's own messages");
+static_assert(WM_QUEUEDBYTES == WM_APP + 3 && WM_TRAYICON == WM_APP + 4 && WM_CALLQUERY == WM_APP + 5 &&
+                  WM_PORTQUERY == WM_APP + 6,
+              "the main window's own messages");
 // The longest stretch the window thread spends appending before it looks at
 // input and painting again, and the pause it leaves between two stretches
 // while entries arrive faster than it takes them. Under Wine every thread
@@ -80,6 +91,12 @@ const UINT_PTR kFeedTimer = 1;
 const UINT_PTR kStatusTimer = 2;
 const UINT kStatusMilliseconds = 250;
 
+// Windows の起動時に開始する設定を変更できませんでした。
+const char kTextAutostartFailed[] =
+    "Windows \x82\xcc\x8bN\x93\xae\x8e\x9e\x82\xc9\x8aJ\x8en\x82\xb7\x82\xe9\x90\xdd\x92\xe8\x82\xf0\x95\xcf"
+    "\x8dX\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B";
+
 void ShowError(HWND hwnd, const char* text) {
     MessageBoxA(hwnd, text, kTextErrorCaption, MB_ICONERROR);
 }
@@ -104,6 +121,42 @@ void ChooseCharset(HWND hwnd, CharsetMode charset) {
     if (reception) SetEntryCharset(&reception->sink, charset);
 }
 
+// Writes the remembered settings; the first failure after a save that
+// worked says so in a status line.
+void Remember(HWND hwnd) {
+    if (g_feed && strcmp(g_feed->filterText, g_givenFilter) != 0)
+        CopyWholeCharacters(RememberedSettings()->filter, sizeof RememberedSettings()->filter, g_feed->filterText);
+    char failure[kSettingsNoteSize];
+    Reception* reception = ReceptionOf(hwnd);
+    if (!SaveRemembered(hwnd, failure, sizeof failure) && failure[0] != '\0' && reception)
+        WriteStatusLine(&reception->sink, failure);
+}
+
+// Each entry that arrives, for the alert rule.
+void MatchAlertRule(void* window, const FilterFields* fields, const LeadBytes* leadBytes) {
+    NoteEntryForAlerts(static_cast<HWND>(window), fields, leadBytes);
+}
+
+// The remembered settings, and the command line's options that win over
+// them for this run: the filter, the view's mask, the tray item, the find
+// box and the alert rule (the character set goes with reception, below).
+void ApplySettings(HWND hwnd) {
+    const Settings* s = RememberedSettings();
+    if (g_options.filter) CopyWholeCharacters(g_givenFilter, sizeof g_givenFilter, g_options.filter);
+    // Read already: the command line and the settings file refuse a filter that cannot be.
+    ApplyFilterText(g_hwndFilter, g_options.filter ? g_options.filter : s->filter);
+    g_feed->onEntry = MatchAlertRule;
+    g_feed->onEntryContext = hwnd;
+    g_maskMode = s->mask;
+    CheckMenuItem(GetMenu(hwnd), IDM_MASK, MF_BYCOMMAND | (s->mask ? MF_CHECKED : MF_UNCHECKED));
+    SetMinimizeToTray(s->tray);
+    CheckMenuItem(GetMenu(hwnd), IDM_TRAY_ON_MINIMIZE, MF_BYCOMMAND | (s->tray ? MF_CHECKED : MF_UNCHECKED));
+    SetFindSettings(s->find, s->findMatchCase);
+    AlertRule rule = {"", s->alertBalloon, s->alertSound, s->alertFlash};
+    CopyWholeCharacters(rule.expression, sizeof rule.expression, g_options.alert ? g_options.alert : s->alert);
+    SetAlertRule(&rule);  // it reads: the options and the settings file refused any that did not
+}
+
 // A view in the main window's client area; `style` says whether it is visible.
 HWND CreateView(HWND hwnd, int id, DWORD style, HINSTANCE instance) {
     // No configuration is ever sent: the view runs with its own defaults.
@@ -123,11 +176,12 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
         return -1;
     }
     g_hwndFilter = CreateFilterBar(hwnd, IDC_FILTER, cs->hInstance, g_feed);
-    // Read already: the command line refuses a filter that cannot be read.
-    if (g_options.filter) ApplyFilterText(g_hwndFilter, g_options.filter);
     // Without its status bar the program still receives and shows everything.
     if (CreateStatusBar(hwnd, IDC_STATUSBAR, cs->hInstance))
         SetTimer(hwnd, kStatusTimer, kStatusMilliseconds, nullptr);
+    // Without the shell's notification area the window stays on the taskbar.
+    AddTrayIcon(hwnd, cs->hInstance);
+    ApplySettings(hwnd);
     // The log file, the start-up line and the sockets; while the log file
     // cannot be written the program still runs and the view gets everything.
     Reception* reception = new (std::nothrow) Reception();
@@ -140,13 +194,20 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
         return 0;
     }
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reception));
-    ChooseCharset(hwnd, g_options.charset);
+    ChooseCharset(hwnd, g_options.charsetGiven ? g_options.charset : RememberedSettings()->charset);
+    // Before the reception thread runs: the settings' notes follow the
+    // start-up line at once.
+    const SettingsNotes* notes = RememberedNotes();
+    for (int i = 0; i < notes->count; i++) WriteStatusLine(&reception->sink, notes->lines[i]);
     if (failures[0] != '\0') ShowError(hwnd, failures);
     if (!StartReception(reception)) ShowError(hwnd, kTextSocketFailed);
     return 0;
 }
 
 void OnDestroy(HWND hwnd) {
+    Remember(hwnd);
+    RemoveTrayIcon(hwnd);
+    KillTimer(hwnd, kAlertTimer);
     KillTimer(hwnd, kStatusTimer);
     DestroyStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR));
     Reception* reception = ReceptionOf(hwnd);
@@ -167,7 +228,10 @@ void OnDestroy(HWND hwnd) {
 void OnSize(HWND hwnd, WPARAM kind) {
     // Minimized, the client area is empty: a view of width 0 would wrap every
     // character onto a line of its own. It keeps its size until the restore.
-    if (kind == SIZE_MINIMIZED) return;
+    if (kind == SIZE_MINIMIZED) {
+        OnMinimized(hwnd);
+        return;
+    }
     RECT rc;
     GetClientRect(hwnd, &rc);
     // The view takes exactly the client area between the filter field and
@@ -188,7 +252,9 @@ void OnStatusTick(HWND hwnd) {
     uint64_t received = reception ? reception->sink.entries.load(std::memory_order_relaxed) : 0;
     FilterCounts filter = {g_feed->filtering, g_feed->views[kFilteredEntries].entries, g_feed->store.entries,
                            FilterBarError(g_hwndFilter)};
-    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), View(), received, stopped, reason, &filter);
+    UpdateStatusBar(GetDlgItem(hwnd, IDC_STATUSBAR), View(), received, stopped, reason, &filter,
+                    AlertsSinceActivated());
+    UpdateTrayTip(hwnd, received);
 }
 
 // Back to the end, as Ctrl+End in the view: the caret at the end of the
@@ -261,6 +327,77 @@ void ToggleMask(HWND hwnd) {
     CheckMenuItem(GetMenu(hwnd), IDM_MASK, MF_BYCOMMAND | (g_maskMode ? MF_CHECKED : MF_UNCHECKED));
     UpdateWindow(hwnd);
     InvalidateRect(hwnd, nullptr, FALSE);
+    RememberedSettings()->mask = g_maskMode != 0;
+    Remember(hwnd);
+}
+
+void ToggleTray(HWND hwnd) {
+    bool on = !MinimizesToTray();
+    SetMinimizeToTray(on);
+    CheckMenuItem(GetMenu(hwnd), IDM_TRAY_ON_MINIMIZE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    RememberedSettings()->tray = on;
+    Remember(hwnd);
+}
+
+void ToggleAutostart(HWND hwnd) {
+    if (!SetStartWithWindows(!StartsWithWindows(), &g_options)) ShowError(hwnd, kTextAutostartFailed);
+}
+
+// ツール ▸ 通知の条件...: the rule from now on, and remembered.
+void EditAlerts(HWND hwnd) {
+    AlertRule rule = *CurrentAlertRule();
+    if (!EditAlertRule(hwnd, g_hInstance, &rule)) return;
+    SetAlertRule(&rule);
+    Settings* s = RememberedSettings();
+    strcpy(s->alert, rule.expression);
+    s->alertBalloon = rule.balloon;
+    s->alertSound = rule.sound;
+    s->alertFlash = rule.flash;
+    Remember(hwnd);
+}
+
+// A later start for the same port handed over its --filter and --alert (for
+// this run, as the command line's), and asks this window to come to the front.
+LRESULT OnCopyData(HWND hwnd, const COPYDATASTRUCT* data) {
+    HandOverKind kind;
+    char text[kSettingTextSize];
+    if (!ReadHandOver(data, &kind, text, sizeof text)) return FALSE;
+    if (kind == kHandOverFilter && ApplyFilterText(g_hwndFilter, text)) {
+        strcpy(g_givenFilter, text);
+    } else if (kind == kHandOverAlert) {
+        AlertRule rule = *CurrentAlertRule();
+        strcpy(rule.expression, text);
+        SetAlertRule(&rule);  // the later start refused one that does not read; this one keeps its own
+    } else if (kind == kHandOverShow) {
+        ShowFromTray(hwnd);
+    }
+    return TRUE;
+}
+
+void OnInitMenuPopup(HMENU popup) {
+    EnableCopy(popup, View());
+    // The value may have been changed outside the program.
+    CheckMenuItem(popup, IDM_AUTOSTART, MF_BYCOMMAND | (StartsWithWindows() ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The tests' questions about the calls they cannot see or hear.
+LRESULT OnCallQuery(WPARAM which, LPARAM tipOut) {
+    switch (which) {
+        case kCallTrayIcon:
+            return TrayIconShown();
+        case kCallBalloons:
+            return static_cast<LRESULT>(TrayBalloonsShown());
+        case kCallSounds:
+            return static_cast<LRESULT>(AlertSoundsPlayed());
+        case kCallFlashes:
+            return static_cast<LRESULT>(AlertFlashesStarted());
+        case kCallTrayTip:
+            if (tipOut == 0) return -1;
+            strcpy(reinterpret_cast<char*>(tipOut), TrayTip());
+            return static_cast<LRESULT>(strlen(TrayTip()));
+        default:
+            return -1;
+    }
 }
 
 LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
@@ -295,6 +432,23 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         case IDM_CHARSET_UTF8:
         case IDM_CHARSET_EUCJP:
             ChooseCharset(hwnd, static_cast<CharsetMode>(LOWORD(wParam) - IDM_CHARSET_AUTO));
+            RememberedSettings()->charset = static_cast<CharsetMode>(LOWORD(wParam) - IDM_CHARSET_AUTO);
+            Remember(hwnd);
+            return 0;
+        case IDM_TRAY_ON_MINIMIZE:
+            ToggleTray(hwnd);
+            return 0;
+        case IDM_TRAY_SHOW:
+            ShowFromTray(hwnd);
+            return 0;
+        case IDM_ALERT_RULE:
+            EditAlerts(hwnd);
+            return 0;
+        case IDM_AUTOSTART:
+            ToggleAutostart(hwnd);
+            return 0;
+        case IDM_REMEMBER:
+            Remember(hwnd);
             return 0;
         default:
             return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
@@ -326,10 +480,11 @@ bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow, const Options* options)
     g_options = *options;
     // WM_CREATE runs inside: view, log file, status line and socket all
     // exist before the window is first shown.
+    LoadRemembered();
     g_hwndMain = CreateWindowExA(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                                  CW_USEDEFAULT, 0, nullptr, nullptr, hInstance, nullptr);
     if (!g_hwndMain) return false;
-    ShowWindow(g_hwndMain, nCmdShow);
+    ShowRememberedWindow(g_hwndMain, nCmdShow, g_options.minimized);
     UpdateWindow(g_hwndMain);
     return true;
 }
@@ -376,18 +531,35 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_TIMER:
             if (wParam == kFeedTimer) OnEntriesQueued(hwnd);
             if (wParam == kStatusTimer) OnStatusTick(hwnd);
+            if (wParam == kAlertTimer) OnAlertTimer(hwnd);
             return 0;
         case WM_NOTIFY:
             return OnNotify(hwnd, reinterpret_cast<const NMHDR*>(lParam));
         case WM_INITMENUPOPUP:
-            EnableCopy(reinterpret_cast<HMENU>(wParam), View());
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
             return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE) OnOwnerActivated(hwnd);
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
+        case WM_EXITSIZEMOVE:
+            Remember(hwnd);
+            return 0;
+        case WM_TRAYICON:
+            OnTrayIcon(hwnd, g_hInstance, lParam);
+            return 0;
+        case WM_COPYDATA:
+            return OnCopyData(hwnd, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_PORTQUERY:
+            return g_options.port;
+        case WM_CALLQUERY:
+            return OnCallQuery(wParam, lParam);
         case WM_RECEPTION_ERROR:
             OnReceptionError(hwnd, wParam);
             return 0;
         case WM_QUEUEDBYTES:
             return ReceptionOf(hwnd) ? static_cast<LRESULT>(QueuedBytes(&ReceptionOf(hwnd)->sink.queue.entries)) : 0;
         default:
+            if (IsTaskbarCreated(msg)) AddTrayIcon(hwnd, g_hInstance);
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }

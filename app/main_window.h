@@ -15,11 +15,23 @@ extern HINSTANCE g_hInstance;  // loads the About box
 // Sent to the main window (also from other processes): the bytes of entries
 // that wait in the queue for the view; 0 once the view has caught up.
 #define WM_QUEUEDBYTES (WM_APP + 3)
+// Sent by the tests, which have no notification area to look at and cannot
+// hear: wParam names one of the calls below, the result says how it went.
+// For kCallTrayTip, lParam points to 128 bytes of this process's memory
+// (lent by the caller) that receive the tooltip.
+#define WM_CALLQUERY (WM_APP + 5)
+enum CallQuery {
+    kCallTrayIcon,  // 1 while the shell holds the icon
+    kCallBalloons,  // balloons the shell took
+    kCallSounds,    // warning sounds played
+    kCallFlashes,   // flashes of the taskbar button started
+    kCallTrayTip,   // the tooltip's length, and its text
+};
 
 void RegisterMainClass(HINSTANCE hInstance);
-// Creates, shows and updates the main window, which keeps a copy of the
-// command line's `options` (log file, port, view line limit, charset);
-// false when it cannot be created.
+// Reads the remembered settings, then creates, shows (where it was, or
+// minimized for --minimized) and updates the main window, which keeps a
+// copy of the command line's `options`; false when it cannot be created.
 bool CreateMainWindow(HINSTANCE hInstance, int nCmdShow, const Options* options);
 // The main window made by CreateMainWindow; the message loop translates its
 // accelerators.

@@ -15,18 +15,22 @@ enum ValueKind { kPathValue, kNumberValue, kCharsetValue, kFilterValue, kNoValue
 struct OptionRule {
     const char* name;
     ValueKind kind;
-    long long low, high;   // the range of a number
-    int Options::*number;  // where a number goes
+    long long low, high;          // the range of a number
+    int Options::*number;         // where a number goes
+    const char* Options::*text;   // where a filter goes
+    bool Options::*flag;          // what an option without a value sets
 };
 
 const OptionRule kRules[] = {
-    {"--log", kPathValue, 0, 0, nullptr},
-    {"--keep-days", kNumberValue, 0, 2147483647, &Options::keepDays},
-    {"--port", kNumberValue, 1, 65535, &Options::port},
-    {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines},
-    {"--charset", kCharsetValue, 0, 0, nullptr},
-    {"--filter", kFilterValue, 0, 0, nullptr},
-    {"--help", kNoValue, 0, 0, nullptr},
+    {"--log", kPathValue, 0, 0, nullptr, nullptr, nullptr},
+    {"--keep-days", kNumberValue, 0, 2147483647, &Options::keepDays, nullptr, nullptr},
+    {"--port", kNumberValue, 1, 65535, &Options::port, nullptr, nullptr},
+    {"--max-lines", kNumberValue, 0, 2147483647, &Options::maxLines, nullptr, nullptr},
+    {"--charset", kCharsetValue, 0, 0, nullptr, nullptr, nullptr},
+    {"--filter", kFilterValue, 0, 0, nullptr, &Options::filter, nullptr},
+    {"--alert", kFilterValue, 0, 0, nullptr, &Options::alert, nullptr},
+    {"--minimized", kNoValue, 0, 0, nullptr, nullptr, &Options::minimized},
+    {"--help", kNoValue, 0, 0, nullptr, nullptr, &Options::help},
 };
 
 const char kDefaultLogPath[] = "messages";
@@ -123,6 +127,15 @@ const char kHelpText[] =
     //     表示するエントリーのフィルター (既定: なし)
     "    \x95\x5c\x8e\xa6\x82\xb7\x82\xe9\x83\x47\x83\x93\x83\x67\x83\x8a\x81\x5b\x82\xcc\x83\x74\x83\x42"
     "\x83\x8b\x83\x5e\x81\x5b (\x8a\xf9\x92\xe8: \x82\xc8\x82\xb5)\n"
+    "--alert EXPR\n"
+    //     通知の条件 (フィルターと同じ書き方)
+    "    \x92\xca\x92m\x82\xcc\x8f\xf0\x8c\x8f (\x83t\x83"
+    "B\x83\x8b\x83^\x81[\x82\xc6\x93\xaf\x82\xb6\x8f\x91\x82\xab\x95\xfb)\n"
+    "--minimized\n"
+    //     最小化して起動します (トレイに格納する設定ならトレイに)
+    "    \x8d\xc5\x8f\xac\x89\xbb\x82\xb5\x82\xc4\x8bN\x93\xae\x82\xb5\x82\xdc\x82\xb7 (\x83g\x83\x8c\x83"
+    "C\x82\xc9\x8ai\x94[\x82\xb7\x82\xe9\x90\xdd\x92\xe8\x82\xc8\x82\xe7\x83g\x83\x8c\x83"
+    "C\x82\xc9)\n"
     "--help\n"
     //     この説明を表示して終了します
     "    "
@@ -258,7 +271,7 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
         static Filter filter;
         char error[kFilterErrorSize];
         if (ParseFilter(value, &filter, error, sizeof error)) {
-            options->filter = value;
+            options->*rule->text = value;
             return true;
         }
         ErrorText text = RefuseValue(options, index, rule, value);
@@ -266,7 +279,10 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
         Append(&text, error);
         return Refused(&text);
     }
-    if (ParseCharsetName(value, &options->charset)) return true;
+    if (ParseCharsetName(value, &options->charset)) {
+        options->charsetGiven = true;
+        return true;
+    }
     ErrorText text = RefuseValue(options, index, rule, value);
     Append(&text, kNotACharset);
     return Refused(&text);
@@ -280,6 +296,9 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     options->port = kDefaultPort;
     options->maxLines = kDefaultMaxLines;
     options->charset = kCharsetAuto;
+    options->charsetGiven = false;
+    options->alert = nullptr;
+    options->minimized = false;
     options->filter = nullptr;
     options->help = false;
     options->badArgument = 0;
@@ -311,7 +330,7 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
                 AppendArgument(&text, argument);
                 return Refused(&text);
             }
-            options->help = true;
+            options->*rule->flag = true;
             continue;
         }
         // "--opt VALUE" takes the next argument, unless that is an option

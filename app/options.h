@@ -8,13 +8,16 @@
 //   --max-lines N         the view's line limit, 0..2147483647, 0 for none (default 1000000)
 //   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default auto)
 //   --filter EXPR         the filter the view starts with (syslog/filter.h; default none)
+//   --alert EXPR          the alert rule for this run, in the filter language
+//                         (syslog/filter.h; default: the one remembered)
+//   --minimized           start minimized (in the tray when minimizing goes there)
 //   --help                the help text instead of a run
 // Each option takes its value as "--opt VALUE" or "--opt=VALUE"; given twice,
 // the last one wins. Anything else is refused, never guessed at: an unknown
 // option, a stray argument, a missing or empty value, a number with a sign,
-// garbage or out of range, a filter that cannot be read, a value given to
-// --help, a field of --log that is none of the date fields, --keep-days
-// without them. The first such argument
+// garbage or out of range, a filter or alert rule that cannot be read, a
+// value given to --help or --minimized, a field of --log that is none of
+// the date fields, --keep-days without them. The first such argument
 // is named in a Shift-JIS text for the Error box. Pure code: no window headers.
 #pragma once
 
@@ -37,6 +40,9 @@ struct Options {
     int maxLines;  // 0: no limit
     CharsetMode charset;
     const char* filter;             // the argument as given, or nullptr for none
+    bool charsetGiven;              // --charset was given: it wins over the remembered one
+    const char* alert;              // the argument as given; null when --alert was not
+    bool minimized;                 // --minimized was given
     bool help;                      // --help was given
     int badArgument;                // index in argv of the argument refused, 0 when none
     char error[kOptionsErrorSize];  // why, in Shift-JIS; "" when nothing was refused

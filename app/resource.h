@@ -20,6 +20,17 @@
 #define IDM_CHARSET_UTF8 32792
 #define IDM_CHARSET_EUCJP 32793
 
+// 表示 ▸ 最小化時にタスクトレイに格納, and ツール: the alert rule and
+// starting with Windows.
+#define IDM_TRAY_ON_MINIMIZE 32794
+#define IDM_ALERT_RULE 32795
+#define IDM_AUTOSTART 32796
+// The tray icon's menu: 表示 (and 終了, IDM_EXIT).
+#define IDR_TRAYMENU 111
+#define IDM_TRAY_SHOW 32797
+// No menu's: a part of the window tells it that a remembered setting changed.
+#define IDM_REMEMBER 32798
+
 #define IDR_VIEWMENU 110     // the view's context menu
 #define IDM_COPY 32776       // copy the selection (as Ctrl+C)
 #define IDM_SELECTALL 32777  // select all (as Ctrl+A)
@@ -49,6 +60,14 @@
 #define IDS_FIND_NOTFOUND 130
 #define IDS_FIND_WRAPPEDSTART 131  // forward, went on from the start
 #define IDS_FIND_WRAPPEDEND 132    // backward, went on from the end
+
+// The alert rule's dialog.
+#define IDD_ALERT 121
+#define IDC_ALERT_EXPRESSION 1011
+#define IDC_ALERT_BALLOON 1012
+#define IDC_ALERT_SOUND 1013
+#define IDC_ALERT_FLASH 1014
+#define IDC_ALERT_ERROR 1015
 
 #define IDC_VIEW 2        // the view child of the main window
 #define IDC_STATUSBAR 3   // the status bar under it

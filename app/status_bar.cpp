@@ -20,6 +20,7 @@ struct StatusBar {
     int widths[kStatusFields];                  // pixels each fixed field needs; the log's takes the rest
     char shown[kStatusFields][kFieldTextSize];  // the text each field holds
     int clientWidth;                            // of the parent, at the last placing
+    int alertsWidth;                            // the alerts' field, while there is a rule
 };
 
 // Pixels that a field of `text` needs in the bar's font, with room for its
@@ -40,13 +41,16 @@ StatusBar* RecordOf(HWND bar) {
 
 // Each fixed field is as wide as its text with large figures in the bar's
 // font, so that it does not change width as the figures grow. The filter's
-// field is as wide as the text it holds, and there only while it holds one.
+// field is as wide as the text it holds, and there only while it holds one;
+// the alerts' is there only while there is a rule.
 void MeasureFields(HWND bar, StatusBar* record) {
-    const StatusFigures widest = {999999999, 99999, 9999999, false, "", false, 9999999, false, 0, 0, nullptr};
+    const StatusFigures widest = {999999999, 99999, 9999999, false, "", false, 9999999, false, 0, 0, nullptr,
+                                  true, 9999999};
     for (int field = 0; field < kStatusFields; field++) {
         char text[kFieldTextSize];
         FormatStatusField(&widest, field, text, sizeof text);
-        record->widths[field] = field == kFieldFilter ? 0 : FieldWidth(bar, text);
+        record->widths[field] = field == kFieldFilter || field == kFieldAlerts ? 0 : FieldWidth(bar, text);
+        if (field == kFieldAlerts) record->alertsWidth = FieldWidth(bar, text);
     }
 }
 
@@ -80,19 +84,21 @@ int PlaceStatusBar(HWND bar, int clientWidth) {
     if (!record) return 0;
     record->clientWidth = clientWidth;
     SendMessageA(bar, WM_SIZE, 0, 0);  // the bar puts itself along the parent's bottom
-    // Right edges: the counts from the left, the follow field (and the
-    // filter's, while it has something to say) at the right end, the log's
-    // state between them with whatever is left.
+    // Right edges: the counts from the left; at the right end the follow
+    // field, then the filter's and the alerts' while they have something to
+    // say; the log's state between them with whatever is left.
     int filterWidth = record->widths[kFieldFilter];
     if (filterWidth > clientWidth / 2) filterWidth = clientWidth / 2;  // a long error is cut, not the rest
-    int fields = filterWidth > 0 ? kStatusFields : kFieldFilter;
+    int alertsWidth = record->widths[kFieldAlerts];
+    int fields = alertsWidth > 0 ? kStatusFields : filterWidth > 0 ? kFieldAlerts : kFieldFilter;
     int edges[kStatusFields];
     int x = 0;
     for (int field = kFieldReceived; field < kFieldLog; field++) edges[field] = x += record->widths[field];
-    int followEnd = clientWidth - filterWidth;
+    int followEnd = clientWidth - filterWidth - alertsWidth;
     int logEnd = followEnd - record->widths[kFieldFollow];
     edges[kFieldLog] = logEnd > x ? logEnd : x;
     edges[kFieldFollow] = followEnd > edges[kFieldLog] ? followEnd : edges[kFieldLog];
+    edges[kFieldFilter] = edges[kFieldFollow] + filterWidth;
     edges[fields - 1] = -1;
     SendMessageA(bar, SB_SETPARTS, fields, reinterpret_cast<LPARAM>(edges));
     RECT rc;
@@ -110,7 +116,7 @@ void NoteEntriesShown(HWND bar, uint64_t count, bool following) {
 }
 
 void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason,
-                     const FilterCounts* filter) {
+                     const FilterCounts* filter, int64_t alerts) {
     StatusBar* record = RecordOf(bar);
     if (!record) return;
     bool following = ViewFollows(view);
@@ -125,7 +131,9 @@ void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, co
                              filter->filtering,
                              filter->shown,
                              filter->kept,
-                             filter->error};
+                             filter->error,
+                             alerts >= 0,
+                             alerts >= 0 ? static_cast<uint64_t>(alerts) : 0};
     for (int field = 0; field < kStatusFields; field++) {
         char text[kFieldTextSize];
         FormatStatusField(&figures, field, text, sizeof text);
@@ -134,6 +142,10 @@ void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, co
         if (field == kFieldFilter) {
             // The field comes, goes and changes width with its text.
             record->widths[kFieldFilter] = text[0] != '\0' ? FieldWidth(bar, text) : 0;
+            PlaceStatusBar(bar, record->clientWidth);
+        }
+        if (field == kFieldAlerts && (text[0] != '\0') != (record->widths[kFieldAlerts] > 0)) {
+            record->widths[kFieldAlerts] = text[0] != '\0' ? record->alertsWidth : 0;
             PlaceStatusBar(bar, record->clientWidth);
         }
         SendMessageA(bar, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(text));

@@ -2,9 +2,9 @@
 // received and their rate, the view's lines, the log file's state, whether
 // the view follows the end or how many entries it took since it left it,
 // and, while there is something to say, the filter's counts or its error
-// in a field of its own at the right end. The texts change only on the
-// caller's tick (four a second), and only the fields whose text changed are
-// written.
+// and the alerts since the window was last activated, in fields of their
+// own at the right end. The texts change only on the caller's tick (four a
+// second), and only the fields whose text changed are written.
 #pragma once
 
 #include <windows.h>
@@ -33,9 +33,10 @@ struct FilterCounts {
 };
 // One tick: takes a sample of the figures and rewrites the fields that
 // changed. `view` gives its lines and whether it follows the end; `reason`
-// (Shift-JIS) says why the log file is stopped.
+// (Shift-JIS) says why the log file is stopped; `alerts` counts the alerts
+// (-1 while there is no alert rule, and there is no field for them).
 void UpdateStatusBar(HWND bar, HWND view, uint64_t received, bool logStopped, const char* reason,
-                     const FilterCounts* filter);
+                     const FilterCounts* filter, int64_t alerts);
 // True when `notify` (a WM_NOTIFY's) is a double click on the bar's field
 // of new entries: the view is then brought back to its end.
 bool IsFollowFieldDoubleClick(HWND bar, const NMHDR* notify);

@@ -18,6 +18,7 @@ namespace {
 #define kTextLogStopped "\x83\x8d\x83O: \x92\xe2\x8e~"                             // ログ: 停止
 #define kTextFollowing "\x96\x96\x94\xf6\x82\xc9\x92\xc7\x8f]"                     // 末尾に追従
 #define kTextNew "\x90V\x92\x85 "                                                  // 新着
+#define kTextAlerts "\x92\xca\x92m "                                               // 通知
 #define kTextFilter "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b: "                      // フィルター:
 #define kTextFilterError "\x83\x74\x83\x42\x83\x8b\x83\x5e\x81\x5b\x82\xcc\x8c\xeb\x82\xe8: "  // フィルターの誤り:
 
@@ -30,14 +31,6 @@ void Grouped(uint64_t n, char* out) {
         if ((count - i - 1) % 3 == 0 && i < count - 1) *out++ = ',';
     }
     *out = '\0';
-}
-
-// Copies `text` into out[size], cut so that no double-byte character is split.
-void CopyCut(const char* text, char* out, size_t size) {
-    if (size == 0) return;
-    size_t n = WholeCharacterPrefix(text, strlen(text), size - 1);
-    memcpy(out, text, n);
-    out[n] = '\0';
 }
 
 }  // namespace
@@ -114,9 +107,16 @@ void FormatStatusField(const StatusFigures* f, int field, char* out, size_t size
                 text[0] = '\0';
             }
             break;
+        case kFieldAlerts:
+            Grouped(f->alerts, number);
+            if (f->alerting)
+                snprintf(text, sizeof text, kTextAlerts "%s" kTextEntries, number);
+            else
+                text[0] = '\0';
+            break;
         default:
             text[0] = '\0';
             break;
     }
-    CopyCut(text, out, size);
+    CopyWholeCharacters(out, size, text);
 }

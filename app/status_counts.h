@@ -45,6 +45,7 @@ enum StatusField {
     kFieldLog,       // ログ: 書き込み中, or ログ: 停止 with the reason
     kFieldFollow,    // 末尾に追従, or 新着 N 件
     kFieldFilter,    // フィルター: N / M 件 while a filter is in force, フィルターの誤り: ... after a bad one
+    kFieldAlerts,    // 通知 N 件 while there is an alert rule, else empty
     kStatusFields
 };
 
@@ -60,6 +61,8 @@ struct StatusFigures {
     uint64_t shown;       // kept entries that it shows
     uint64_t kept;        // entries kept
     const char* filterError;  // Shift-JIS: why the last filter tried was refused; null or "" for none
+    bool alerting;        // an alert rule is set
+    uint64_t alerts;      // its matches since the window was last activated
 };
 
 // The text of `field` in Shift-JIS, numbers grouped by thousands with

@@ -38,12 +38,17 @@ const char* FromText(ViewFeed* feed, const SenderAddress* sender) {
     return feed->fromText;
 }
 
+// An entry's fields as a filter sees them.
+FilterFields AsFilterFields(ViewFeed* feed, const EntryFields* f) {
+    return FilterFields{f->host, FromText(feed, &f->sender), f->viewText, f->viewLength, f->hasPri,
+                        f->facility, f->severity};
+}
+
 // Whether the filter in force lets the record through; status lines pass
 // every filter.
 bool Passes(ViewFeed* feed, const StoredEntry* stored, const EntryFields* f) {
     if (stored->status) return true;
-    FilterFields fields = {f->host, FromText(feed, &f->sender), f->viewText, f->viewLength, f->hasPri,
-                           f->facility, f->severity};
+    FilterFields fields = AsFilterFields(feed, f);
     return FilterMatches(&feed->filter, &fields, &feed->leadBytes);
 }
 
@@ -211,6 +216,8 @@ bool OpenViewFeed(ViewFeed* feed, HWND all, HWND filtered, int maxLines) {
     for (int b = 0; b < 256; b++) feed->leadBytes.lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) ? 1 : 0;
     memset(&feed->fromSender, 0, sizeof feed->fromSender);
     feed->fromText[0] = '\0';
+    feed->onEntry = nullptr;
+    feed->onEntryContext = nullptr;
     feed->entry = static_cast<EntryText*>(malloc(sizeof(EntryText)));
     return feed->entry != nullptr;
 }
@@ -238,6 +245,10 @@ bool FeedView(ViewFeed* feed, ViewQueue* queue, DWORD sliceMs, uint64_t* taken) 
             bool filtered = feed->filtering && Passes(feed, stored, &fields);
             if (filtered) ShowStored(feed, kFilteredEntries, stored, &fields, nullptr);
             if (taken && (filtered || !feed->filtering)) ++*taken;
+            if (feed->onEntry && !fields.status) {
+                FilterFields forRule = AsFilterFields(feed, &fields);
+                feed->onEntry(feed->onEntryContext, &forRule, &feed->leadBytes);
+            }
         }
         TrimKept(feed);
         QueryPerformanceCounter(&now);

@@ -44,6 +44,11 @@ struct ViewFeed {
     // The last sender's text, which a filter matches "from:" against.
     SenderAddress fromSender;
     char fromText[kSenderTextSize];
+    // Given every entry taken (not the status lines), shown or hidden, with
+    // its fields as a filter sees them (valid during the call), when set:
+    // the alerts' rule is matched there.
+    void (*onEntry)(void* context, const FilterFields* fields, const LeadBytes* leadBytes);
+    void* onEntryContext;
 };
 
 // Makes the feed of the two views (same size and place, children of one

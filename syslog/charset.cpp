@@ -166,6 +166,9 @@ int FindIn(const uint16_t (*rows)[2], size_t count, uint32_t codePoint) {
     return low < count && rows[low][0] == codePoint ? rows[low][1] : -1;
 }
 
+// The command line's names, in CharsetMode's order.
+const char* const kCharsetNames[kCharsetModes] = {"auto", "sjis", "utf8", "eucjp"};
+
 }  // namespace
 
 size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
@@ -178,11 +181,21 @@ size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
     return fit;
 }
 
+void CopyWholeCharacters(char* out, size_t size, const char* text) {
+    if (size == 0) return;
+    size_t n = WholeCharacterPrefix(text, strlen(text), size - 1);
+    memcpy(out, text, n);
+    out[n] = '\0';
+}
+
+const char* CharsetName(CharsetMode mode) {
+    return mode >= 0 && mode < kCharsetModes ? kCharsetNames[mode] : kCharsetNames[kCharsetAuto];
+}
+
 bool ParseCharsetName(const char* name, CharsetMode* mode) {
-    static const char* const kNames[kCharsetModes] = {"auto", "sjis", "utf8", "eucjp"};
     for (int i = 0; i < kCharsetModes; ++i) {
         const char* a = name;
-        const char* b = kNames[i];
+        const char* b = kCharsetNames[i];
         for (; *a && *b; ++a, ++b) {
             char lower = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
             if (lower != *b) break;

@@ -27,6 +27,8 @@ enum TextEncoding {
 // "auto", "sjis", "utf8" or "eucjp" (the command line's names), in any
 // letter case; false, with `mode` untouched, for anything else.
 bool ParseCharsetName(const char* name, CharsetMode* mode);
+// The command line's name of `mode`, in lower case ("auto" for a value out of range).
+const char* CharsetName(CharsetMode mode);
 
 // The lead bytes of code page 932's double-byte characters, for texts that
 // are code page 932 whatever the system's code page (the program's own
@@ -39,6 +41,9 @@ inline bool IsCp932LeadByte(unsigned char c) {
 // bytes without splitting a double-byte character (a lead byte with nothing
 // behind it counts as one byte). For cutting texts to the room they have.
 size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit);
+// Copies as much of the NUL-terminated `text` into out[size] as fits between
+// whole characters, NUL-terminated (nothing when `size` is 0).
+void CopyWholeCharacters(char* out, size_t size, const char* text);
 
 // Converts `length` bytes of `text` from `encoding` to code page 932 into
 // `out`, which holds at least `length` bytes; returns the bytes written. The

@@ -23,6 +23,8 @@ units=(
   net/framing.cpp
   app/options.cpp
   app/status_counts.cpp
+  app/settings.cpp
+  app/alert_flood.cpp
   app/entry_store.cpp
 )
 for unit in "${units[@]}"; do

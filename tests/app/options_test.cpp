@@ -94,6 +94,9 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
         {{"--log="}, 1, "--log の値が空です。"},
         {{"--max-lines", ""}, 2, "--max-lines の値が空です。"},
         {{"--help=yes"}, 1, "--help は値を取りません: --help=yes"},
+        {{"--minimized=1"}, 1, "--minimized は値を取りません: --minimized=1"},
+        {{"--alert="}, 1, "--alert の値が空です。"},
+        {{"--alert", "host:"}, 2, "--alert の値「host:」は フィルターの誤りです: 「host:」の値が空です。"},
         {{"--port", "0"}, 2, "--port の値「0」は 1 から 65535 までの整数ではありません。"},
         {{"--port=65536"}, 1, "--port の値「65536」は 1 から 65535 までの整数ではありません。"},
         {{"--port", "+514"}, 2, "--port の値「+514」は 1 から 65535 までの整数ではありません。"},
@@ -138,10 +141,35 @@ TEST(ReadOptions, BadCommandLinesNameTheArgumentAndWhy) {
     }
 }
 
+// What the remembered settings give way to: a charset given, an alert rule,
+// and starting minimized.
+TEST(ReadOptions, OptionsThatWinOverTheSettings) {
+    const struct {
+        std::vector<std::string> args;
+        bool charsetGiven;
+        const char* alert;  // null: none given
+        bool minimized;
+    } cases[] = {
+        {{}, false, nullptr, false},
+        {{"--charset=auto", "--minimized"}, true, nullptr, true},
+        {{"--alert", "sev:err host:gw1", "--alert=-host:x"}, false, "-host:x", false},
+        {{"--minimized", "--alert", "link down"}, false, "link down", true},
+    };
+    for (const auto& c : cases) {
+        Options options;
+        std::vector<std::string> argv;
+        ASSERT_TRUE(Read(c.args, &options, &argv)) << options.error;
+        EXPECT_EQ(c.charsetGiven, options.charsetGiven);
+        EXPECT_EQ(c.alert ? std::string(c.alert) : "(none)", options.alert ? options.alert : "(none)");
+        EXPECT_EQ(c.minimized, options.minimized);
+    }
+}
+
 TEST(ReadOptions, HelpListsEveryOption) {
     const std::string help = OptionsHelpText();
     for (const char* option : {"--log PATH", "--keep-days N", "--port N", "--max-lines N",
-                               "--charset auto|sjis|utf8|eucjp", "--filter EXPR", "--help"})
+                               "--charset auto|sjis|utf8|eucjp", "--filter EXPR", "--alert EXPR", "--minimized",
+                               "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
     EXPECT_EQ(0u, help.find(Sjis("使い方: ornivel.exe [オプション]\n")));
 }

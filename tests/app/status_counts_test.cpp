@@ -67,13 +67,13 @@ struct FieldCase {
 };
 
 TEST(StatusCounts, FieldTexts) {
-    const StatusFigures idle = {0, 0, 0, false, "", true, 0, false, 0, 0, nullptr};
+    const StatusFigures idle = {0, 0, 0, false, "", true, 0, false, 0, 0, nullptr, false, 0};
     const std::string reason = Sjis("ディスクに十分な空き領域がありません。");
-    const StatusFigures busy = {1234567, 999, 1000, true, reason.c_str(), false, 42, false, 0, 0, nullptr};
-    const StatusFigures stopped = {1, 1000, 999999, true, "", true, 0, false, 0, 0, nullptr};
+    const StatusFigures busy = {1234567, 999, 1000, true, reason.c_str(), false, 42, false, 0, 0, nullptr, true, 1005};
+    const StatusFigures stopped = {1, 1000, 999999, true, "", true, 0, false, 0, 0, nullptr, false, 0};
     const std::string why = Sjis("不明なキー: bogus");
-    const StatusFigures filtered = {0, 0, 0, false, "", true, 0, true, 12345, 1234567, ""};
-    const StatusFigures refused = {0, 0, 0, false, "", true, 0, true, 1, 2, why.c_str()};
+    const StatusFigures filtered = {0, 0, 0, false, "", true, 0, true, 12345, 1234567, "", false, 0};
+    const StatusFigures refused = {0, 0, 0, false, "", true, 0, true, 1, 2, why.c_str(), false, 0};
     const FieldCase cases[] = {
         {idle, kFieldReceived, 64, "受信 0 件"},
         {idle, kFieldRate, 64, "0 件/秒"},
@@ -85,6 +85,8 @@ TEST(StatusCounts, FieldTexts) {
         {busy, kFieldLines, 64, "表示 1,000 行"},
         {busy, kFieldLog, 128, "ログ: 停止 (ディスクに十分な空き領域がありません。)"},
         {busy, kFieldFollow, 64, "新着 42 件"},
+        {idle, kFieldAlerts, 64, ""},
+        {busy, kFieldAlerts, 64, "通知 1,005 件"},
         {stopped, kFieldRate, 64, "1,000 件/秒"},
         {stopped, kFieldLines, 64, "表示 999,999 行"},
         {stopped, kFieldLog, 64, "ログ: 停止"},

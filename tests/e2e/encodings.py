@@ -19,8 +19,8 @@ import sys
 import time
 
 from harness import CLOCK, CP, check, run_driver, send, sender, wait_until
-from screenshots import (CELL, EDGE, HEIGHT, LEFT_MARGIN, ROW, SC_MAXIMIZE, WIDTH, WM_COMMAND, WM_SYSCOMMAND,
-                         DesktopProgram, settled)
+from screenshots import (CELL, EDGE, LEFT_MARGIN, ROW, SC_MAXIMIZE, WIDTH, WM_COMMAND, WM_SYSCOMMAND,
+                         DesktopProgram, client_top, settled)
 
 IDM_CHARSET_AUTO, IDM_CHARSET_SJIS, IDM_CHARSET_UTF8, IDM_CHARSET_EUCJP = 32790, 32791, 32792, 32793
 EM_SETSEL, WM_COPY = 0xB1, 0x301
@@ -79,8 +79,8 @@ def check_picture(p):
     """The glyphs of the Japanese text on the rows of the RFC 5424 and the
     --rfc3164 entry are those of the Shift-JIS entry's row, pixel for pixel."""
     p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MAXIMIZE), "0")
-    (cw, ch), box = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()), "the maximized window")
-    x0, y0 = EDGE + LEFT_MARGIN, HEIGHT - ch + box[1] + EDGE  # the view starts under the filter field
+    (cw, _), box = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()), "the maximized window")
+    x0, y0 = EDGE + LEFT_MARGIN, client_top(p) + box[1] + EDGE  # the view starts under the filter field
     view = p.view_bytes().split(b"\r\n")
     check(all(len(l) * CELL < cw - 40 for l in view), "a line wraps: the rows would not be the lines")
     rows = [i for i, l in enumerate(view) if l.endswith(SJIS)]

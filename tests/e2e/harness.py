@@ -5,6 +5,7 @@ driver and by the burst benchmark. Wine's environment (WINEPREFIX, DISPLAY,
 LANG) comes from the caller."""
 import os
 import re
+import shutil
 import socket
 import subprocess
 import time
@@ -17,6 +18,8 @@ RECEIVE_FAILED = "受信に失敗しました。".encode(CP)
 VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encode(CP)) + rb"(\d+)" + re.escape(" 件".encode(CP)))
 SEPARATOR = b"-" * 50
 WM_QUEUEDBYTES = 0x8003  # the main window's: bytes waiting in the queue for the view
+WM_CALLQUERY = 0x8005  # the main window's: the tray icon, balloons, sounds and flashes
+CALL_TRAY_ICON, CALL_BALLOONS, CALL_SOUNDS, CALL_FLASHES = range(4)
 CLOCK = rb"\d\d:\d\d:\d\d"
 
 
@@ -97,16 +100,43 @@ def send(sock, data):
     sock.sendto(data, ("127.0.0.1", PORT))
 
 
+SETTINGS = "ornivel.ini"
+
+
+def portable_exe(exe, scratch, settings=None):
+    """The program in `scratch` (a hard link to `exe`, or a copy) with its
+    settings file beside it, which makes it keep its settings there: no two
+    tests share them. `settings` is the file's text; None keeps the file
+    there, or makes an empty one."""
+    os.makedirs(scratch, exist_ok=True)
+    local = os.path.join(scratch, os.path.basename(exe))
+    if os.path.abspath(local) != os.path.abspath(exe):
+        if os.path.exists(local):
+            os.remove(local)
+        try:
+            os.link(exe, local)
+        except OSError:
+            shutil.copy2(exe, local)
+    ini = os.path.join(scratch, SETTINGS)
+    if settings is not None or not os.path.exists(ini):
+        with open(ini, "wb") as f:
+            f.write(settings or b"")
+    return local
+
+
 class Program:
     """ornivel.exe running in `scratch`; stopped (killed if need be) on exit."""
 
     def __init__(self, exe, probe, scratch, fresh=True, wait_for_port=True, args=(), start_text=START_TEXT,
-                 log="messages"):
+                 log="messages", settings=None):
         """`args` go on the program's command line; `start_text` is the log
         line that says it is up (None for a program that writes none), in
-        `log`, the log file's path inside the scratch directory."""
-        self.exe, self.probe_exe, self.scratch = exe, probe, scratch
-        os.makedirs(scratch, exist_ok=True)
+        `log`, the log file's path inside the scratch directory. The
+        program keeps its settings in the scratch directory: `settings`
+        gives the file's text, else a fresh run starts from none and a run
+        that is not fresh from those the last one left."""
+        self.probe_exe, self.scratch = probe, scratch
+        self.exe = portable_exe(exe, scratch, settings if settings is not None or not fresh else b"")
         self.log = os.path.join(scratch, log)
         if fresh and os.path.exists(self.log):
             os.remove(self.log)
@@ -224,6 +254,19 @@ class Program:
         (left, top, right, bottom) in its client coordinates."""
         f = self.probe("geometry")[1].split()
         return (int(f[1]), int(f[2])), tuple(int(v) for v in f[4:8])
+
+    def settings(self):
+        """The settings file's text, b"" when there is none."""
+        try:
+            with open(os.path.join(self.scratch, SETTINGS), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
+
+    def calls(self, which):
+        """What the program says of the calls a test cannot see or hear (the
+        tray icon, balloons, sounds, flashes: WM_CALLQUERY's wParam)."""
+        return int(self.probe("send", "main", hex(WM_CALLQUERY), str(which), "0")[1])
 
     def status_bar(self):
         """The status bar's fields: [((left, top, right, bottom) on the

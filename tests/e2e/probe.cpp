@@ -3,8 +3,8 @@
 // text (WM_GETTEXT is copied across processes, or byte for byte from the
 // program's memory), posts messages, types keys, and tries the log file's
 // sharing, reads and sets the clipboard, reports the system's colours,
-// texts for error codes and the view's font metrics, reads the status bar,
-// and holds the window thread still for a while. Output is binary-safe:
+// texts for error codes and the view's font metrics, reads the status bar
+// and the tray icon's tooltip, and holds the window thread still for a while. Output is binary-safe:
 // texts are written as hex.
 #include <windows.h>
 
@@ -238,18 +238,21 @@ int Click(const char* name) {
     return SendInput(2, inputs, sizeof(INPUT)) == 2 ? 0 : 1;
 }
 
-// size W H: resizes the main window (outer size) without activating it.
-int Size(const char* width, const char* height) {
+// size W H [X Y]: resizes the main window (outer size) without activating
+// it, and moves it to X, Y on the screen when they are given.
+int Size(int argc, char** argv) {
     HWND main = MainWindow();
     if (!main) return 2;
-    UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
-    return SetWindowPos(main, nullptr, 0, 0, atoi(width), atoi(height), flags) ? 0 : 1;
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (argc >= 4 ? 0 : SWP_NOMOVE);
+    int x = argc >= 4 ? atoi(argv[2]) : 0, y = argc >= 4 ? atoi(argv[3]) : 0;
+    return SetWindowPos(main, nullptr, x, y, atoi(argv[0]), atoi(argv[1]), flags) ? 0 : 1;
 }
 
 // geometry: "client W H" of the main window, then "view L T R B",
 // "status L T R B" and "filter L T R B", the outer rectangles of the view,
 // the status bar and the filter field in the main window's client
-// coordinates.
+// coordinates, then "window L T R B", the main window's on the screen, and
+// "origin X Y", its client area's top left corner there.
 int Geometry() {
     HWND main = MainWindow();
     HWND view = GetDlgItem(main, kViewId);
@@ -265,6 +268,12 @@ int Geometry() {
     printf("client %ld %ld\nview %ld %ld %ld %ld\nstatus %ld %ld %ld %ld\nfilter %ld %ld %ld %ld\n", client.right,
            client.bottom, rc.left, rc.top, rc.right, rc.bottom, barRc.left, barRc.top, barRc.right, barRc.bottom,
            filterRc.left, filterRc.top, filterRc.right, filterRc.bottom);
+    RECT window;
+    GetWindowRect(main, &window);
+    POINT origin = {0, 0};
+    ClientToScreen(main, &origin);
+    printf("window %ld %ld %ld %ld\norigin %ld %ld\n", window.left, window.top, window.right, window.bottom,
+           origin.x, origin.y);
     return 0;
 }
 
@@ -302,6 +311,26 @@ int StatusBar() {
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
+    return rc;
+}
+
+// traytip: the tooltip of the program's tray icon as hex. The program
+// writes it into memory the probe lends it (WM_CALLQUERY, kCallTrayTip).
+int TrayTip() {
+    HWND main = MainWindow();
+    HANDLE process = main ? OpenOwnerProcess(main) : nullptr;
+    if (!process) return 2;
+    const size_t kSize = 128;
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
+    char tip[kSize] = "";
+    LRESULT length = remote ? SendMessageA(main, WM_APP + 5, 4, reinterpret_cast<LPARAM>(remote)) : -1;
+    int rc = length >= 0 && length < static_cast<LRESULT>(kSize) &&
+                     ReadProcessMemory(process, remote, tip, length, nullptr)
+                 ? 0
+                 : 1;
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (rc == 0) printf("%s\n", Hex(tip, length).c_str());
     return rc;
 }
 
@@ -452,7 +481,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "keys") == 0) return Keys(argc - 2, argv + 2);
     if (argc >= 3 && strcmp(argv[1], "click") == 0) return Click(argv[2]);
     if (argc >= 2 && strcmp(argv[1], "log") == 0) return LogSharing();
-    if (argc >= 4 && strcmp(argv[1], "size") == 0) return Size(argv[2], argv[3]);
+    if (argc >= 4 && strcmp(argv[1], "size") == 0) return Size(argc - 2, argv + 2);
+    if (argc >= 2 && strcmp(argv[1], "traytip") == 0) return TrayTip();
     if (argc >= 2 && strcmp(argv[1], "geometry") == 0) return Geometry();
     if (argc >= 2 && strcmp(argv[1], "statusbar") == 0) return StatusBar();
     if (argc >= 4 && strcmp(argv[1], "settext") == 0) return SetText(argv[2], argv[3]);
@@ -466,8 +496,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "reason") == 0) return Reason(argv[2]);
     fprintf(stderr,
             "usage: probe view | viewbytes | windows | log | geometry | statusbar | settext TARGET HEX |\n"
-            "       text TARGET |\n"
-            "       size W H |\n"
+            "       text TARGET | traytip |\n"
+            "       size W H [X Y] |\n"
             "       post TARGET MSG WPARAM LPARAM | send TARGET MSG WPARAM LPARAM |\n"
             "       keys TARGET VK[+VK...] ... | click TARGET | clipboard [HEX] | metrics | menu |\n"
             "       boxes | reason CODE | suspend MS   (TARGET: main, view, filter or a hex handle)\n");

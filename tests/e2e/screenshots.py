@@ -184,6 +184,11 @@ def settled(region, differs_from=None, timeout=20.0):
     raise Failure("the picture did not settle")
 
 
+def client_top(p):
+    """Where the main window's client area starts on the desktop."""
+    return int(p.probe("geometry")[1].split()[25])
+
+
 def stamp(when):
     t = time.localtime(when)
     return ("%s %2d %s" % (time.strftime("%b", t), t.tm_mday, time.strftime("%H:%M:%S", t))).encode()
@@ -278,10 +283,12 @@ def run(args):
         p.probe("post", "main", hex(WM_SYSCOMMAND), hex(SC_MAXIMIZE), "0")
         (cw, ch), view = wait_until(lambda: (lambda g: g[0][0] == WIDTH and g)(p.geometry()),
                                     "the maximized window")
-        # Maximized, the client area ends at the desktop's bottom edge; the
-        # view starts under the filter field and ends above the status bar.
-        origin = (EDGE + LEFT_MARGIN, HEIGHT - ch + view[1] + EDGE)
-        bottom = HEIGHT - ch + view[3] - EDGE
+        # Maximized, the client area ends at the bottom of the desktop's work
+        # area (above the taskbar the tray icon brings); the view starts under
+        # the filter field and ends above the status bar.
+        top = client_top(p)
+        origin = (EDGE + LEFT_MARGIN, top + view[1] + EDGE)
+        bottom = top + view[3] - EDGE
         # Only complete lines are compared: the caret may blink on the last one.
         region = (origin[1], origin[1] + ROW * (text.count(b"\r\n")))
 
