@@ -37,6 +37,9 @@ enum {
     kListenerRestMs = 1000,
     // The wait while TCP connections are left unread for the view to catch up.
     kViewCatchUpMilliseconds = 10,
+    // At shutdown, or when the wait fails, the connections are read to the
+    // end for at most this long in all.
+    kEndReadingMs = 3000,
 };
 
 void ShowError(HWND owner, const char* text) {
@@ -181,17 +184,42 @@ void AcceptOn(Reception* r, int slot) {
         r->sockets[slot].restUntil = GetTickCount64() + kListenerRestMs;
 }
 
+// What the wait reports for a socket that ended or failed.
+const short kEnded = POLLERR | POLLHUP | POLLNVAL;
+
 void Watch(WSAPOLLFD* polled, SOCKET socket) {
     polled->fd = socket;
     polled->events = POLLRDNORM;
     polled->revents = 0;
 }
 
+// The connections the wait found readable, each in its turn, beginning
+// with the one whose last turn is oldest: while the view's queue holds TCP
+// back, a round may read only one or two connections, and the one left
+// waiting longest, a quiet one among floods, goes first. A connection that
+// ended is read all the same: its last bytes, then the end or error that
+// recv reports, close it.
+void ReadConnections(Reception* r, const WSAPOLLFD* polled, int connections) {
+    const uint64_t round = ++r->tcp.rounds;
+    int first = -1;
+    for (int i = 0; i < connections; ++i) {
+        if ((polled[i].revents & (POLLRDNORM | kEnded)) &&
+            (first < 0 || r->tcp.table[i].lastTurn < r->tcp.table[first].lastTurn))
+            first = i;
+    }
+    for (int k = 0; first >= 0 && k < connections && !r->stopping.load(std::memory_order_relaxed); ++k) {
+        int i = (first + k) % connections;
+        if (!(polled[i].revents & (POLLRDNORM | kEnded))) continue;
+        TcpConnection* c = &r->tcp.table[i];
+        if (ReadConnection(c, &r->sink, r->buffer, kMaxDatagramBytes, true, kNoTimeLimit) == kReadPaused) return;
+        c->lastTurn = round;
+    }
+}
+
 unsigned __stdcall ReceptionThread(void* parameter) {
     Reception* r = static_cast<Reception*>(parameter);
     WSAPOLLFD* polled = r->polled;
     int slots[kSocketSlots];
-    const short kEnded = POLLERR | POLLHUP | POLLNVAL;
     while (!r->stopping.load()) {
         // The wait's list: the listening sockets (but resting ones), then
         // the connections; those accepted during a round join the next.
@@ -206,20 +234,21 @@ unsigned __stdcall ReceptionThread(void* parameter) {
         // is over half full, the connections are left unread, so that their
         // senders slow down to the view's pace rather than the view missing
         // their entries (the queue's other half is for UDP bursts).
-        bool viewBehind = QueuedBytes(&r->sink.queue.entries) > r->sink.queue.entries.capacity / 2;
+        bool viewBehind = QueueOverHalf(&r->sink.queue.entries);
         int connections = viewBehind ? 0 : r->tcp.count;
         for (int i = 0; i < connections; ++i) Watch(&polled[listening + i], r->tcp.table[i].socket);
         int count = listening + connections;
         int timeout = viewBehind ? kViewCatchUpMilliseconds : kPollMilliseconds;
         if (count == 0) {
             Sleep(static_cast<DWORD>(timeout));
+            ReportViewMissed(&r->sink);
             continue;
         }
         int ready = WSAPoll(polled, static_cast<ULONG>(count), timeout);
         if (ready == SOCKET_ERROR) {
             // The wait itself failed: no socket can be trusted any more.
             for (int i = 0; i < listening; ++i) ReportSocketError(r, slots[i]);
-            EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes);
+            EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes, kEndReadingMs);
             continue;
         }
         for (int i = 0; i < listening && ready > 0; ++i) {
@@ -231,14 +260,12 @@ unsigned __stdcall ReceptionThread(void* parameter) {
             else if (polled[i].revents & kEnded)
                 ReportSocketError(r, slot);
         }
-        // A connection that ended is read all the same: its last bytes, then
-        // the end or error that recv reports, close it.
-        for (int i = 0; i < connections && ready > 0 && !r->stopping.load(std::memory_order_relaxed); ++i) {
-            if (polled[listening + i].revents & (POLLRDNORM | kEnded))
-                ReadConnection(&r->tcp.table[i], &r->sink, r->buffer, kMaxDatagramBytes);
-        }
+        ReadConnections(r, polled + listening, connections);
         CompactConnections(&r->tcp);
         ReportRefusals(&r->tcp, &r->sink);
+        // Once the view has room again, it learns what it missed even when
+        // nothing more arrives.
+        ReportViewMissed(&r->sink);
     }
     return 0;
 }
@@ -321,9 +348,10 @@ void CloseReception(Reception* r) {
     }
     for (int slot = 0; slot < kSocketSlots; ++slot) CloseSocket(&r->sockets[slot]);
     if (r->buffer) {
-        // The unfinished frames of open connections are entries too, and
-        // then everything the thread received is in the log file.
-        EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes);
+        // What the connections hold is read to the end, their unfinished
+        // frames are entries too, and then everything the thread received is
+        // in the log file.
+        EndConnections(&r->tcp, &r->sink, r->buffer, kMaxDatagramBytes, kEndReadingMs);
         CloseTcpConnections(&r->tcp);
         CloseEntrySink(&r->sink);
         free(r->polled);

@@ -17,6 +17,11 @@ enum {
     // Reads from one connection before the others get their turn (a read
     // takes up to a buffer of 64 KiB, several hundred typical frames).
     kMaxReadsPerRound = 16,
+    // Once the view's queue is three eighths full, a paced read takes at
+    // most this much: one read cannot take the queue far past half, and the
+    // connections' turns come round quickly. The view sets the pace then,
+    // so the smaller reads cost no speed.
+    kNearHalfReadBytes = 8192,
     // A burst of refusals is over once none has come for this long...
     kRefusalQuietMs = 1000,
     // ...and is reported at the latest once it has lasted this long.
@@ -87,6 +92,7 @@ void WriteRefusals(TcpConnections* t, EntrySink* sink) {
 bool OpenTcpConnections(TcpConnections* t) {
     t->table = static_cast<TcpConnection*>(malloc(kMaxConnections * sizeof(TcpConnection)));
     t->count = 0;
+    t->rounds = 0;
     t->refused = 0;
     t->burstStart = t->lastRefusal = 0;
     return t->table != nullptr;
@@ -126,25 +132,34 @@ bool AcceptConnections(TcpConnections* t, SOCKET listener) {
         c->socket = s;
         c->sender = SenderOf(&from);
         c->reader = reader;
+        c->lastTurn = 0;
     }
     return true;
 }
 
-void ReadConnection(TcpConnection* c, EntrySink* sink, char* buffer, size_t size) {
+ReadResult ReadConnection(TcpConnection* c, EntrySink* sink, char* buffer, size_t size, bool paced,
+                          ULONGLONG until) {
     for (int reads = 0; reads < kMaxReadsPerRound; ++reads) {
+        // Before every read: one read of small frames can fill megabytes of
+        // the queue, and many connections may be waiting.
+        if (paced && QueueOverHalf(&sink->queue.entries)) return reads == 0 ? kReadPaused : kReadMore;
+        if (until != kNoTimeLimit && GetTickCount64() >= until) return kReadMore;
+        const EntryQueue* queue = &sink->queue.entries;
+        size_t take = paced && QueuedBytes(queue) > queue->capacity / 8 * 3 ? size_t{kNearHalfReadBytes} : size;
         time_t arrival = CurrentTime();
-        int received = recv(c->socket, buffer, static_cast<int>(size), 0);
-        if (received == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return;
+        int received = recv(c->socket, buffer, static_cast<int>(take < size ? take : size), 0);
+        if (received == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return kReadToTheEnd;
         if (received <= 0) {
             // The peer closed (0) or the connection failed: this one only ends.
             EndConnection(c, sink);
-            return;
+            return kReadEnded;
         }
         const char* next = buffer;
         Frame frame;
         while (TakeFrame(c->reader, &next, buffer + received, &frame))
             WriteFrame(sink, arrival, &c->sender, &frame);
     }
+    return kReadMore;
 }
 
 void CompactConnections(TcpConnections* t) {
@@ -154,14 +169,36 @@ void CompactConnections(TcpConnections* t) {
     t->count = kept;
 }
 
-void EndConnections(TcpConnections* t, EntrySink* sink, char* buffer, size_t size) {
+void EndConnections(TcpConnections* t, EntrySink* sink, char* buffer, size_t size, DWORD limitMs) {
+    const ULONGLONG until = GetTickCount64() + limitMs;
+    // Round by round, so that a peer that keeps sending cannot take the time
+    // of the others.
+    for (bool more = true; more && GetTickCount64() < until;) {
+        more = false;
+        for (int i = 0; i < t->count; ++i) {
+            TcpConnection* c = &t->table[i];
+            if (c->socket == INVALID_SOCKET) continue;
+            ReadResult read = ReadConnection(c, sink, buffer, size, false, until);
+            if (read == kReadToTheEnd) EndConnection(c, sink);
+            more = more || read == kReadMore;
+        }
+    }
+    unsigned left = 0;
+    unsigned long long unread = 0;
     for (int i = 0; i < t->count; ++i) {
         TcpConnection* c = &t->table[i];
-        // What has arrived is taken first: it is in this machine already.
-        if (c->socket != INVALID_SOCKET) ReadConnection(c, sink, buffer, size);
-        if (c->socket != INVALID_SOCKET) EndConnection(c, sink);
+        if (c->socket == INVALID_SOCKET) continue;
+        u_long pending = 0;
+        if (ioctlsocket(c->socket, FIONREAD, &pending) == 0) unread += pending;
+        ++left;
+        EndConnection(c, sink);
     }
     t->count = 0;
+    if (left != 0) {
+        char text[160];
+        snprintf(text, sizeof text, kTextTcpUnreadFormat, left, unread);
+        WriteStatusLine(sink, text);
+    }
     if (t->refused != 0) WriteRefusals(t, sink);
 }
 

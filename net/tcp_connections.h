@@ -26,11 +26,13 @@ struct TcpConnection {
     SOCKET socket;         // INVALID_SOCKET once closed, until the table is compacted
     SenderAddress sender;  // the peer: the sender of every entry of this connection
     FrameReader* reader;   // made when the connection is accepted, freed when it closes
+    uint64_t lastTurn;     // the round in which it was last read (0: not yet)
 };
 
 struct TcpConnections {
     TcpConnection* table;  // kMaxConnections records, made once
     int count;             // table[0, count) are open (or closed in this round)
+    uint64_t rounds;       // rounds that have read connections, for their turns
     // Connections closed at once because the table was full (or accept
     // failed) in the current burst, reported in one status line when the
     // burst is over.
@@ -51,22 +53,37 @@ void CloseTcpConnections(TcpConnections* connections);
 // cannot keep the thread spinning.
 bool AcceptConnections(TcpConnections* connections, SOCKET listener);
 
+enum ReadResult {
+    kReadToTheEnd,  // a read would block: everything that has arrived is read
+    kReadEnded,     // the connection ended, and is closed
+    kReadMore,      // its share of the round, or the time, is used: more may wait
+    kReadPaused,    // the view's queue was over half full before its first read
+};
+enum : ULONGLONG { kNoTimeLimit = ~0ULL };
+
 // Reads a connection until it would block or its share of the round is
 // used, each frame an entry of `sink` (and a cut frame a status line right
-// after it). A connection that ends, closed by its peer or failed, is
-// closed, and its unfinished frame becomes an entry; its socket is then
+// after it). When `paced`, it stops before any read that finds the view's
+// queue over half full, so that TCP senders wait for the view rather than
+// the view missing their entries; no read starts at or after `until`
+// (GetTickCount64). A connection that ends, closed by its peer or failed,
+// is closed, and its unfinished frame becomes an entry; its socket is then
 // INVALID_SOCKET until CompactConnections. `buffer` holds one read.
-void ReadConnection(TcpConnection* connection, EntrySink* sink, char* buffer, size_t size);
+ReadResult ReadConnection(TcpConnection* connection, EntrySink* sink, char* buffer, size_t size, bool paced,
+                          ULONGLONG until);
 
 // Drops the connections closed in this round from the table, keeping the
 // order of the others.
 void CompactConnections(TcpConnections* connections);
 
-// Closes every connection, after a last read of what has arrived (as
-// ReadConnection); the unfinished frame of each becomes an entry. Then
-// reports the refusals not yet reported. At shutdown, or when the wait
-// itself has failed.
-void EndConnections(TcpConnections* connections, EntrySink* sink, char* buffer, size_t size);
+// Reads every connection until it would block, round by round, for at most
+// `limitMs` in all, and closes it; the unfinished frame of each becomes an
+// entry. The data a sender was told has arrived is then in the log file,
+// however much the system buffered while the view held TCP back. Those the
+// time was too short for are closed all the same, and one status line gives
+// how many and the bytes they held unread. Then reports the refusals not yet
+// reported. At shutdown, or when the wait itself has failed.
+void EndConnections(TcpConnections* connections, EntrySink* sink, char* buffer, size_t size, DWORD limitMs);
 
 // Writes one status line for a burst of refusals once none has come for a
 // second, or once the burst is a minute old, so that refusals that never

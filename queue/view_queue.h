@@ -8,12 +8,12 @@
 // message until SleepUntilQueued), producers post nothing, so that a steady
 // stream costs no message per entry; the window thread comes back by itself,
 // on a timer or a message of its own, and calls SleepUntilQueued only when
-// the queue has stayed empty for a while.
+// the queue has stayed empty for a while. The rule is the pure queue's
+// (ClaimWakeUp, SleepUntilPushed); this unit posts.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstddef>
 
 #include "queue/entry_queue.h"
@@ -22,7 +22,6 @@ struct ViewQueue {
     EntryQueue entries;
     HWND notify;  // woken with `notifyMessage` when the queue turns non-empty
     UINT notifyMessage;
-    std::atomic<bool> wakePending;  // a wake-up is posted and not yet taken
 };
 
 // Makes the queue (`bytes`, see OpenEntryQueue); false when memory is short.

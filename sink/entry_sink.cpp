@@ -1,7 +1,8 @@
 // The entry sink. The log file gets every line whatever the queue does: an
 // entry that finds the queue full is left out of the view only, and once
-// the queue has drained to half, one status line (in the log file and the
-// view at the same place) says how many the view is missing.
+// the queue has drained below half, one status line (in the log file and the
+// view at the same place, before the next entry, or on its own when none
+// comes) says how many the view is missing.
 #include "sink/entry_sink.h"
 
 #include <cstdio>
@@ -13,36 +14,38 @@
 
 namespace {
 
-// Queues the entry's fields, after the status line owed for any entries the
-// queue dropped. Under the lock.
-void QueueEntryFields(EntrySink* sink, const EntryFields* fields);
-
-// Writes the entry of time `when` whose log line is built: the log line,
-// then the fields for the view. Under the lock.
-void EmitBuilt(EntrySink* sink, const EntryFields* fields, time_t when) {
-    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength, when);
-    QueueEntryFields(sink, fields);
-}
-
 void QueueFields(EntrySink* sink, const EntryFields* fields) {
     // Every entry and status line fits a record (its sizes are bounded).
     size_t length = PackEntryFields(fields, sink->packed, kMaxPackedFields);
     if (length != 0) QueueViewText(&sink->queue, sink->packed, length);
 }
 
-void QueueEntryFields(EntrySink* sink, const EntryFields* fields) {
-    uint64_t dropped = TakeDropCount(&sink->queue.entries);
-    if (dropped != 0) {
-        // Built in records of its own: the entry being written is still in use.
-        char text[128], clock[kTimeTextSize];
-        snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
-        EntryFields status;
-        time_t now = CurrentTime();
-        ReadStatusFields(&sink->blocks.times, now, text, clock, &status);
-        ComposeEntry(nullptr, &status, sink->missedLine, kComposeLog);
-        WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength, now);
-        QueueFields(sink, &status);
-    }
+// The status line for `dropped` entries the view could not take, ahead of
+// the record that is to follow (`nextLength` bytes packed, or kNoRecord): in
+// the log file and the view at the same place. Until both fit the queue goes
+// on dropping and counting, so the count is never lost; `closing`, the log
+// file gets the line whatever the queue holds. Built in records of its own:
+// the entry being written is still in use. Under the lock.
+void QueueMissedLine(EntrySink* sink, uint64_t dropped, size_t nextLength, bool closing) {
+    if (dropped == 0) return;
+    char text[128], clock[kTimeTextSize];
+    snprintf(text, sizeof text, kTextViewMissedFormat, static_cast<unsigned long long>(dropped));
+    EntryFields status;
+    time_t now = CurrentTime();
+    ReadStatusFields(&sink->blocks.times, now, text, clock, &status);
+    bool fits = EndDropping(&sink->queue.entries, PackedFieldsSize(&status), nextLength);
+    if (!fits && !closing) return;
+    ComposeEntry(nullptr, &status, sink->missedLine, kComposeLog);
+    WriteLogLine(&sink->log, sink->missedLine->log, sink->missedLine->logLength, now);
+    if (fits) QueueFields(sink, &status);
+}
+
+// Writes the entry of time `when` whose log line is built: the status line
+// owed for entries the view missed, then the log line and the fields for
+// the view. Under the lock.
+void EmitBuilt(EntrySink* sink, const EntryFields* fields, time_t when) {
+    QueueMissedLine(sink, DropCountDue(&sink->queue.entries), PackedFieldsSize(fields), false);
+    WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength, when);
     QueueFields(sink, fields);
 }
 
@@ -86,7 +89,13 @@ bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t qu
 }
 
 void CloseEntrySink(EntrySink* sink) {
-    // First: the log file's writer may write status lines through the sink
+    // The view is going away: the log file says how many it missed, at the
+    // latest now, whatever the queue holds.
+    EnterCriticalSection(&sink->lock);
+    if (sink->queue.entries.dropping && sink->missedLine && sink->packed)
+        QueueMissedLine(sink, sink->queue.entries.dropped, kNoRecord, true);
+    LeaveCriticalSection(&sink->lock);
+    // Then the log file: its writer may write status lines through the sink
     // until it ends.
     CloseLogFile(&sink->log);
     CloseViewQueue(&sink->queue);
@@ -115,6 +124,12 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
     ComposeEntry(&sink->blocks, &fields, sink->entry, kComposeLog);
     EmitBuilt(sink, &fields, receiveTime);
     sink->entries.fetch_add(1, std::memory_order_relaxed);
+    LeaveCriticalSection(&sink->lock);
+}
+
+void ReportViewMissed(EntrySink* sink) {
+    EnterCriticalSection(&sink->lock);
+    QueueMissedLine(sink, DropCountDue(&sink->queue.entries), kNoRecord, false);
     LeaveCriticalSection(&sink->lock);
 }
 

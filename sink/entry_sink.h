@@ -44,7 +44,9 @@ struct EntrySink {
 // lines report, not an error here). False when memory is short.
 bool OpenEntrySink(EntrySink* sink, const char* logPath, int keepDays, size_t queueBytes, HWND notify,
                    UINT notifyMessage);
-// Closes the log file and frees the buffers; no thread may write any more.
+// Writes the status line still owed for entries the view missed to the log
+// file, closes the log file and frees the buffers; no thread may write any
+// more.
 void CloseEntrySink(EntrySink* sink);
 
 // The current time in seconds since 1970, as time(NULL) gives it, from the
@@ -60,3 +62,7 @@ void FormatEntry(EntrySink* sink, time_t receiveTime, const SenderAddress* sende
                  size_t length);
 // Writes "hh:mm:ss text" in blue and red; leaves the block state alone.
 void WriteStatusLine(EntrySink* sink, const char* text);
+// Writes the status line for entries the view missed once the queue has
+// room for it again, when no entry has come to carry it; the reception
+// thread calls it every round.
+void ReportViewMissed(EntrySink* sink);

@@ -218,6 +218,17 @@ class Program:
     def view_text(self):
         return self.probe("view")[1]
 
+    def hold_window(self, seconds):
+        """Holds the window thread still for `seconds` (SuspendThread through
+        the probe), as a long operation on the screen would hold it; returns
+        the probe's process, to be waited for."""
+        hold = subprocess.Popen(["wine", self.probe_exe, "suspend", str(int(seconds * 1000))], cwd=self.scratch,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        if hold.stdout.readline().strip() != b"suspended":
+            hold.wait(timeout=60)
+            raise Failure("the window thread could not be held")
+        return hold
+
     def queued_bytes(self):
         """Bytes of entries waiting in the program's queue for its view."""
         return int(self.probe("send", "main", hex(WM_QUEUEDBYTES), "0", "0")[1])

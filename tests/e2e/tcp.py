@@ -8,13 +8,15 @@ One case per run:
 import os
 import re
 import resource
+import select
 import socket
 import subprocess
 import sys
+import threading
 import time
 
 from e2e import ENTRY, entry, expect_blocks, port_of
-from harness import (CLOCK, PORT, SEPARATOR, VIEW_MISSED, LogTail, Program, bind_port, check, run_cases, send,
+from harness import (CLOCK, CP, PORT, SEPARATOR, VIEW_MISSED, LogTail, Program, bind_port, check, run_cases, send,
                      sender, stop_process, wait_progress, wait_until)
 
 MAX_FRAME = 65536  # longest frame that becomes an entry whole
@@ -38,6 +40,18 @@ def socket_rows(port=PORT, tables=("/proc/net/tcp", "/proc/net/tcp6")):
                 if fields[1].endswith(":%04X" % port):
                     rows.append((fields[1], fields[2], fields[3], fields[5].split(":")[0]))
     return rows
+
+
+def unread_by_program(client):
+    """Bytes that have reached the program's end of `client`'s connection and
+    wait to be read: the system has acknowledged them to the sender."""
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table) as f:
+            for line in list(f)[1:]:
+                fields = line.split()
+                if fields[1].endswith(":%04X" % PORT) and fields[2].endswith(":%04X" % port_of(client)):
+                    return int(fields[4].split(":")[1], 16)
+    return 0
 
 
 def tcp_listening():
@@ -215,6 +229,18 @@ def test_relay_octet(args):
     relay(args, octet_counted=True)
 
 
+def counter(log, mark):
+    """A function that gives the times `mark` occurs in the log file so far,
+    reading only what is new since its last call."""
+    tail, total = LogTail(log), [0]
+
+    def logged():
+        total[0] += sum(line.count(mark) for line in tail.new_lines())
+        return total[0]
+
+    return logged
+
+
 def test_view_pace(args):
     """A TCP flood while the window thread is held still: the sender is
     made to wait for the view, so the log file stops growing once the
@@ -222,22 +248,16 @@ def test_view_pace(args):
     reaches the log file, in order, and the view misses none."""
     count, held = 200000, 6.0
     with Running(args.exe, args.probe, args.scratch) as p:
-        tail, total = LogTail(p.log), [0]
-
-        def logged():
-            total[0] += sum(line.count(b"seq: ") for line in tail.new_lines())
-            return total[0]
-
-        hold = subprocess.Popen(["wine", args.probe, "suspend", str(int(held * 1000))], cwd=args.scratch,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        logged = counter(p.log, b"seq: ")
+        hold = p.hold_window(held)
         try:
-            check(hold.stdout.readline().strip() == b"suspended", "the window thread could not be held")
             flood = subprocess.Popen([args.loggen, "--inet", "--stream", "--rate", "1000000", "--size", "256",
                                       "--permanent", "--number", str(count), "127.0.0.1", str(PORT)],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(held - 0.5)
             # Half the queue holds some 50,000 of these; read on, the flood would be logged whole by now.
-            check(logged() <= count // 2, "the log file kept growing while the view was held: %d" % total[0])
+            so_far = logged()
+            check(so_far <= count // 2, "the log file kept growing while the view was held: %d" % so_far)
         finally:
             hold.wait(timeout=60)
         wait_progress(logged, count, "the flood", stall=60)
@@ -249,6 +269,145 @@ def test_view_pace(args):
         check(not VIEW_MISSED.search(log), "the view missed entries: %r" % VIEW_MISSED.search(log))
         check([int(n) for n in re.findall(rb"seq: (\d{10})", log)] == list(range(count)),
               "the messages should be in the log file once each, in order")
+
+
+def numbered(k, count, size, fill=b"x"):
+    """The stream of connection k: `count` messages of `size` bytes, "c07
+    000123" and on, padded with `fill` up to an "e" at the end; line framed,
+    or octet counted when the fill is NUL (a NUL ends a line)."""
+    if fill != b"\0":
+        return b"".join((HEAD + b"c%02d %06d " % (k, n)).ljust(size - 2, fill) + b"e\n" for n in range(count))
+    return b"".join(b"%d %s" % (size - 1, (HEAD + b"c%02d %06d " % (k, n)).ljust(size - 2, fill) + b"e")
+                    for n in range(count))
+
+
+def logged_numbers(log):
+    """{connection: [the message numbers of its entries, in the log file's order]}."""
+    numbers = {}
+    for k, n in re.findall(rb"app: c(\d\d) (\d{6})", log):
+        numbers.setdefault(int(k), []).append(int(n))
+    return numbers
+
+
+def send_in_threads(streams):
+    """One connection per stream, each written by a thread of its own; the
+    sockets and the started threads."""
+    socks = [connect() for _ in streams]
+    threads = [threading.Thread(target=sock.sendall, args=(data,), daemon=True) for sock, data in zip(socks, streams)]
+    for t in threads:
+        t.start()
+    return socks, threads
+
+
+def test_held_connections(args):
+    """While the window thread is held still, 32 connections each have 2 MiB
+    to send. Reception reads a connection only while the view's queue is at
+    most half full, and looks before every read, so the senders wait and the
+    view misses none of their entries; once the thread runs again every
+    message reaches the log file, in order."""
+    conns, size, held = 32, 1024, 8.0
+    count = (2 << 20) // size
+    with Running(args.exe, args.probe, args.scratch) as p:
+        logged = counter(p.log, b"app: c")
+        hold = p.hold_window(held)
+        try:
+            socks, threads = send_in_threads([numbered(k, count, size) for k in range(conns)])
+        finally:
+            hold.wait(timeout=60)
+        wait_progress(logged, conns * count, "the connections' messages", stall=60)
+        for t in threads:
+            t.join(timeout=60)
+        for sock in socks:
+            sock.close()
+        # An entry after them, which a missed-entries line would come before.
+        send(sender(), HEAD + b"after the flood")
+        wait_until(lambda: p.read_log().endswith(b"app: after the flood\r\n"), "the closing datagram")
+        log = p.read_log()
+        check(not VIEW_MISSED.search(log), "the view missed entries: %r" % VIEW_MISSED.search(log))
+        numbers = logged_numbers(log)
+        check(all(numbers.get(k) == list(range(count)) for k in range(conns)),
+              "each connection's messages should be in the log file once each, in order")
+
+
+def send_until(sock, data, stop):
+    """Writes `data` to `sock` until done or `stop` is set; returns the bytes
+    the system took (it has promised to deliver them)."""
+    sock.setblocking(False)
+    sent = 0
+    while sent < len(data) and not stop.is_set():
+        try:
+            sent += sock.send(data[sent:sent + 65536])
+        except BlockingIOError:
+            select.select([], [sock], [], 0.05)
+    return sent
+
+
+def test_close_while_held(args):
+    """Up to 6 MiB sent over one connection while the window thread is held,
+    each message mostly NULs (four times its size in the view), so that the
+    view's queue holds TCP back while the system buffers the rest; then the
+    program is closed. At shutdown it reads the connection to the end: every
+    message the system took from the sender is in the log file."""
+    size, held, count = 1024, 6.0, 6144
+    stream = numbered(0, count, size, fill=b"\0")
+    with Running(args.exe, args.probe, args.scratch) as p:
+        hold = p.hold_window(held)
+        try:
+            sock, stop, sent = connect(), threading.Event(), []
+            thread = threading.Thread(target=lambda: sent.append(send_until(sock, stream, stop)))
+            thread.start()
+            time.sleep(held - 2)
+            stop.set()
+            thread.join(timeout=10)
+            print("sent %d bytes; left unread when the program was closed: %d" % (sent[0], unread_by_program(sock)))
+            p.probe("post", "main", "0x10", "0", "0")  # WM_CLOSE, taken once the thread runs again
+        finally:
+            hold.wait(timeout=60)
+        p.exit_code(timeout=60)
+        sock.close()
+        whole = sent[0] // (len(stream) // count)
+        numbers = logged_numbers(p.read_log()).get(0, [])
+        check(numbers[:whole] == list(range(whole)),
+              "%d of the %d messages sent whole are in the log file" % (len(numbers), whole))
+
+
+def test_fair_turns(args):
+    """Four connections flood while another sends a line every 200 ms: once
+    the view's queue holds TCP back, the connections take turns, and each of
+    the quiet one's lines reaches the log file within a second while the
+    floods go on."""
+    floods, lines, every, bound = 4, 20, 0.2, 1.0
+    with Running(args.exe, args.probe, args.scratch) as p:
+        stop = threading.Event()
+
+        def keep_flooding(sock, stream):
+            while not stop.is_set():
+                send_until(sock, stream, stop)
+
+        threads = [threading.Thread(target=keep_flooding, args=(connect(), numbered(k, 25000, 256)))
+                   for k in range(floods)]
+        for t in threads:
+            t.start()
+        try:
+            wait_until(lambda: p.queued_bytes() > 16 << 20, "the floods to fill half the view's queue", timeout=60)
+            quiet, tail, seen, late = connect(), LogTail(p.log), set(), []
+            for n in range(lines):
+                sent = time.monotonic()
+                quiet.sendall(HEAD + b"quiet %02d\n" % n)
+                while n not in seen and time.monotonic() - sent < 10:
+                    seen.update(int(m) for line in tail.new_lines() for m in re.findall(rb"app: quiet (\d\d)", line))
+                    time.sleep(0.01)
+                late.append(time.monotonic() - sent)
+                time.sleep(max(0.0, every - late[-1]))
+            queued = p.queued_bytes()
+        finally:
+            stop.set()
+            for t in threads:
+                t.join(timeout=30)
+        print("the quiet connection's lines took %.2f s at most, %.2f s on the average" %
+              (max(late), sum(late) / len(late)))
+        check(queued > 8 << 20, "the view caught up with the floods (%d bytes queued): no turns were needed" % queued)
+        check(max(late) < bound, "a quiet line took %.2f s to reach the log file" % max(late))
 
 
 def test_partial_close(args):
@@ -303,14 +462,18 @@ def test_overlong(args):
         check(len(lines) == 8, "unexpected lines: %r" % [l[:100] for l in lines[8:]])
 
 
+def allow_sockets(count):
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, count + 100)), hard))
+
+
 def test_connection_limit(args):
     """Connections beyond the limit (several hundred) are accepted and
     closed at once, with one status line for the whole burst that names how
     many were refused; those within it keep working, and a place that frees
     up is taken again."""
     tries, stragglers = 1000, 10
-    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, tries + stragglers + 100)), hard))
+    allow_sockets(tries + stragglers)
     with Running(args.exe, args.probe, args.scratch) as p:
         conns = [connect() for _ in range(tries)]
         wait_until(lambda: closed_by_peer(conns[-1]), "the last connection to be refused")
@@ -340,6 +503,33 @@ def test_connection_limit(args):
         check(texts == [b"app: first", b"app: last kept", b"app: again"], "entries %r" % texts)
         check(not closed_by_peer(again), "a connection within the limit again was closed")
         check(len(statuses(lines)) == 1, "one status line for the burst expected: %r" % statuses(lines))
+
+
+def test_refusal_burst(args):
+    """Refusals that never pause for a second are still reported: with the
+    table full, a connection beyond the limit every half second for 65 s
+    gets a status line once the burst is a minute old, naming the refusals
+    so far, while the burst goes on; the rest get theirs once it is over."""
+    limit, seconds, every = 600, 65.0, 0.5
+    allow_sockets(limit + int(seconds / every) + 10)
+    with Running(args.exe, args.probe, args.scratch) as p:
+        conns = [connect() for _ in range(limit)]
+        wait_until(lambda: closed_by_peer(conns[-1]), "the connections beyond the limit to be refused")
+        first, refused, during = time.monotonic(), sum(closed_by_peer(c) for c in conns), None
+        while time.monotonic() - first < seconds:
+            time.sleep(every)
+            late = connect()
+            wait_until(lambda: closed_by_peer(late), "a connection beyond the limit to be refused", timeout=5)
+            late.close()
+            refused += 1
+            if during is None and statuses(p.lines()):
+                during = (time.monotonic() - first, refused, statuses(p.lines()))
+        check(during is not None, "no status line while the refusals went on for %d s" % seconds)
+        print("the burst's first status line after %.1f s, with %d refused by then" % during[:2])
+        wait_until(lambda: len(statuses(p.lines())) == 2, "the status line of the rest of the burst")
+        counts = [int(re.search(rb"(\d+) " + re.escape("件".encode(CP)), t).group(1)) for t in statuses(p.lines())]
+        check(55 <= during[0] and counts[0] <= during[1] and sum(counts) == refused,
+              "refusals %r reported after %.1f s, of %d in all" % (counts, during[0], refused))
 
 
 def test_bind_failure(args):
@@ -374,9 +564,13 @@ CASES = {
     "relay_lf": test_relay_lf,
     "relay_octet": test_relay_octet,
     "view_pace": test_view_pace,
+    "held_connections": test_held_connections,
+    "close_while_held": test_close_while_held,
+    "fair_turns": test_fair_turns,
     "partial_close": test_partial_close,
     "overlong": test_overlong,
     "connection_limit": test_connection_limit,
+    "refusal_burst": test_refusal_burst,
     "bind_failure": test_bind_failure,
 }
 

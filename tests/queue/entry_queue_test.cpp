@@ -1,28 +1,35 @@
 // Tests of the entry queue: records come out whole and in order across the
-// ring's end, an entry that does not fit is dropped and counted, the queue
-// keeps dropping until it has drained below half, and the count comes out
-// exactly once.
+// ring's end and the wrap of its counters, an entry that does not fit is
+// dropped and counted, the queue keeps dropping until it has drained below
+// half and the status line and the record after it fit, and the count comes
+// out exactly once.
 #include "queue/entry_queue.h"
+
+#include "tests/queue/queue_stress.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <deque>
 #include <string>
-#include <thread>
 
 namespace {
 
 // One step: push an entry of `push` bytes (expecting `pushed`), or pop
-// `pop` entries, then ask for the drop count (expecting `drops`).
+// `pop` entries (kPeek: only peek, which follows a jump and so hands the
+// chunk left back), then ask for the drop count (expecting `due`). While one
+// is due, ask whether a status line of `line` bytes and then the record
+// `next` fit (expecting `ended`); when they do, the line is pushed.
 struct Step {
     int push;  // bytes, or -1 for a pop step
     bool pushed;
     int pop;
-    uint64_t drops;
+    uint64_t due;
+    size_t line = 0, next = 0;
+    bool ended = false;
 };
+const int kPeek = -1;
 
 // Four chunks of 256 bytes; records of 56 bytes take 64, and a chunk holds
 // three of them with room for the jump to the next.
@@ -34,26 +41,49 @@ const Step kOverflow[] = {
     {56, false, 0, 0},                                         // full: dropped
     {-1, false, 1, 0},                                         // 11 left: still dropping
     {8, false, 0, 0},   {-1, false, 3, 0},                     // 8 left, half the bound: not below it
-    {8, false, 0, 0},   {-1, false, 1, 3},                     // 7 left: the three dropped come out once
+    {8, false, 0, 0},                                          // 7 left: the three dropped are told once
+    {-1, false, 1, 3, 8, kNoRecord, true},
     {56, true, 0, 0},   {56, true, 0, 0},   {56, true, 0, 0},  // chunk 0 again, the one freed
-    {-1, false, 10, 0}, {241, false, 0, 1},                    // never fits a chunk; told at once
-    {0, true, 0, 0},    {-1, false, 1, 0},
+    {-1, false, 11, 0},                                        // never fits a chunk; told at once
+    {241, false, 0, 1, 8, kNoRecord, true},
+    {0, true, 0, 0},    {-1, false, 2, 0},
 };
 
-TEST(EntryQueue, OrderOverflowAndDropCount) {
+// Records of 200 bytes take a chunk each. Below half the bound, the consumer
+// may still hold the chunk it has read to the end, and a line and a large
+// record then do not both fit: the queue goes on dropping, and counting,
+// until they do.
+const Step kLargeRecords[] = {
+    {200, true, 0, 0},  {200, true, 0, 0},  {200, true, 0, 0},  {200, true, 0, 0},
+    {200, false, 0, 0},                     // full: dropped
+    {-1, false, 2, 1, 56, 200, false},      // the line would fit, the record after it not
+    {200, false, 0, 2, 56, 200, false},     // that one is dropped and counted too
+    {-1, false, kPeek, 2, 56, 200, true},   // the consumer moves on: both fit
+    {200, true, 0, 0},  {-1, false, 4, 0},  // the record after the line
+};
+
+void RunSteps(const Step* steps, size_t count) {
     EntryQueue queue;
     ASSERT_TRUE(OpenEntryQueue(&queue, 1024, 256));
     std::deque<std::string> expected;
-    int serial = 0, step = 0;
-    for (const Step& s : kOverflow) {
-        SCOPED_TRACE("step " + std::to_string(++step));
+    int serial = 0;
+    auto push = [&](size_t length) {
+        std::string bytes(length, static_cast<char>('a' + serial++ % 26));
+        bool pushed = PushEntry(&queue, bytes.data(), bytes.size());
+        if (pushed) expected.push_back(bytes);
+        return pushed;
+    };
+    for (size_t step = 0; step < count; ++step) {
+        const Step& s = steps[step];
+        SCOPED_TRACE("step " + std::to_string(step + 1));
         if (s.push >= 0) {
-            std::string bytes(static_cast<size_t>(s.push), static_cast<char>('a' + serial++ % 26));
-            EXPECT_EQ(s.pushed, PushEntry(&queue, bytes.data(), bytes.size()));
-            if (s.pushed) expected.push_back(bytes);
+            EXPECT_EQ(s.pushed, push(static_cast<size_t>(s.push)));
+        }
+        size_t length = 0;
+        if (s.pop == kPeek) {
+            EXPECT_NE(nullptr, PeekEntry(&queue, &length));
         }
         for (int i = 0; i < s.pop; ++i) {
-            size_t length = 0;
             const char* record = PeekEntry(&queue, &length);
             ASSERT_NE(nullptr, record);
             ASSERT_FALSE(expected.empty());
@@ -61,14 +91,62 @@ TEST(EntryQueue, OrderOverflowAndDropCount) {
             expected.pop_front();
             PopEntry(&queue);
         }
-        EXPECT_EQ(s.drops, TakeDropCount(&queue));
+        EXPECT_EQ(s.due, DropCountDue(&queue));
+        if (s.due != 0) {
+            EXPECT_EQ(s.ended, EndDropping(&queue, s.line, s.next));
+            if (s.ended) {
+                EXPECT_TRUE(push(s.line)) << "the line was promised room";
+            }
+        }
         size_t bytes = 0;
         for (const std::string& e : expected) bytes += kEntryRecordHeader + (e.size() + 7) / 8 * 8;
         EXPECT_EQ(bytes, QueuedBytes(&queue));
+        EXPECT_TRUE(CheckEntryQueue(&queue));
     }
     size_t length = 0;
     EXPECT_EQ(nullptr, PeekEntry(&queue, &length));
     EXPECT_TRUE(expected.empty());
+    CloseEntryQueue(&queue);
+}
+
+TEST(EntryQueue, OrderOverflowAndDropCount) {
+    RunSteps(kOverflow, sizeof kOverflow / sizeof kOverflow[0]);
+}
+
+TEST(EntryQueue, DroppingEndsOnlyWhenTheLineAndTheNextRecordFit) {
+    RunSteps(kLargeRecords, sizeof kLargeRecords / sizeof kLargeRecords[0]);
+}
+
+// Chunks cycle through the ring of returned ones while the consumer lags by
+// none to nearly all of them, with the ring's counters started just below 2^32 so
+// that they pass the wrap: every record comes out whole and in order, and
+// every chunk stays exactly one thing at a time.
+TEST(EntryQueue, ChunksCycleWholeAcrossTheCountersWrap) {
+    EntryQueue queue;
+    ASSERT_TRUE(OpenEntryQueue(&queue, 1024, 256));  // four chunks of three 56-byte records
+    queue.returnedIn.store(UINT32_MAX - 7);
+    queue.returnedOut.store(UINT32_MAX - 7);
+    std::deque<std::string> expected;
+    int serial = 0;
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const size_t lag = round * 5 % 8;  // records left waiting after the round
+        while (expected.size() <= lag) {
+            std::string bytes(56, static_cast<char>('a' + serial++ % 26));
+            ASSERT_TRUE(PushEntry(&queue, bytes.data(), bytes.size()));
+            expected.push_back(bytes);
+        }
+        while (expected.size() > lag) {
+            size_t length = 0;
+            const char* record = PeekEntry(&queue, &length);
+            ASSERT_NE(nullptr, record);
+            ASSERT_EQ(expected.front(), std::string(record, length));
+            expected.pop_front();
+            PopEntry(&queue);
+        }
+        ASSERT_TRUE(CheckEntryQueue(&queue));
+    }
+    EXPECT_LT(queue.returnedIn.load(), 1000u);  // it did pass the wrap
     CloseEntryQueue(&queue);
 }
 
@@ -96,54 +174,20 @@ TEST(EntryQueue, QueueThatKeepsUpStaysInAFewChunks) {
     }
 }
 
-// Two real threads through a small ring, as reception and the window thread
-// use it: every record the consumer sees is whole and in order, and the
-// records seen plus the drops counted are all that was pushed.
+// Two real threads through a small queue, in bursts with pauses between
+// them, as reception and the window thread use it (queue_stress.h): every
+// record the consumer sees is whole and in order, the records seen plus the
+// drops the lines name are all that was pushed, and every burst wakes the
+// consumer.
 TEST(EntryQueue, TwoThreadsSeeEveryRecordWholeOrCounted) {
-    EntryQueue queue;
-    ASSERT_TRUE(OpenEntryQueue(&queue, 4096, 512));
-    const uint32_t kRecords = 200000;
-    std::atomic<bool> done(false);
-    uint64_t dropped = 0;
-    std::thread producer([&] {
-        char bytes[300];
-        for (uint32_t serial = 0; serial < kRecords; ++serial) {
-            size_t length = sizeof serial + serial * 7919 % (sizeof bytes - sizeof serial);
-            memcpy(bytes, &serial, sizeof serial);
-            memset(bytes + sizeof serial, static_cast<char>(serial), length - sizeof serial);
-            dropped += TakeDropCount(&queue);
-            PushEntry(&queue, bytes, length);
-        }
-        done.store(true);
-    });
-    uint32_t seen = 0, last = 0;
-    bool whole = true, ordered = true;
-    for (;;) {
-        bool finished = done.load();
-        size_t length = 0;
-        const char* record = PeekEntry(&queue, &length);
-        if (!record) {
-            if (finished) break;
-            std::this_thread::yield();
-            continue;
-        }
-        uint32_t serial;
-        memcpy(&serial, record, sizeof serial);
-        if (seen > 0 && serial <= last) ordered = false;
-        if (length != sizeof serial + serial * 7919 % (300 - sizeof serial)) whole = false;
-        for (size_t i = sizeof serial; i < length; ++i)
-            whole = whole && record[i] == static_cast<char>(serial);
-        last = serial;
-        ++seen;
-        PopEntry(&queue);
-    }
-    producer.join();
-    dropped += queue.dropped;
-    EXPECT_TRUE(whole);
-    EXPECT_TRUE(ordered);
-    EXPECT_EQ(kRecords, seen + dropped);
-    EXPECT_GT(seen, 0u);
-    CloseEntryQueue(&queue);
+    const uint32_t kBursts = 200, kPerBurst = 1000;
+    QueueStress stress = StressQueue(kBursts, kPerBurst);
+    EXPECT_TRUE(stress.whole);
+    EXPECT_TRUE(stress.ordered);
+    EXPECT_TRUE(stress.roomKept);
+    EXPECT_TRUE(stress.woken);
+    EXPECT_EQ(kBursts * kPerBurst, stress.seen + stress.told);
+    EXPECT_GT(stress.seen, 0u);
 }
 
 }  // namespace

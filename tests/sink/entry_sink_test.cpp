@@ -4,13 +4,15 @@
 // colour commands, block rules, status lines, the clock and difference
 // label for odd timestamps, the newer layouts and the character sets, the
 // exact bytes the log file receives, the queue's overflow and its status
-// line, and a real view left exactly as by the entry's pieces sent one by one.
+// line at the same place in both, and a real view left exactly as by the
+// entry's pieces sent one by one.
 #include "sink/entry_sink.h"
 
 #include "app/view_feed.h"
 #include "colorview/colorview.h"
 #include "syslog/texts.h"
 #include "tests/colorview/view_fixture.h"
+#include "tests/sink/sink_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +25,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::string> g_appends;  // every CVM_APPENDTEXT the sink received
-
-LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == CVM_APPENDTEXT) {
-        g_appends.push_back(reinterpret_cast<const char*>(lParam));
-        return 1;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
 
 const SenderAddress kSenderA = MakeSender(192, 0, 2, 7, 40123);
 // 2001:db8::c000:207 and ::1 with scope 2: IPv6 senders.
@@ -99,65 +91,17 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 const std::string kSeparator = std::string(50, '-') + "\r\n";
 
-class Formatter : public ::testing::Test {
+class Formatter : public SinkFixture {
    protected:
-    HWND view = nullptr, unused = nullptr;  // recorders: every entry's view and the filter's
-    EntrySink sink;
-    // The window thread's side: the feed of `view`, and of other views that
-    // a test feeds instead (opened on first use, or by UseViews).
-    ViewFeed feed = {};
+    // The window thread's side for other views that a test feeds instead
+    // (opened on first use, or by UseViews).
     ViewFeed other = {};
     bool otherOpen = false;
-    std::string dir, logPath;
-    char oldDirectory[MAX_PATH] = "";
-
-    void SetUp() override {
-        static ATOM atom = 0;
-        if (atom == 0) {
-            WNDCLASSA wc = {};
-            wc.lpfnWndProc = SinkProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "FormatterTestSink";
-            atom = RegisterClassA(&wc);
-        }
-        ASSERT_NE(0, atom);
-        view = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
-        unused = CreateWindowA("FormatterTestSink", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, view);
-        ASSERT_NE(nullptr, unused);
-        g_appends.clear();
-
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        static int serial = 0;
-        dir = std::string(temp) + "formatter_test_" + std::to_string(GetCurrentProcessId()) + "_" +
-              std::to_string(++serial);
-        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
-        logPath = dir + "\\messages";
-        // The log file is "messages" in the current directory, as for the program.
-        ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, oldDirectory));
-        ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
-        ASSERT_TRUE(OpenViewFeed(&feed, view, unused, 0));
-    }
 
     void TearDown() override {
-        CloseViewFeed(&feed);
         if (otherOpen) CloseViewFeed(&other);
-        CloseEntrySink(&sink);
-        MSG msg;  // the sink's wake-ups
-        while (PeekMessageA(&msg, view, WM_APP, WM_APP, PM_REMOVE)) {
-        }
-        SetCurrentDirectoryA(oldDirectory);
-        DeleteFileA(logPath.c_str());
-        RemoveDirectoryA(dir.c_str());
-        DestroyWindow(view);
-        DestroyWindow(unused);
+        SinkFixture::TearDown();
     }
-
-    static const size_t kQueueBytes = 1 << 20;
 
     // Both sides start their blocks afresh: the log file's and the views'.
     void ResetBlocks() {
@@ -175,31 +119,10 @@ class Formatter : public ::testing::Test {
         return &other;
     }
 
-    ViewFeed* FeedOf(HWND to) {
+    ViewFeed* FeedOf(HWND to) override {
         if (to == view) return &feed;
         if (!otherOpen || other.views[kAllEntries].view != to) UseViews(to, unused, 0);
         return &other;
-    }
-
-    // What the window thread does: everything queued goes to `to`.
-    void Feed(HWND to) {
-        while (FeedView(FeedOf(to), &sink.queue, 1000, &fed)) {
-        }
-    }
-    uint64_t fed = 0;  // entries and status lines appended by Feed
-
-    // The log file as its writer thread left it once it has written every line.
-    std::string ReadLog() {
-        for (int i = 0; i < 3000 && !LogFileIdle(&sink.log); ++i) Sleep(10);
-        HANDLE file = CreateFileA(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return "<no file>";
-        std::string bytes;
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-        CloseHandle(file);
-        return bytes;
     }
 
     void Entry(const std::string& text, time_t receive, const SenderAddress& sender = kSenderA,
@@ -522,6 +445,68 @@ TEST_F(Formatter, WithoutLogFileTheViewGetsEverything) {
     Status("x");
     EXPECT_EQ(2u, g_appends.size());
     EXPECT_EQ("<no file>", ReadLog());  // the file is made by its first line
+}
+
+// The lines of `text` (CR LF ended), each cut to its first 60 bytes, which
+// tell these tests' lines apart.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, std::min<size_t>(end - at, 60)));
+    return lines;
+}
+
+// Entries that find the queue full are in the log file only. The view is
+// the log file without them, and the line that says how many it missed is
+// at the same place in both: before the next entry, or on its own once the
+// queue has room again (the reception thread asks every round), or in the
+// log file when the sink closes, at the latest.
+TEST_F(Formatter, MissedLineStandsAtTheSamePlaceInLogAndView) {
+    enum { kNextEntry, kOnItsOwn, kAtClose };
+    const std::string missed = Sjis("ビューに表示できなかった ");
+    const std::string big(30000, 'x');  // about 17 view texts to a chunk: two chunks hold 34
+    const int kEntries = 40;
+    Status(kTextSyslogStart);  // the log file exists from here on, as in the program
+    for (int how : {kNextEntry, kOnItsOwn, kAtClose}) {
+        SCOPED_TRACE("case " + std::to_string(how));
+        g_appends.clear();
+        const size_t logStart = ReadLog().size();
+        for (int i = 0; i < kEntries; ++i) {
+            std::string text = "<13>Oct 11 22:14:15 h n" + std::to_string(how * 100 + i) + " " + big;
+            FormatEntry(&sink, kExampleTime, &kSenderA, text.data(), text.size());
+        }
+        if (how == kAtClose) {
+            size_t shown = sink.queue.entries.pushed.load() - sink.queue.entries.popped.load();
+            CloseEntrySink(&sink);
+            const std::vector<std::string> log = Lines(ReadLog().substr(logStart));
+            ASSERT_FALSE(log.empty());
+            EXPECT_NE(std::string::npos, log.back().find(missed + std::to_string(kEntries - shown) + " "))
+                << log.back();
+            ASSERT_TRUE(OpenEntrySink(&sink, "messages", kKeepEveryDay, kQueueBytes, view, WM_APP));
+            continue;
+        }
+        Feed(view);
+        if (how == kNextEntry) Entry("<13>Oct 11 22:14:15 h after", kExampleTime);
+        if (how == kOnItsOwn) {
+            ReportViewMissed(&sink);
+            Feed(view);
+        }
+        const std::vector<std::string> log = Lines(ReadLog().substr(logStart));
+        const std::vector<std::string> shown = Lines(JoinText(g_appends));
+        std::vector<std::string> logShown;
+        for (const std::string& line : log)
+            if (std::find(shown.begin(), shown.end(), line) != shown.end()) logShown.push_back(line);
+        EXPECT_EQ(shown, logShown);
+        size_t lines = 0;
+        for (const std::string& line : shown) {
+            if (line.find(missed) == std::string::npos) continue;
+            ++lines;
+            EXPECT_NE(std::string::npos, line.find(missed + std::to_string(log.size() - shown.size()) + " "))
+                << line;
+        }
+        EXPECT_EQ(1u, lines);
+        EXPECT_GT(log.size(), shown.size());
+    }
 }
 
 // Datagram bytes with in-band codes, digits behind a colour command and

@@ -1,0 +1,75 @@
+// Tests of reception with its real thread and sockets on a spare port: when
+// the wait fails, here because the process's WinSock is torn down under the
+// running thread so that no socket in the wait is left, every socket is
+// reported (a box for UDP, through the owner window; a status line for a TCP
+// listener), each connection's unfinished frame becomes an entry, and the
+// thread can still be joined.
+#include "net/reception.h"
+
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "syslog/texts.h"
+#include "tests/sink/sink_fixture.h"
+
+namespace {
+
+const unsigned short kSparePort = 51400;
+const UINT kEntriesMessage = WM_APP + 1, kErrorMessage = WM_APP + 2;
+
+class ReceptionTest : public SinkFixture {};
+
+TEST_F(ReceptionTest, AFailedWaitReportsEverySocketAndEndsTheConnections) {
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(0x0202, &data));
+    static Reception reception;  // large: not on the stack
+    char failures[4 * kErrorTextSize];
+    ASSERT_TRUE(OpenReception(&reception, "reception.log", kKeepEveryDay, kSparePort, view, kEntriesMessage,
+                              kErrorMessage, failures, sizeof failures));
+    ASSERT_STREQ("", failures);
+    ASSERT_TRUE(StartReception(&reception));
+
+    SOCKET tcp = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(kSparePort);
+    ASSERT_EQ(0, connect(tcp, reinterpret_cast<sockaddr*>(&to), sizeof to));
+    // A whole line and an unfinished one in one piece: once the first is
+    // logged, the second waits in the connection's frame reader.
+    const std::string piece = "<13>Oct 11 22:14:15 host app: first\n<13>Oct 11 22:14:15 host app: no line end";
+    ASSERT_EQ(static_cast<int>(piece.size()), send(tcp, piece.data(), static_cast<int>(piece.size()), 0));
+    const std::string receptionLog = dir + "\\reception.log";
+    for (int i = 0; i < 500 && ReadLogFile(&reception.sink.log, receptionLog).find("app: first") == std::string::npos; ++i)
+        Sleep(10);
+    // Datagrams keep the thread busy outside its wait, so that the next wait
+    // finds every socket gone.
+    SOCKET udp = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    const std::string datagram = "<13>Oct 11 22:14:15 host app: datagram";
+    for (int i = 0; i < 2000; ++i)
+        sendto(udp, datagram.data(), static_cast<int>(datagram.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    WSACleanup();
+
+    const std::string tcpFailed = std::string("TCP/IPv4: ") + kTextNotifyFailed;
+    std::string log;
+    for (int i = 0; i < 500 && log.find(tcpFailed) == std::string::npos; ++i) {
+        Sleep(10);
+        log = ReadLogFile(&reception.sink.log, receptionLog);
+    }
+    EXPECT_NE(std::string::npos, log.find(tcpFailed));
+    EXPECT_NE(std::string::npos, log.find("app: no line end\r\n"));
+    MSG msg;
+    bool udpReported = false;
+    while (PeekMessageA(&msg, view, kErrorMessage, kErrorMessage, PM_REMOVE))
+        udpReported = udpReported || (msg.wParam == kUdp4 && *ReceptionErrorText(&reception, kUdp4) != '\0');
+    EXPECT_TRUE(udpReported);
+    EXPECT_STREQ(kTextNotifyFailed, ReceptionErrorText(&reception, kUdp4));
+    for (const ReceptionSocket& s : reception.sockets) EXPECT_EQ(INVALID_SOCKET, s.socket) << s.name;
+    CloseReception(&reception);
+    DeleteFileA(receptionLog.c_str());
+}
+
+}  // namespace
