@@ -3,7 +3,8 @@
 // running thread so that no socket in the wait is left, every socket is
 // reported (a box for UDP, through the owner window; a status line for a TCP
 // listener), each connection's unfinished frame becomes an entry, and the
-// thread can still be joined.
+// thread can still be joined; and the close logs what connections that the
+// system completed but the thread never took have sent.
 #include "net/reception.h"
 
 #include <winsock2.h>
@@ -69,6 +70,36 @@ TEST_F(ReceptionTest, AFailedWaitReportsEverySocketAndEndsTheConnections) {
     EXPECT_STREQ(kTextNotifyFailed, ReceptionErrorText(&reception, kUdp4));
     for (const ReceptionSocket& s : reception.sockets) EXPECT_EQ(INVALID_SOCKET, s.socket) << s.name;
     CloseReception(&reception);
+    DeleteFileA(receptionLog.c_str());
+}
+
+// A connection the system completed after the thread's last round, here
+// with no thread at all, has had its bytes acknowledged to the sender like
+// any other: the close takes it from the listener and logs them.
+TEST_F(ReceptionTest, TheCloseReadsConnectionsNotYetTaken) {
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(0x0202, &data));
+    static Reception reception;
+    char failures[4 * kErrorTextSize];
+    ASSERT_TRUE(OpenReception(&reception, "reception.log", kKeepEveryDay, kSparePort, view, kEntriesMessage,
+                              kErrorMessage, failures, sizeof failures));
+    SOCKET tcp = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(kSparePort);
+    ASSERT_EQ(0, connect(tcp, reinterpret_cast<sockaddr*>(&to), sizeof to));
+    const std::string piece =
+        "<13>Oct 11 22:14:15 host app: waiting\n<13>Oct 11 22:14:15 host app: unfinished";
+    ASSERT_EQ(static_cast<int>(piece.size()), send(tcp, piece.data(), static_cast<int>(piece.size()), 0));
+    Sleep(200);  // on the loopback the bytes are there long before
+    const std::string receptionLog = dir + "\\reception.log";
+    CloseReception(&reception);
+    const std::string log = ReadLogFile(&reception.sink.log, receptionLog);
+    EXPECT_NE(std::string::npos, log.find("app: waiting\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("app: unfinished\r\n")) << log;
+    closesocket(tcp);
+    WSACleanup();
     DeleteFileA(receptionLog.c_str());
 }
 
