@@ -541,7 +541,8 @@ def test_bind_failure(args):
         holders = []
         for family, address in ((socket.AF_INET, "0.0.0.0"), (socket.AF_INET6, "::")):
             h = socket.socket(family, held)
-            h.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # past connections of earlier tests in TIME_WAIT
+            if held == socket.SOCK_STREAM:  # past connections of earlier tests in TIME_WAIT
+                h.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             if family == socket.AF_INET6:
                 h.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
             wait_until(lambda: bind_port(h, address), "port 514 to be free", timeout=20)
