@@ -359,7 +359,9 @@ def test_close_while_held(args):
             time.sleep(held - 2)
             stop.set()
             thread.join(timeout=10)
-            print("sent %d bytes; left unread when the program was closed: %d" % (sent[0], unread_by_program(sock)))
+            unread = unread_by_program(sock)
+            print("sent %d bytes; left unread when the program was closed: %d" % (sent[0], unread))
+            check(unread > 0, "nothing was left unread: the close had nothing to read to the end")
             p.probe("post", "main", "0x10", "0", "0")  # WM_CLOSE, taken once the thread runs again
         finally:
             hold.wait(timeout=60)
