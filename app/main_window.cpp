@@ -199,8 +199,11 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* cs) {
     // start-up line at once.
     const SettingsNotes* notes = RememberedNotes();
     for (int i = 0; i < notes->count; i++) WriteStatusLine(&reception->sink, notes->lines[i]);
+    // The sockets that were bound receive while the box is open: it may
+    // wait for a click for hours (a start with Windows).
+    bool started = StartReception(reception);
     if (failures[0] != '\0') ShowError(hwnd, failures);
-    if (!StartReception(reception)) ShowError(hwnd, kTextSocketFailed);
+    if (!started) ShowError(hwnd, kTextSocketFailed);
     return 0;
 }
 

@@ -346,7 +346,15 @@ void CloseReception(Reception* r) {
         CloseHandle(r->thread);
         r->thread = nullptr;
     }
-    for (int slot = 0; slot < kSocketSlots; ++slot) CloseSocket(&r->sockets[slot]);
+    for (int slot = 0; slot < kSocketSlots; ++slot) {
+        // A connection the system completed after the thread's last round
+        // has had its bytes acknowledged too: taken now, it is read to the
+        // end with the others rather than reset with its listener.
+        ReceptionSocket* s = &r->sockets[slot];
+        if (r->buffer && s->type == SOCK_STREAM && s->socket != INVALID_SOCKET)
+            AcceptConnections(&r->tcp, s->socket);
+        CloseSocket(s);
+    }
     if (r->buffer) {
         // What the connections hold is read to the end, their unfinished
         // frames are entries too, and then everything the thread received is

@@ -64,6 +64,7 @@ bool OpenReception(Reception* reception, const char* logPath, int keepDays, unsi
 bool StartReception(Reception* reception);
 // The error text that the thread posted for a socket slot.
 const char* ReceptionErrorText(const Reception* reception, WPARAM slot);
-// Stops and joins the thread, closes the sockets (the unfinished frame of
-// each TCP connection becoming an entry), then the log file.
+// Stops and joins the thread, takes the TCP connections still waiting on
+// the listeners, closes the sockets after reading each connection to the end
+// (its unfinished frame becoming an entry), then the log file.
 void CloseReception(Reception* reception);

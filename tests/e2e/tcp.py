@@ -359,7 +359,9 @@ def test_close_while_held(args):
             time.sleep(held - 2)
             stop.set()
             thread.join(timeout=10)
-            print("sent %d bytes; left unread when the program was closed: %d" % (sent[0], unread_by_program(sock)))
+            unread = unread_by_program(sock)
+            print("sent %d bytes; left unread when the program was closed: %d" % (sent[0], unread))
+            check(unread > 0, "nothing was left unread: the close had nothing to read to the end")
             p.probe("post", "main", "0x10", "0", "0")  # WM_CLOSE, taken once the thread runs again
         finally:
             hold.wait(timeout=60)
@@ -533,29 +535,44 @@ def test_refusal_burst(args):
 
 
 def test_bind_failure(args):
-    """With TCP port 514 held elsewhere, a status line names TCP, no Error
-    box opens, and UDP reception goes on."""
-    holders = []
-    for family, address in ((socket.AF_INET, "0.0.0.0"), (socket.AF_INET6, "::")):
-        h = socket.socket(family, socket.SOCK_STREAM)
-        h.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # past connections of earlier tests in TIME_WAIT
-        if family == socket.AF_INET6:
-            h.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
-        wait_until(lambda: bind_port(h, address), "TCP port 514 to be free", timeout=20)
-        h.listen()
-        holders.append(h)
-    try:
-        with Program(args.exe, args.probe, args.scratch) as p:
-            wait_until(lambda: any(b"TCP" in s for s in statuses(p.lines())), "a status line naming TCP")
-            time.sleep(1)
-            check(p.dialog(b"Error") is None, "an Error box opened")
-            u = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-            u.sendto(HEAD + b"by UDP", ("127.0.0.1", PORT))
-            wait_until(lambda: any(ENTRY.fullmatch(l) and l.endswith(b"app: by UDP") for l in p.lines()),
-                       "the UDP datagram's entry")
-    finally:
-        for h in holders:
-            h.close()
+    """With a port held elsewhere, the sockets that could be bound receive
+    at once. TCP port 514 held: a status line names TCP, no Error box
+    opens, and UDP reception goes on. UDP port 514 held: the Error box
+    opens, and while it is still open a TCP line is logged."""
+    for held in (socket.SOCK_STREAM, socket.SOCK_DGRAM):
+        holders = []
+        for family, address in ((socket.AF_INET, "0.0.0.0"), (socket.AF_INET6, "::")):
+            h = socket.socket(family, held)
+            if held == socket.SOCK_STREAM:  # past connections of earlier tests in TIME_WAIT
+                h.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            if family == socket.AF_INET6:
+                h.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+            wait_until(lambda: bind_port(h, address), "port 514 to be free", timeout=20)
+            if held == socket.SOCK_STREAM:
+                h.listen()
+            holders.append(h)
+        try:
+            with Program(args.exe, args.probe, args.scratch, wait_for_port=False) as p:
+                if held == socket.SOCK_STREAM:
+                    wait_until(lambda: any(b"TCP" in s for s in statuses(p.lines())), "a status line naming TCP")
+                    time.sleep(1)
+                    check(p.dialog(b"Error") is None, "an Error box opened")
+                    u = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+                    u.sendto(HEAD + b"by UDP", ("127.0.0.1", PORT))
+                    wait_until(lambda: any(ENTRY.fullmatch(l) and l.endswith(b"app: by UDP") for l in p.lines()),
+                               "the UDP datagram's entry")
+                else:
+                    box = wait_until(lambda: p.dialog(b"Error"), "the Error box")
+                    wait_until(tcp_listening, "the program to listen on TCP port 514")
+                    with connect() as t:
+                        t.sendall(HEAD + b"by TCP\n")
+                        wait_until(lambda: any(ENTRY.fullmatch(l) and l.endswith(b"app: by TCP") for l in p.lines()),
+                                   "the TCP line's entry while the Error box is open", timeout=10)
+                    check(p.dialog(b"Error") is not None, "the Error box closed by itself")
+                    p.probe("click", [c[0] for c in box["children"] if c[1] == 1][0])  # OK
+        finally:
+            for h in holders:
+                h.close()
 
 
 CASES = {
