@@ -381,7 +381,7 @@ void OnInitMenuPopup(HMENU popup) {
 }
 
 // The tests' questions about the calls they cannot see or hear.
-LRESULT OnCallQuery(WPARAM which, LPARAM tipOut) {
+LRESULT OnCallQuery(WPARAM which, LPARAM index) {
     switch (which) {
         case kCallTrayIcon:
             return TrayIconShown();
@@ -392,9 +392,8 @@ LRESULT OnCallQuery(WPARAM which, LPARAM tipOut) {
         case kCallFlashes:
             return static_cast<LRESULT>(AlertFlashesStarted());
         case kCallTrayTip:
-            if (tipOut == 0) return -1;
-            strcpy(reinterpret_cast<char*>(tipOut), TrayTip());
-            return static_cast<LRESULT>(strlen(TrayTip()));
+            if (index < 0 || static_cast<size_t>(index) > strlen(TrayTip())) return -1;
+            return static_cast<unsigned char>(TrayTip()[index]);
         default:
             return -1;
     }

@@ -13,8 +13,9 @@ import socket
 import subprocess
 import sys
 
-from harness import (CALL_BALLOONS, CALL_FLASHES, CALL_SOUNDS, CALL_TRAY_ICON, CLOCK, CP, Program, boxes, check,
-                     port_bound, portable_exe, run_cases, send, sender, stop_process, wait_until)
+from harness import (CALL_BALLOONS, CALL_FLASHES, CALL_SOUNDS, CALL_TRAY_ICON, CALL_TRAY_TIP, CLOCK, CP,
+                     WM_CALLQUERY, Program, boxes, check, port_bound, portable_exe, run_cases, send, sender,
+                     stop_process, wait_until)
 from interaction import settle
 
 WM_COMMAND, WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF020, 0xF120
@@ -156,6 +157,10 @@ def test_tray(args):
             send(s, b"<13>Oct 11 22:14:15 gw app: %d" % i)
         tip = lambda: bytes.fromhex(p.probe("traytip")[1].decode().strip()).decode(CP)
         settle(tip, "ornivel: 受信 3 件", "the tray icon's tooltip")
+        # Any process may send the query: what it passes is read as an index, never as memory.
+        for lparam, byte in (("1", ord("r")), ("-1", -1), ("0x7fffffff", -1)):
+            answer = int(p.probe("send", "main", hex(WM_CALLQUERY), str(CALL_TRAY_TIP), lparam)[1])
+            check(answer == byte and p.alive(), "the tooltip's byte at %s: %d" % (lparam, answer))
         p.probe("post", "main", hex(WM_TRAYICON), "0", hex(WM_LBUTTONDBLCLK))
         wait_until(lambda: main_window(p)["visible"], "the window to come back from the tray")
 
