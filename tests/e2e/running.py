@@ -19,7 +19,7 @@ from harness import (CALL_BALLOONS, CALL_FLASHES, CALL_SOUNDS, CALL_TRAY_ICON, C
 from interaction import settle
 
 WM_COMMAND, WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF020, 0xF120
-WM_TRAYICON, WM_LBUTTONDBLCLK = 0x8004, 0x203
+WM_TRAYICON, WM_LBUTTONDBLCLK, WM_KEYDOWN, VK_RETURN = 0x8004, 0x203, 0x100, 0x0D
 IDM_MASK, IDM_CHARSET_EUCJP, IDM_TRAY_ON_MINIMIZE, IDM_AUTOSTART = 32775, 32793, 32794, 32796
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 
@@ -43,15 +43,21 @@ def alerts_field(p):
 
 def test_restore(args):
     """The character set, the mask and the window's place, changed and then
-    the program closed and started again: all three come back."""
-    with Program(args.exe, args.probe, args.scratch) as p:
+    the program closed and started again: all three come back. A remembered
+    filter taken away is remembered as none."""
+    with Program(args.exe, args.probe, args.scratch, settings=b"filter=host:=gw1\r\n") as p:
+        settle(lambda: p.probe("text", "filter")[1].strip(), b"host:=gw1".hex().encode(), "the remembered filter")
+        p.probe("settext", "filter", "")
+        p.probe("post", "filter", hex(WM_KEYDOWN), hex(VK_RETURN), "0")
+        settle(lambda: p.probe("text", "filter")[1].strip(), b"-", "the filter taken away")
         command(p, IDM_CHARSET_EUCJP)
         command(p, IDM_MASK)
         p.probe("size", "700", "420", "130", "90")
         placed = window_rect(p)
         check(placed == (130, 90, 830, 510), "the window was not placed: %r" % (placed,))
     saved = p.settings()
-    check(b"charset=eucjp\r\n" in saved and b"mask=1\r\n" in saved, "the settings file: %r" % saved)
+    check(b"charset=eucjp\r\n" in saved and b"mask=1\r\n" in saved and b"filter=\r\n" in saved,
+          "the settings file: %r" % saved)
     with Program(args.exe, args.probe, args.scratch, fresh=False) as p:
         check(window_rect(p) == placed, "the window came back at %r, not %r" % (window_rect(p), placed))
         # EUC-JP shows converted only when chosen: the automatic choice shows it as received.
