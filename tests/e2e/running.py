@@ -154,8 +154,9 @@ def test_alerts(args):
 def test_tray(args):
     """With 最小化時にタスクトレイに格納 remembered, --minimized starts in the
     tray; the icon's tooltip counts the entries; a double click on the icon
-    brings the window back."""
-    with Program(args.exe, args.probe, args.scratch, settings=b"tray=1\r\n", args=["--minimized"]) as p:
+    brings the window back, maximized as it was remembered."""
+    settings = b"tray=1\r\nwindow=100,80,700,480\r\nmaximized=1\r\n"
+    with Program(args.exe, args.probe, args.scratch, settings=settings, args=["--minimized"]) as p:
         check(p.calls(CALL_TRAY_ICON) == 1, "the shell did not take the tray icon")
         check(not main_window(p)["visible"], "--minimized with the tray item should start in the tray")
         s = sender()
@@ -169,6 +170,7 @@ def test_tray(args):
             check(answer == byte and p.alive(), "the tooltip's byte at %s: %d" % (lparam, answer))
         p.probe("post", "main", hex(WM_TRAYICON), "0", hex(WM_LBUTTONDBLCLK))
         wait_until(lambda: main_window(p)["visible"], "the window to come back from the tray")
+    check(b"window=100,80,700,480\r\nmaximized=1\r\n" in p.settings(), "the place kept: %r" % p.settings())
 
 
 def run_value():
