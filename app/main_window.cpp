@@ -45,7 +45,8 @@ HWND View() {
     return g_feed ? ViewOnScreen(g_feed) : nullptr;
 }
 // The filter given for the run, by the command line or a later start: it
-// is not remembered unless the user applies another one.
+// is not remembered unless the user applies another one (none included).
+bool g_filterGiven;
 char g_givenFilter[kMaxFilterText];
 // The title shows whether the log file is being written.
 bool g_logStopped;
@@ -124,7 +125,7 @@ void ChooseCharset(HWND hwnd, CharsetMode charset) {
 // Writes the remembered settings; the first failure after a save that
 // worked says so in a status line.
 void Remember(HWND hwnd) {
-    if (g_feed && strcmp(g_feed->filterText, g_givenFilter) != 0)
+    if (g_feed && (!g_filterGiven || strcmp(g_feed->filterText, g_givenFilter) != 0))
         CopyWholeCharacters(RememberedSettings()->filter, sizeof RememberedSettings()->filter, g_feed->filterText);
     char failure[kSettingsNoteSize];
     Reception* reception = ReceptionOf(hwnd);
@@ -142,7 +143,8 @@ void MatchAlertRule(void* window, const FilterFields* fields, const LeadBytes* l
 // box and the alert rule (the character set goes with reception, below).
 void ApplySettings(HWND hwnd) {
     const Settings* s = RememberedSettings();
-    if (g_options.filter) CopyWholeCharacters(g_givenFilter, sizeof g_givenFilter, g_options.filter);
+    g_filterGiven = g_options.filter != nullptr;
+    if (g_filterGiven) CopyWholeCharacters(g_givenFilter, sizeof g_givenFilter, g_options.filter);
     // Read already: the command line and the settings file refuse a filter that cannot be.
     ApplyFilterText(g_hwndFilter, g_options.filter ? g_options.filter : s->filter);
     g_feed->onEntry = MatchAlertRule;
@@ -366,6 +368,7 @@ LRESULT OnCopyData(HWND hwnd, const COPYDATASTRUCT* data) {
     char text[kSettingTextSize];
     if (!ReadHandOver(data, &kind, text, sizeof text)) return FALSE;
     if (kind == kHandOverFilter && ApplyFilterText(g_hwndFilter, text)) {
+        g_filterGiven = true;
         strcpy(g_givenFilter, text);
     } else if (kind == kHandOverAlert) {
         AlertRule rule = *CurrentAlertRule();
@@ -384,7 +387,7 @@ void OnInitMenuPopup(HMENU popup) {
 }
 
 // The tests' questions about the calls they cannot see or hear.
-LRESULT OnCallQuery(WPARAM which, LPARAM tipOut) {
+LRESULT OnCallQuery(WPARAM which, LPARAM index) {
     switch (which) {
         case kCallTrayIcon:
             return TrayIconShown();
@@ -395,9 +398,8 @@ LRESULT OnCallQuery(WPARAM which, LPARAM tipOut) {
         case kCallFlashes:
             return static_cast<LRESULT>(AlertFlashesStarted());
         case kCallTrayTip:
-            if (tipOut == 0) return -1;
-            strcpy(reinterpret_cast<char*>(tipOut), TrayTip());
-            return static_cast<LRESULT>(strlen(TrayTip()));
+            if (index < 0 || static_cast<size_t>(index) > strlen(TrayTip())) return -1;
+            return static_cast<unsigned char>(TrayTip()[index]);
         default:
             return -1;
     }

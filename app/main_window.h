@@ -17,15 +17,15 @@ extern HINSTANCE g_hInstance;  // loads the About box
 #define WM_QUEUEDBYTES (WM_APP + 3)
 // Sent by the tests, which have no notification area to look at and cannot
 // hear: wParam names one of the calls below, the result says how it went.
-// For kCallTrayTip, lParam points to 128 bytes of this process's memory
-// (lent by the caller) that receive the tooltip.
+// Any process may send it, so lParam is never taken for memory: for
+// kCallTrayTip it is the index of the tooltip's byte asked for.
 #define WM_CALLQUERY (WM_APP + 5)
 enum CallQuery {
     kCallTrayIcon,  // 1 while the shell holds the icon
     kCallBalloons,  // balloons the shell took
     kCallSounds,    // warning sounds played
     kCallFlashes,   // flashes of the taskbar button started
-    kCallTrayTip,   // the tooltip's length, and its text
+    kCallTrayTip,   // the tooltip's byte at lParam: 0 at its end, -1 past it
 };
 
 void RegisterMainClass(HINSTANCE hInstance);

@@ -6,8 +6,10 @@
 //                         (only with date fields in --log; default: keep every one)
 //   --port N              UDP (and TCP) port, 1..65535 (default 514)
 //   --max-lines N         the view's line limit, 0..2147483647, 0 for none (default 1000000)
-//   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default auto)
-//   --filter EXPR         the filter the view starts with (syslog/filter.h; default none)
+//   --charset NAME        auto, sjis, utf8 or eucjp, in any letter case (default: the
+//                         one remembered, else auto)
+//   --filter EXPR         the filter the view starts with (syslog/filter.h; default: the
+//                         one remembered, else none)
 //   --alert EXPR          the alert rule for this run, in the filter language
 //                         (syslog/filter.h; default: the one remembered)
 //   --minimized           start minimized (in the tray when minimizing goes there)

@@ -30,15 +30,25 @@ const SettingsNotes* RememberedNotes() {
 void ShowRememberedWindow(HWND window, int show, bool minimized) {
     const Settings* s = &g_settings;
     RECT rc = {s->left, s->top, s->right, s->bottom};
+    if (minimized) show = SW_SHOWMINNOACTIVE;
     if (s->hasWindow && MonitorFromRect(&rc, MONITOR_DEFAULTTONULL)) {
         WINDOWPLACEMENT placement = {};
         placement.length = sizeof placement;
         placement.showCmd = SW_HIDE;  // the place only: shown below
         placement.rcNormalPosition = rc;
+        if (s->maximized && minimized) {
+            // Started minimized (at logon, say), it comes back maximized as
+            // it was. The placement shows it: shown again, a window that
+            // went to the tray would be back on the screen.
+            placement.showCmd = SW_SHOWMINNOACTIVE;
+            placement.flags = WPF_RESTORETOMAXIMIZED;
+            SetWindowPlacement(window, &placement);
+            return;
+        }
+        if (s->maximized) show = SW_SHOWMAXIMIZED;
         SetWindowPlacement(window, &placement);
-        if (s->maximized && !minimized) show = SW_SHOWMAXIMIZED;
     }
-    ShowWindow(window, minimized ? SW_SHOWMINNOACTIVE : show);
+    ShowWindow(window, show);
 }
 
 bool SaveRemembered(HWND window, char* failure, size_t size) {

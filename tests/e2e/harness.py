@@ -19,7 +19,7 @@ VIEW_MISSED = re.compile(re.escape("ビューに表示できなかった ".encod
 SEPARATOR = b"-" * 50
 WM_QUEUEDBYTES = 0x8003  # the main window's: bytes waiting in the queue for the view
 WM_CALLQUERY = 0x8005  # the main window's: the tray icon, balloons, sounds and flashes
-CALL_TRAY_ICON, CALL_BALLOONS, CALL_SOUNDS, CALL_FLASHES = range(4)
+CALL_TRAY_ICON, CALL_BALLOONS, CALL_SOUNDS, CALL_FLASHES, CALL_TRAY_TIP = range(5)
 CLOCK = rb"\d\d:\d\d:\d\d"
 
 

@@ -314,24 +314,20 @@ int StatusBar() {
     return rc;
 }
 
-// traytip: the tooltip of the program's tray icon as hex. The program
-// writes it into memory the probe lends it (WM_CALLQUERY, kCallTrayTip).
+// traytip: the tooltip of the program's tray icon as hex, asked for byte
+// by byte (WM_CALLQUERY, kCallTrayTip).
 int TrayTip() {
     HWND main = MainWindow();
-    HANDLE process = main ? OpenOwnerProcess(main) : nullptr;
-    if (!process) return 2;
-    const size_t kSize = 128;
-    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
-    char tip[kSize] = "";
-    LRESULT length = remote ? SendMessageA(main, WM_APP + 5, 4, reinterpret_cast<LPARAM>(remote)) : -1;
-    int rc = length >= 0 && length < static_cast<LRESULT>(kSize) &&
-                     ReadProcessMemory(process, remote, tip, length, nullptr)
-                 ? 0
-                 : 1;
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
-    if (rc == 0) printf("%s\n", Hex(tip, length).c_str());
-    return rc;
+    if (!main) return 2;
+    std::string tip;
+    for (;;) {
+        LRESULT byte = SendMessageA(main, WM_APP + 5, 4, static_cast<LPARAM>(tip.size()));
+        if (byte < 0 || byte > 0xFF || tip.size() >= 128) return 1;
+        if (byte == 0) break;
+        tip += static_cast<char>(byte);
+    }
+    printf("%s\n", Hex(tip.data(), tip.size()).c_str());
+    return 0;
 }
 
 // settext TARGET HEX: sets the window's text to those bytes (WM_SETTEXT is

@@ -13,12 +13,13 @@ import socket
 import subprocess
 import sys
 
-from harness import (CALL_BALLOONS, CALL_FLASHES, CALL_SOUNDS, CALL_TRAY_ICON, CLOCK, CP, Program, boxes, check,
-                     port_bound, portable_exe, run_cases, send, sender, stop_process, wait_until)
+from harness import (CALL_BALLOONS, CALL_FLASHES, CALL_SOUNDS, CALL_TRAY_ICON, CALL_TRAY_TIP, CLOCK, CP,
+                     WM_CALLQUERY, Program, boxes, check, port_bound, portable_exe, run_cases, send, sender,
+                     stop_process, wait_until)
 from interaction import settle
 
 WM_COMMAND, WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE = 0x111, 0x112, 0xF020, 0xF120
-WM_TRAYICON, WM_LBUTTONDBLCLK = 0x8004, 0x203
+WM_TRAYICON, WM_LBUTTONDBLCLK, WM_KEYDOWN, VK_RETURN = 0x8004, 0x203, 0x100, 0x0D
 IDM_MASK, IDM_CHARSET_EUCJP, IDM_TRAY_ON_MINIMIZE, IDM_AUTOSTART = 32775, 32793, 32794, 32796
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 
@@ -42,15 +43,21 @@ def alerts_field(p):
 
 def test_restore(args):
     """The character set, the mask and the window's place, changed and then
-    the program closed and started again: all three come back."""
-    with Program(args.exe, args.probe, args.scratch) as p:
+    the program closed and started again: all three come back. A remembered
+    filter taken away is remembered as none."""
+    with Program(args.exe, args.probe, args.scratch, settings=b"filter=host:=gw1\r\n") as p:
+        settle(lambda: p.probe("text", "filter")[1].strip(), b"host:=gw1".hex().encode(), "the remembered filter")
+        p.probe("settext", "filter", "")
+        p.probe("post", "filter", hex(WM_KEYDOWN), hex(VK_RETURN), "0")
+        settle(lambda: p.probe("text", "filter")[1].strip(), b"-", "the filter taken away")
         command(p, IDM_CHARSET_EUCJP)
         command(p, IDM_MASK)
         p.probe("size", "700", "420", "130", "90")
         placed = window_rect(p)
         check(placed == (130, 90, 830, 510), "the window was not placed: %r" % (placed,))
     saved = p.settings()
-    check(b"charset=eucjp\r\n" in saved and b"mask=1\r\n" in saved, "the settings file: %r" % saved)
+    check(b"charset=eucjp\r\n" in saved and b"mask=1\r\n" in saved and b"filter=\r\n" in saved,
+          "the settings file: %r" % saved)
     with Program(args.exe, args.probe, args.scratch, fresh=False) as p:
         check(window_rect(p) == placed, "the window came back at %r, not %r" % (window_rect(p), placed))
         # EUC-JP shows converted only when chosen: the automatic choice shows it as received.
@@ -147,8 +154,9 @@ def test_alerts(args):
 def test_tray(args):
     """With 最小化時にタスクトレイに格納 remembered, --minimized starts in the
     tray; the icon's tooltip counts the entries; a double click on the icon
-    brings the window back."""
-    with Program(args.exe, args.probe, args.scratch, settings=b"tray=1\r\n", args=["--minimized"]) as p:
+    brings the window back, maximized as it was remembered."""
+    settings = b"tray=1\r\nwindow=100,80,700,480\r\nmaximized=1\r\n"
+    with Program(args.exe, args.probe, args.scratch, settings=settings, args=["--minimized"]) as p:
         check(p.calls(CALL_TRAY_ICON) == 1, "the shell did not take the tray icon")
         check(not main_window(p)["visible"], "--minimized with the tray item should start in the tray")
         s = sender()
@@ -156,8 +164,13 @@ def test_tray(args):
             send(s, b"<13>Oct 11 22:14:15 gw app: %d" % i)
         tip = lambda: bytes.fromhex(p.probe("traytip")[1].decode().strip()).decode(CP)
         settle(tip, "ornivel: 受信 3 件", "the tray icon's tooltip")
+        # Any process may send the query: what it passes is read as an index, never as memory.
+        for lparam, byte in (("1", ord("r")), ("-1", -1), ("0x7fffffff", -1)):
+            answer = int(p.probe("send", "main", hex(WM_CALLQUERY), str(CALL_TRAY_TIP), lparam)[1])
+            check(answer == byte and p.alive(), "the tooltip's byte at %s: %d" % (lparam, answer))
         p.probe("post", "main", hex(WM_TRAYICON), "0", hex(WM_LBUTTONDBLCLK))
         wait_until(lambda: main_window(p)["visible"], "the window to come back from the tray")
+    check(b"window=100,80,700,480\r\nmaximized=1\r\n" in p.settings(), "the place kept: %r" % p.settings())
 
 
 def run_value():
