@@ -118,6 +118,22 @@ start_wine() {
   wine_fonts
 }
 
+# Keeps Wine's default desktop open while the tests run (see the probe's
+# "desktop" mode): otherwise the desktop's owner process is started by
+# whichever test opens a window first, inherits that test's output pipe,
+# and CTest waits for that pipe until the last windowed test has ended.
+hold_desktop() {
+  local probe="$BUILD/tests/e2e/probe.exe"
+  [ -f "$probe" ] || return 0
+  wine "$probe" desktop </dev/null >/dev/null 2>&1 &
+  local i
+  for i in $(seq 50); do
+    pgrep -f 'explorer.exe /desktop$' >/dev/null && return 0
+    sleep 0.1
+  done
+  say "the desktop's owner process did not start: a test may wait for its output"
+}
+
 # For benchmarks: Wine (its server and every program) on CPU 0, the sender
 # on CPU 1. Left to the scheduler, a program and the Wine server sometimes
 # land on different CPUs, and then every call into the server costs a

@@ -4,7 +4,8 @@
 // program's memory), posts messages, types keys, and tries the log file's
 // sharing, reads and sets the clipboard, reports the system's colours,
 // texts for error codes and the view's font metrics, reads the status bar
-// and the tray icon's tooltip, and holds the window thread still for a while. Output is binary-safe:
+// and the tray icon's tooltip, holds the window thread still for a while,
+// and keeps the desktop open for a whole test run. Output is binary-safe:
 // texts are written as hex.
 #include <windows.h>
 
@@ -467,6 +468,18 @@ int Suspend(const char* ms) {
     return rc;
 }
 
+// Wine starts the desktop's owner process (explorer.exe) for the first
+// program that needs the desktop, and that process inherits the program's
+// standard handles; it ends about a second after the desktop's last user.
+// Under a test runner that reads a test's output to its end, the test that
+// happened to start it would then seem to run until every other windowed
+// test had ended. Held open from the start, with the standard handles
+// closed, the desktop's owner is started once and holds no test's output.
+int HoldDesktop() {
+    if (!GetDesktopWindow()) return 1;
+    for (;;) Sleep(INFINITE);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -490,12 +503,13 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "suspend") == 0) return Suspend(argv[2]);
     if (argc >= 2 && strcmp(argv[1], "boxes") == 0) return Boxes();
     if (argc >= 3 && strcmp(argv[1], "reason") == 0) return Reason(argv[2]);
+    if (argc >= 2 && strcmp(argv[1], "desktop") == 0) return HoldDesktop();
     fprintf(stderr,
             "usage: probe view | viewbytes | windows | log | geometry | statusbar | settext TARGET HEX |\n"
             "       text TARGET | traytip |\n"
             "       size W H [X Y] |\n"
             "       post TARGET MSG WPARAM LPARAM | send TARGET MSG WPARAM LPARAM |\n"
             "       keys TARGET VK[+VK...] ... | click TARGET | clipboard [HEX] | metrics | menu |\n"
-            "       boxes | reason CODE | suspend MS   (TARGET: main, view, filter or a hex handle)\n");
+            "       boxes | reason CODE | suspend MS | desktop   (TARGET: main, view, filter or a hex handle)\n");
     return 64;
 }
