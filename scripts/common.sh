@@ -8,10 +8,11 @@ BUILD="${ORNIVEL_BUILD:-$ROOT/build}"
 # rsyslog is a test peer, a relay started with a config of its own (the
 # package's default config listens on no network port); libivykis0 is the
 # one library of loggen (see ensure_loggen) that nothing else brings;
-# fonts-wine has the Marlett font of the caption buttons (see wine_fonts).
+# fonts-wine has the Marlett font of the caption buttons (see wine_fonts);
+# procps gives pgrep, which sees the desktop process start (hold_desktop).
 PACKAGES=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine xvfb xauth
           locales fonts-ipafont-gothic googletest bsdutils xdotool imagemagick python3 clang xclip
-          libclang-rt-dev rsyslog libivykis0)
+          libclang-rt-dev rsyslog libivykis0 procps)
 
 say() { printf '%s\n' "$*" >&2; }
 
