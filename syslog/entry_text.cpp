@@ -287,12 +287,17 @@ void ReadStatusFields(TimeCache* times, time_t now, const char* text, char* cloc
 
 namespace {
 
+// The message text: the view's form and the log's (unpacked fields have none).
+void WriteMessage(EntryText* entry, const EntryFields* f) {
+    WritePiece(entry, f->viewText, f->viewLength, f->logText ? f->logText : "", f->logText ? f->logLength : 0);
+}
+
 void ComposeStatusLine(const EntryFields* f, EntryText* entry) {
     WriteColor(entry, kColorBlue, kColorWhite);
     WriteText(entry, f->label);
     WriteText(entry, " ");
     WriteColor(entry, kColorRed, kColorWhite);
-    WritePiece(entry, f->viewText, f->viewLength, f->logText ? f->logText : "", f->logText ? f->logLength : 0);
+    WriteMessage(entry, f);
     WriteText(entry, "\r\n");
 }
 
@@ -337,7 +342,7 @@ void ComposeEntry(BlockState* blocks, const EntryFields* f, EntryText* entry, in
     WriteText(entry, "> ");
 
     WriteColor(entry, TextColor(static_cast<unsigned>(f->severity)), kColorWhite);
-    WritePiece(entry, f->viewText, f->viewLength, f->logText ? f->logText : "", f->logText ? f->logLength : 0);
+    WriteMessage(entry, f);
     WriteText(entry, "\r\n");
     FinishEntryText(entry);
 }
