@@ -23,9 +23,9 @@ struct Alerts {
     AlertFlood flood;
     int64_t sinceActivated;  // matches since the owner was last activated
     bool flashing;           // the taskbar button flashes until the owner is activated
-    // The newest held match, which the held call shows.
-    char heldTitle[kTitleSize];
-    char heldText[kTextSize];
+    // The newest match that called or was held, which the next call shows.
+    char newestTitle[kTitleSize];
+    char newestText[kTextSize];
     uint64_t sounds, flashes;
 };
 
@@ -43,17 +43,28 @@ bool OwnerInFront(HWND owner) {
     return front && IsWindowVisible(owner) && !IsIconic(owner) && GetAncestor(front, GA_ROOTOWNER) == owner;
 }
 
-// One call for `matches` matches, showing the newest (`title`, `text`).
-void Call(HWND owner, uint64_t matches, const char* title, const char* text) {
+// Host and severity as the balloon's title, the start of the message as
+// the view shows it as its text: the newest match's, for the next call.
+void DescribeMatch(const FilterFields* fields) {
+    const char* severity = fields->hasPri ? LookupName(SeverityNames, fields->severity) : nullptr;
+    snprintf(g_alerts.newestTitle, sizeof g_alerts.newestTitle, "%s%s%s", fields->host, severity ? " " : "",
+             severity ? severity : "");
+    size_t length = WholeCharacterPrefix(fields->text, fields->textLength, sizeof g_alerts.newestText - 1);
+    memcpy(g_alerts.newestText, fields->text, length);
+    g_alerts.newestText[length] = '\0';
+}
+
+// One call for `matches` matches, showing the newest.
+void Call(HWND owner, uint64_t matches) {
     if (g_alerts.rule.balloon) {
         char body[kTextSize];
         char others[48] = "";
         if (matches > 1)
             snprintf(others, sizeof others, "\n" kTextOthersFormat, static_cast<unsigned long long>(matches - 1));
         // The count always fits: the message gives way to it.
-        CopyWholeCharacters(body, sizeof body - strlen(others), text);
+        CopyWholeCharacters(body, sizeof body - strlen(others), g_alerts.newestText);
         strcat(body, others);
-        ShowTrayBalloon(owner, title, body);
+        ShowTrayBalloon(owner, g_alerts.newestTitle, body);
     }
     if (g_alerts.rule.sound && MessageBeep(MB_ICONWARNING)) g_alerts.sounds++;
 }
@@ -121,7 +132,7 @@ bool SetAlertRule(const AlertRule* rule) {
     if (!ParseFilter(rule->expression, &g_alerts.filter, nullptr, 0)) return false;
     g_alerts.rule = *rule;
     g_alerts.sinceActivated = 0;
-    g_alerts.heldTitle[0] = g_alerts.heldText[0] = '\0';
+    g_alerts.newestTitle[0] = g_alerts.newestText[0] = '\0';
     DropHeldMatches(&g_alerts.flood);
     return true;
 }
@@ -137,20 +148,9 @@ bool EditAlertRule(HWND owner, HINSTANCE instance, AlertRule* rule) {
 
 void NoteEntryForAlerts(HWND owner, const FilterFields* fields, const LeadBytes* leadBytes) {
     // An empty expression would match everything: it is no rule.
-    if (FilterIsEmpty(&g_alerts.filter) || !FilterMatches(&g_alerts.filter, fields, leadBytes))
-        return;
-    char title[kTitleSize];
-    const char* severity = fields->hasPri ? LookupName(SeverityNames, fields->severity) : nullptr;
-    snprintf(title, sizeof title, "%s%s%s", fields->host, severity ? " " : "", severity ? severity : "");
-    char text[kTextSize];
-    size_t length = WholeCharacterPrefix(fields->text, fields->textLength, sizeof text - 1);
-    memcpy(text, fields->text, length);
-    text[length] = '\0';
-    OnAlertMatch(owner, title, text);
-}
-
-void OnAlertMatch(HWND owner, const char* title, const char* text) {
+    if (FilterIsEmpty(&g_alerts.filter) || !FilterMatches(&g_alerts.filter, fields, leadBytes)) return;
     g_alerts.sinceActivated++;
+    // A match the user sees in front is only counted.
     if (OwnerInFront(owner)) return;
     if (g_alerts.rule.flash && !g_alerts.flashing) {
         // Until the user brings the window to the front.
@@ -159,21 +159,19 @@ void OnAlertMatch(HWND owner, const char* title, const char* text) {
         g_alerts.flashing = true;
         g_alerts.flashes++;
     }
+    DescribeMatch(fields);
     AlertCall call = NoteAlertMatch(&g_alerts.flood, GetTickCount64());
-    if (call.matches > 0) {
-        Call(owner, call.matches, title, text);
-        return;
-    }
-    CopyWholeCharacters(g_alerts.heldTitle, sizeof g_alerts.heldTitle, title);
-    CopyWholeCharacters(g_alerts.heldText, sizeof g_alerts.heldText, text);
-    ScheduleHeldCall(owner);
+    if (call.matches > 0)
+        Call(owner, call.matches);
+    else
+        ScheduleHeldCall(owner);
 }
 
 void OnAlertTimer(HWND owner) {
     KillTimer(owner, kAlertTimer);
     AlertCall call = TakeHeldCall(&g_alerts.flood, GetTickCount64());
     if (call.matches > 0)
-        Call(owner, call.matches, g_alerts.heldTitle, g_alerts.heldText);
+        Call(owner, call.matches);
     else
         ScheduleHeldCall(owner);  // a timer that came early
 }
