@@ -146,9 +146,13 @@ bool EditAlertRule(HWND owner, HINSTANCE instance, AlertRule* rule) {
                            reinterpret_cast<LPARAM>(rule)) == IDOK;
 }
 
+bool HasAlertRule() {
+    return !FilterIsEmpty(&g_alerts.filter);
+}
+
 void NoteEntryForAlerts(HWND owner, const FilterFields* fields, const LeadBytes* leadBytes) {
     // An empty expression would match everything: it is no rule.
-    if (FilterIsEmpty(&g_alerts.filter) || !FilterMatches(&g_alerts.filter, fields, leadBytes)) return;
+    if (!HasAlertRule() || !FilterMatches(&g_alerts.filter, fields, leadBytes)) return;
     g_alerts.sinceActivated++;
     // A match the user sees in front is only counted.
     if (OwnerInFront(owner)) return;
@@ -188,7 +192,7 @@ void OnOwnerActivated(HWND owner) {
 }
 
 int64_t AlertsSinceActivated() {
-    return FilterIsEmpty(&g_alerts.filter) ? -1 : g_alerts.sinceActivated;
+    return HasAlertRule() ? g_alerts.sinceActivated : -1;
 }
 
 uint64_t AlertSoundsPlayed() {

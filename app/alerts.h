@@ -29,6 +29,9 @@ const AlertRule* CurrentAlertRule();
 // read keeps the dialog open, with the reason under it.
 bool EditAlertRule(HWND owner, HINSTANCE instance, AlertRule* rule);
 
+// Whether there is a rule (an expression of blanks only is none): only then
+// need entries be handed to NoteEntryForAlerts.
+bool HasAlertRule();
 // Every entry that arrives, shown or hidden by the view's filter. One that
 // matches the rule is counted, and while `owner` is not in front makes its
 // calls, as the flood control allows, titled with its host and severity
