@@ -7,6 +7,7 @@
 
 #include "app/alert_flood.h"
 #include "app/resource.h"
+#include "app/status_counts.h"
 #include "app/tray.h"
 #include "syslog/charset.h"
 #include "syslog/filter.h"
@@ -33,8 +34,6 @@ Alerts g_alerts;
 
 // ほか N 件: the matches a call counts beside the one it shows.
 #define kTextOthersFormat "\x82\xd9\x82\xa9 %llu \x8c\x8f"
-// フィルターの誤り: (before the filter's reason, under the dialog's field)
-#define kTextFilterError "\x83t\x83" "B\x83\x8b\x83^\x81[\x82\xcc\x8c\xeb\x82\xe8: "
 
 // In front: the owner, or a window of its own (the find box, a dialog), is
 // the foreground window.
@@ -94,8 +93,13 @@ void OnOk(HWND box) {
     AlertRule rule;
     TakeRule(box, &rule);
     static Filter filter;
-    char error[sizeof kTextFilterError + kFilterErrorSize] = kTextFilterError;
-    if (!ParseFilter(rule.expression, &filter, error + strlen(error), kFilterErrorSize)) {
+    char reason[kFilterErrorSize];
+    if (!ParseFilter(rule.expression, &filter, reason, sizeof reason)) {
+        // In the words the status bar uses for a filter that does not read.
+        StatusFigures figures = {};
+        figures.filterError = reason;
+        char error[kFilterErrorSize + 32];
+        FormatStatusField(&figures, kFieldFilter, error, sizeof error);
         SetDlgItemTextA(box, IDC_ALERT_ERROR, error);
         SetFocus(GetDlgItem(box, IDC_ALERT_EXPRESSION));
         return;
