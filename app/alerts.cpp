@@ -7,6 +7,7 @@
 
 #include "app/alert_flood.h"
 #include "app/resource.h"
+#include "app/status_counts.h"
 #include "app/tray.h"
 #include "syslog/charset.h"
 #include "syslog/filter.h"
@@ -23,9 +24,9 @@ struct Alerts {
     AlertFlood flood;
     int64_t sinceActivated;  // matches since the owner was last activated
     bool flashing;           // the taskbar button flashes until the owner is activated
-    // The newest held match, which the held call shows.
-    char heldTitle[kTitleSize];
-    char heldText[kTextSize];
+    // The newest match that called or was held, which the next call shows.
+    char newestTitle[kTitleSize];
+    char newestText[kTextSize];
     uint64_t sounds, flashes;
 };
 
@@ -33,8 +34,6 @@ Alerts g_alerts;
 
 // ほか N 件: the matches a call counts beside the one it shows.
 #define kTextOthersFormat "\x82\xd9\x82\xa9 %llu \x8c\x8f"
-// フィルターの誤り: (before the filter's reason, under the dialog's field)
-#define kTextFilterError "\x83t\x83" "B\x83\x8b\x83^\x81[\x82\xcc\x8c\xeb\x82\xe8: "
 
 // In front: the owner, or a window of its own (the find box, a dialog), is
 // the foreground window.
@@ -43,17 +42,28 @@ bool OwnerInFront(HWND owner) {
     return front && IsWindowVisible(owner) && !IsIconic(owner) && GetAncestor(front, GA_ROOTOWNER) == owner;
 }
 
-// One call for `matches` matches, showing the newest (`title`, `text`).
-void Call(HWND owner, uint64_t matches, const char* title, const char* text) {
+// Host and severity as the balloon's title, the start of the message as
+// the view shows it as its text: the newest match's, for the next call.
+void DescribeMatch(const FilterFields* fields) {
+    const char* severity = fields->hasPri ? LookupName(SeverityNames, fields->severity) : nullptr;
+    snprintf(g_alerts.newestTitle, sizeof g_alerts.newestTitle, "%s%s%s", fields->host, severity ? " " : "",
+             severity ? severity : "");
+    size_t length = WholeCharacterPrefix(fields->text, fields->textLength, sizeof g_alerts.newestText - 1);
+    memcpy(g_alerts.newestText, fields->text, length);
+    g_alerts.newestText[length] = '\0';
+}
+
+// One call for `matches` matches, showing the newest.
+void Call(HWND owner, uint64_t matches) {
     if (g_alerts.rule.balloon) {
         char body[kTextSize];
         char others[48] = "";
         if (matches > 1)
             snprintf(others, sizeof others, "\n" kTextOthersFormat, static_cast<unsigned long long>(matches - 1));
         // The count always fits: the message gives way to it.
-        CopyWholeCharacters(body, sizeof body - strlen(others), text);
+        CopyWholeCharacters(body, sizeof body - strlen(others), g_alerts.newestText);
         strcat(body, others);
-        ShowTrayBalloon(owner, title, body);
+        ShowTrayBalloon(owner, g_alerts.newestTitle, body);
     }
     if (g_alerts.rule.sound && MessageBeep(MB_ICONWARNING)) g_alerts.sounds++;
 }
@@ -83,8 +93,13 @@ void OnOk(HWND box) {
     AlertRule rule;
     TakeRule(box, &rule);
     static Filter filter;
-    char error[sizeof kTextFilterError + kFilterErrorSize] = kTextFilterError;
-    if (!ParseFilter(rule.expression, &filter, error + strlen(error), kFilterErrorSize)) {
+    char reason[kFilterErrorSize];
+    if (!ParseFilter(rule.expression, &filter, reason, sizeof reason)) {
+        // In the words the status bar uses for a filter that does not read.
+        StatusFigures figures = {};
+        figures.filterError = reason;
+        char error[kFilterErrorSize + 32];
+        FormatStatusField(&figures, kFieldFilter, error, sizeof error);
         SetDlgItemTextA(box, IDC_ALERT_ERROR, error);
         SetFocus(GetDlgItem(box, IDC_ALERT_EXPRESSION));
         return;
@@ -121,7 +136,7 @@ bool SetAlertRule(const AlertRule* rule) {
     if (!ParseFilter(rule->expression, &g_alerts.filter, nullptr, 0)) return false;
     g_alerts.rule = *rule;
     g_alerts.sinceActivated = 0;
-    g_alerts.heldTitle[0] = g_alerts.heldText[0] = '\0';
+    g_alerts.newestTitle[0] = g_alerts.newestText[0] = '\0';
     DropHeldMatches(&g_alerts.flood);
     return true;
 }
@@ -135,22 +150,15 @@ bool EditAlertRule(HWND owner, HINSTANCE instance, AlertRule* rule) {
                            reinterpret_cast<LPARAM>(rule)) == IDOK;
 }
 
-void NoteEntryForAlerts(HWND owner, const FilterFields* fields, const LeadBytes* leadBytes) {
-    // An empty expression would match everything: it is no rule.
-    if (FilterIsEmpty(&g_alerts.filter) || !FilterMatches(&g_alerts.filter, fields, leadBytes))
-        return;
-    char title[kTitleSize];
-    const char* severity = fields->hasPri ? LookupName(SeverityNames, fields->severity) : nullptr;
-    snprintf(title, sizeof title, "%s%s%s", fields->host, severity ? " " : "", severity ? severity : "");
-    char text[kTextSize];
-    size_t length = WholeCharacterPrefix(fields->text, fields->textLength, sizeof text - 1);
-    memcpy(text, fields->text, length);
-    text[length] = '\0';
-    OnAlertMatch(owner, title, text);
+bool HasAlertRule() {
+    return !FilterIsEmpty(&g_alerts.filter);
 }
 
-void OnAlertMatch(HWND owner, const char* title, const char* text) {
+void NoteEntryForAlerts(HWND owner, const FilterFields* fields, const LeadBytes* leadBytes) {
+    // An empty expression would match everything: it is no rule.
+    if (!HasAlertRule() || !FilterMatches(&g_alerts.filter, fields, leadBytes)) return;
     g_alerts.sinceActivated++;
+    // A match the user sees in front is only counted.
     if (OwnerInFront(owner)) return;
     if (g_alerts.rule.flash && !g_alerts.flashing) {
         // Until the user brings the window to the front.
@@ -159,21 +167,19 @@ void OnAlertMatch(HWND owner, const char* title, const char* text) {
         g_alerts.flashing = true;
         g_alerts.flashes++;
     }
+    DescribeMatch(fields);
     AlertCall call = NoteAlertMatch(&g_alerts.flood, GetTickCount64());
-    if (call.matches > 0) {
-        Call(owner, call.matches, title, text);
-        return;
-    }
-    CopyWholeCharacters(g_alerts.heldTitle, sizeof g_alerts.heldTitle, title);
-    CopyWholeCharacters(g_alerts.heldText, sizeof g_alerts.heldText, text);
-    ScheduleHeldCall(owner);
+    if (call.matches > 0)
+        Call(owner, call.matches);
+    else
+        ScheduleHeldCall(owner);
 }
 
 void OnAlertTimer(HWND owner) {
     KillTimer(owner, kAlertTimer);
     AlertCall call = TakeHeldCall(&g_alerts.flood, GetTickCount64());
     if (call.matches > 0)
-        Call(owner, call.matches, g_alerts.heldTitle, g_alerts.heldText);
+        Call(owner, call.matches);
     else
         ScheduleHeldCall(owner);  // a timer that came early
 }
@@ -190,7 +196,7 @@ void OnOwnerActivated(HWND owner) {
 }
 
 int64_t AlertsSinceActivated() {
-    return FilterIsEmpty(&g_alerts.filter) ? -1 : g_alerts.sinceActivated;
+    return HasAlertRule() ? g_alerts.sinceActivated : -1;
 }
 
 uint64_t AlertSoundsPlayed() {

@@ -29,14 +29,14 @@ const AlertRule* CurrentAlertRule();
 // read keeps the dialog open, with the reason under it.
 bool EditAlertRule(HWND owner, HINSTANCE instance, AlertRule* rule);
 
-// Every entry that arrives, shown or hidden by the view's filter: whether
-// it matches the rule, and if so OnAlertMatch with its host and severity
-// and the start of its message text.
+// Whether there is a rule (an expression of blanks only is none): only then
+// need entries be handed to NoteEntryForAlerts.
+bool HasAlertRule();
+// Every entry that arrives, shown or hidden by the view's filter. One that
+// matches the rule is counted, and while `owner` is not in front makes its
+// calls, as the flood control allows, titled with its host and severity
+// and showing the start of its message as the view shows it.
 void NoteEntryForAlerts(HWND owner, const FilterFields* fields, const LeadBytes* leadBytes);
-// An entry matched the rule: counted, and while `owner` is not in front,
-// its calls, as the flood control allows. `title` (host and severity) and
-// `text` (the start of the message as the view shows it) are Shift-JIS.
-void OnAlertMatch(HWND owner, const char* title, const char* text);
 // The owner's kAlertTimer: the call for the matches held meanwhile.
 void OnAlertTimer(HWND owner);
 // The owner came to the front: the count starts again, the flashing stops

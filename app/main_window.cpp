@@ -138,6 +138,15 @@ void MatchAlertRule(void* window, const FilterFields* fields, const LeadBytes* l
     NoteEntryForAlerts(static_cast<HWND>(window), fields, leadBytes);
 }
 
+// The alert rule from now on (one that does not read leaves the rule in
+// force). The feed hands entries over only while there is a rule, so that
+// without one it makes nothing for it.
+void UseAlertRule(HWND hwnd, const AlertRule* rule) {
+    SetAlertRule(rule);
+    g_feed->onEntry = HasAlertRule() ? MatchAlertRule : nullptr;
+    g_feed->onEntryContext = hwnd;
+}
+
 // The remembered settings, and the command line's options that win over
 // them for this run: the filter, the view's mask, the tray item, the find
 // box and the alert rule (the character set goes with reception, below).
@@ -147,8 +156,6 @@ void ApplySettings(HWND hwnd) {
     if (g_filterGiven) CopyWholeCharacters(g_givenFilter, sizeof g_givenFilter, g_options.filter);
     // Read already: the command line and the settings file refuse a filter that cannot be.
     ApplyFilterText(g_hwndFilter, g_options.filter ? g_options.filter : s->filter);
-    g_feed->onEntry = MatchAlertRule;
-    g_feed->onEntryContext = hwnd;
     g_maskMode = s->mask;
     CheckMenuItem(GetMenu(hwnd), IDM_MASK, MF_BYCOMMAND | (s->mask ? MF_CHECKED : MF_UNCHECKED));
     SetMinimizeToTray(s->tray);
@@ -156,7 +163,7 @@ void ApplySettings(HWND hwnd) {
     SetFindSettings(s->find, s->findMatchCase);
     AlertRule rule = {"", s->alertBalloon, s->alertSound, s->alertFlash};
     CopyWholeCharacters(rule.expression, sizeof rule.expression, g_options.alert ? g_options.alert : s->alert);
-    SetAlertRule(&rule);  // it reads: the options and the settings file refused any that did not
+    UseAlertRule(hwnd, &rule);  // it reads: the options and the settings file refused any that did not
 }
 
 // A view in the main window's client area; `style` says whether it is visible.
@@ -352,7 +359,7 @@ void ToggleAutostart(HWND hwnd) {
 void EditAlerts(HWND hwnd) {
     AlertRule rule = *CurrentAlertRule();
     if (!EditAlertRule(hwnd, g_hInstance, &rule)) return;
-    SetAlertRule(&rule);
+    UseAlertRule(hwnd, &rule);
     Settings* s = RememberedSettings();
     strcpy(s->alert, rule.expression);
     s->alertBalloon = rule.balloon;
@@ -373,7 +380,7 @@ LRESULT OnCopyData(HWND hwnd, const COPYDATASTRUCT* data) {
     } else if (kind == kHandOverAlert) {
         AlertRule rule = *CurrentAlertRule();
         strcpy(rule.expression, text);
-        SetAlertRule(&rule);  // the later start refused one that does not read; this one keeps its own
+        UseAlertRule(hwnd, &rule);  // the later start refused one that does not read; this one keeps its own
     } else if (kind == kHandOverShow) {
         ShowFromTray(hwnd);
     }
