@@ -30,32 +30,29 @@ TIMER_KEEPALIVE = "02"
 
 
 def socket_rows(port=PORT, tables=("/proc/net/tcp", "/proc/net/tcp6")):
-    """(local, remote, state, timer) of every socket of `tables` (TCP's by
-    default) with `port` as its local port."""
+    """(local, remote, state, timer, unread) of every socket of `tables`
+    (TCP's by default) with `port` as its local port; `unread` is the bytes
+    received and not yet read."""
     rows = []
     for table in tables:
         with open(table) as f:
             for line in list(f)[1:]:
                 fields = line.split()
                 if fields[1].endswith(":%04X" % port):
-                    rows.append((fields[1], fields[2], fields[3], fields[5].split(":")[0]))
+                    rows.append((fields[1], fields[2], fields[3], fields[5].split(":")[0],
+                                 int(fields[4].split(":")[1], 16)))
     return rows
 
 
 def unread_by_program(client):
     """Bytes that have reached the program's end of `client`'s connection and
     wait to be read: the system has acknowledged them to the sender."""
-    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
-        with open(table) as f:
-            for line in list(f)[1:]:
-                fields = line.split()
-                if fields[1].endswith(":%04X" % PORT) and fields[2].endswith(":%04X" % port_of(client)):
-                    return int(fields[4].split(":")[1], 16)
-    return 0
+    peer = ":%04X" % port_of(client)
+    return next((unread for _, remote, _, _, unread in socket_rows() if remote.endswith(peer)), 0)
 
 
 def tcp_listening():
-    return any(state == TCP_LISTEN for _, _, state, _ in socket_rows())
+    return any(state == TCP_LISTEN for _, _, state, _, _ in socket_rows())
 
 
 class Running(Program):

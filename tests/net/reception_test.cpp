@@ -41,7 +41,9 @@ class ReceptionTest : public SinkFixture {
         ASSERT_TRUE(OpenReception(&reception, "reception.log", kKeepEveryDay, kSparePort, view,
                                   kEntriesMessage, kErrorMessage, failures, sizeof failures));
         ASSERT_STREQ("", failures);
-        if (started) ASSERT_TRUE(StartReception(&reception));
+        if (started) {
+            ASSERT_TRUE(StartReception(&reception));
+        }
         receptionLog = dir + "\\reception.log";
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
