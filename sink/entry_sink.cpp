@@ -44,7 +44,9 @@ void QueueMissedLine(EntrySink* sink, uint64_t dropped, size_t nextLength, bool 
 // owed for entries the view missed, then the log line and the fields for
 // the view. Under the lock.
 void EmitBuilt(EntrySink* sink, const EntryFields* fields, time_t when) {
-    QueueMissedLine(sink, DropCountDue(&sink->queue.entries), PackedFieldsSize(fields), false);
+    // Measuring the record is left to the rare entry that has a line owed before it.
+    uint64_t dropped = DropCountDue(&sink->queue.entries);
+    if (dropped != 0) QueueMissedLine(sink, dropped, PackedFieldsSize(fields), false);
     WriteLogLine(&sink->log, sink->entry->log, sink->entry->logLength, when);
     QueueFields(sink, fields);
 }
