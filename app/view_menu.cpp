@@ -19,7 +19,8 @@ const char* const kSeverityNames[8] = {"emerg", "alert", "crit", "err", "warning
 // their terms name ("" where there is none to name).
 enum { kHostValue, kFromValue, kSeverityValue, kMenuValues };
 struct MenuEntry {
-    char values[kMenuValues][kHostSize];
+    // The host as shown is the longest: each control byte takes its escape.
+    char values[kMenuValues][kShownHostSize];
 };
 
 // The items that add a term, with its key and the value it names.
