@@ -70,31 +70,30 @@ void FlushBatch(ShownView* shown, Batch* batch) {
 }
 
 // Composes a record for view `v` and appends it: at once, or into `batch`.
-// Its text starts where the view's counted end is.
+// Its text starts where the view's counted end is, once the batch has gone
+// out if it must go first.
 void ShowStored(ViewFeed* feed, int v, StoredEntry* stored, const EntryFields* fields, Batch* batch) {
     ShownView* shown = &feed->views[v];
     EntryText* entry = feed->entry;
     ComposeEntry(&shown->blocks, fields, entry, kComposeView);
     if (!fields->status) ++shown->entries;
-    stored->viewStart[v] = shown->end;
-    if (!stored->plain) {
-        // The view alone knows what its codes leave of the text.
-        FlushBatch(shown, batch);
-        stored->viewStart[v] = shown->end;
-        SendAppends(shown->view, entry);
-        shown->end = shown->base + ViewLength(shown->view);
-        return;
-    }
-    shown->end += static_cast<int64_t>(entry->viewTextBytes);
-    if (!batch) {
-        if (!SendAppends(shown->view, entry)) shown->end = shown->base + ViewLength(shown->view);
-        return;
-    }
-    // Without codes an entry is one append; its bytes join the batch's.
+    // Without codes an entry is one append, whose bytes may join the batch's.
     size_t bytes = entry->viewLength - 1;
-    if (batch->length + bytes >= kBatchBytes) FlushBatch(shown, batch);
-    memcpy(batch->bytes + batch->length, entry->view, bytes);
-    batch->length += bytes;
+    bool joins = batch && stored->plain;
+    if (!joins || batch->length + bytes >= kBatchBytes) FlushBatch(shown, batch);
+    stored->viewStart[v] = shown->end;
+    if (joins) {
+        memcpy(batch->bytes + batch->length, entry->view, bytes);
+        batch->length += bytes;
+        shown->end += static_cast<int64_t>(entry->viewTextBytes);
+        return;
+    }
+    // The view alone knows what its codes leave of the text, and what it
+    // kept when it refused some.
+    if (SendAppends(shown->view, entry) && stored->plain)
+        shown->end += static_cast<int64_t>(entry->viewTextBytes);
+    else
+        shown->end = shown->base + ViewLength(shown->view);
 }
 
 // After the store dropped its oldest entries: each view drops the text of
