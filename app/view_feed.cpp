@@ -257,17 +257,14 @@ bool FeedView(ViewFeed* feed, ViewQueue* queue, DWORD sliceMs, uint64_t* taken) 
 }
 
 bool ApplyFilter(ViewFeed* feed, const char* text, char* error, size_t errorSize) {
-    if (!ParseFilter(text, &feed->parsed, error, errorSize)) return false;
+    // A filter that cannot be read leaves the one in force untouched.
+    if (!ParseFilter(text, &feed->filter, error, errorSize)) return false;
+    feed->filtering = !FilterIsEmpty(&feed->filter);
+    strcpy(feed->filterText, text);  // read, so shorter than kMaxFilterText
     int from = feed->onScreen;
     bool following = SendMessageA(feed->views[from].view, CVM_ISFOLLOWING, 0, 0) != 0;
     StoreCursor at = {0, 0};
     StoredEntry* top = following ? nullptr : RecordAtTop(feed, from, &at);
-    feed->filter = feed->parsed;
-    feed->filtering = !FilterIsEmpty(&feed->filter);
-    size_t n = strlen(text);
-    if (n >= sizeof feed->filterText) n = sizeof feed->filterText - 1;
-    memcpy(feed->filterText, text, n);
-    feed->filterText[n] = '\0';
     // Every entry's view never stopped taking entries: without a filter it
     // is shown again as it is, and the filter's view lets its text go.
     if (feed->filtering) {
