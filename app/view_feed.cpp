@@ -154,21 +154,26 @@ void ComposeFiltered(ViewFeed* feed) {
     free(batch.bytes);  // only while composing: it costs no memory after
 }
 
+// The record whose text holds offset `at` of view `v` (counted as its
+// viewStart[] are), and where it stands in the store; null when none does.
+StoredEntry* RecordAt(ViewFeed* feed, int v, int64_t at, StoreCursor* where) {
+    StoredEntry* found = nullptr;
+    StoreCursor cursor;
+    for (StoredEntry* s = FirstStored(&feed->store, &cursor); s; s = NextStored(&feed->store, &cursor)) {
+        if (s->viewStart[v] < 0) continue;
+        if (s->viewStart[v] > at) break;
+        found = s;
+        *where = cursor;
+    }
+    return found;
+}
+
 // The record that holds the top line of view `v`, and where it stands in
 // the store; null when the view shows nothing.
 StoredEntry* RecordAtTop(ViewFeed* feed, int v, StoreCursor* at) {
     const ShownView* shown = &feed->views[v];
     LRESULT line = SendMessageA(shown->view, EM_GETFIRSTVISIBLELINE, 0, 0);
-    int64_t top = shown->base + SendMessageA(shown->view, EM_LINEINDEX, line, 0);
-    StoredEntry* found = nullptr;
-    StoreCursor cursor;
-    for (StoredEntry* s = FirstStored(&feed->store, &cursor); s; s = NextStored(&feed->store, &cursor)) {
-        if (s->viewStart[v] < 0) continue;
-        if (s->viewStart[v] > top) break;
-        found = s;
-        *at = cursor;
-    }
-    return found;
+    return RecordAt(feed, v, shown->base + SendMessageA(shown->view, EM_LINEINDEX, line, 0), at);
 }
 
 // Puts view `to` on screen in place of view `from`, swapping their
@@ -281,12 +286,7 @@ bool FieldsAtOffset(ViewFeed* feed, int offset, EntryFields* fields) {
     const int v = feed->onScreen;
     int64_t at = feed->views[v].base + offset;
     if (at >= feed->views[v].end) return false;  // past the last line break: no entry's text
-    const StoredEntry* found = nullptr;
     StoreCursor cursor;
-    for (StoredEntry* s = FirstStored(&feed->store, &cursor); s; s = NextStored(&feed->store, &cursor)) {
-        if (s->viewStart[v] < 0) continue;
-        if (s->viewStart[v] > at) break;
-        found = s;
-    }
+    const StoredEntry* found = RecordAt(feed, v, at, &cursor);
     return found && UnpackEntryFields(StoredBytes(found), found->length, fields);
 }
