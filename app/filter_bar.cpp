@@ -26,6 +26,10 @@ struct FilterBar {
 
 const UINT_PTR kSubclassId = 1;
 
+// The field's limit counts characters, of up to two bytes: read all it
+// holds, so that a filter too long is refused, not applied cut short.
+enum { kFieldBytes = 2 * kMaxFilterText };
+
 // The record is the subclass's data and, for the functions called from
 // outside, in the field's user-data slot, which the edit control leaves alone.
 FilterBar* RecordOf(HWND bar) {
@@ -33,7 +37,7 @@ FilterBar* RecordOf(HWND bar) {
 }
 
 void ApplyTyped(HWND bar) {
-    char text[kMaxFilterText];
+    char text[kFieldBytes];
     GetWindowTextA(bar, text, sizeof text);
     ApplyFilterText(bar, text);
 }
@@ -118,7 +122,7 @@ bool ApplyFilterText(HWND bar, const char* text) {
     if (!ApplyFilter(record->feed, text, record->error, sizeof record->error)) return false;
     record->error[0] = '\0';
     // The field shows the filter in force, also when it was not typed there.
-    char shown[kMaxFilterText];
+    char shown[kFieldBytes];
     GetWindowTextA(bar, shown, sizeof shown);
     if (strcmp(shown, text) != 0) SetWindowTextA(bar, text);
     return true;
@@ -127,7 +131,7 @@ bool ApplyFilterText(HWND bar, const char* text) {
 bool AddFilterTerm(HWND bar, const char* key, bool exact, bool negated, const char* value) {
     FilterBar* record = RecordOf(bar);
     if (!record) return false;
-    char text[kMaxFilterText];
+    char text[kFieldBytes];
     GetWindowTextA(bar, text, sizeof text);
     if (!AppendFilterTerm(text, sizeof text, key, exact, negated, value)) {
         strcpy(record->error, kTextNoMoreTerms);

@@ -70,31 +70,30 @@ void FlushBatch(ShownView* shown, Batch* batch) {
 }
 
 // Composes a record for view `v` and appends it: at once, or into `batch`.
-// Its text starts where the view's counted end is.
+// Its text starts where the view's counted end is, once the batch has gone
+// out if it must go first.
 void ShowStored(ViewFeed* feed, int v, StoredEntry* stored, const EntryFields* fields, Batch* batch) {
     ShownView* shown = &feed->views[v];
     EntryText* entry = feed->entry;
     ComposeEntry(&shown->blocks, fields, entry, kComposeView);
     if (!fields->status) ++shown->entries;
-    stored->viewStart[v] = shown->end;
-    if (!stored->plain) {
-        // The view alone knows what its codes leave of the text.
-        FlushBatch(shown, batch);
-        stored->viewStart[v] = shown->end;
-        SendAppends(shown->view, entry);
-        shown->end = shown->base + ViewLength(shown->view);
-        return;
-    }
-    shown->end += static_cast<int64_t>(entry->viewTextBytes);
-    if (!batch) {
-        if (!SendAppends(shown->view, entry)) shown->end = shown->base + ViewLength(shown->view);
-        return;
-    }
-    // Without codes an entry is one append; its bytes join the batch's.
+    // Without codes an entry is one append, whose bytes may join the batch's.
     size_t bytes = entry->viewLength - 1;
-    if (batch->length + bytes >= kBatchBytes) FlushBatch(shown, batch);
-    memcpy(batch->bytes + batch->length, entry->view, bytes);
-    batch->length += bytes;
+    bool joins = batch && stored->plain;
+    if (!joins || batch->length + bytes >= kBatchBytes) FlushBatch(shown, batch);
+    stored->viewStart[v] = shown->end;
+    if (joins) {
+        memcpy(batch->bytes + batch->length, entry->view, bytes);
+        batch->length += bytes;
+        shown->end += static_cast<int64_t>(entry->viewTextBytes);
+        return;
+    }
+    // The view alone knows what its codes leave of the text, and what it
+    // kept when it refused some.
+    if (SendAppends(shown->view, entry) && stored->plain)
+        shown->end += static_cast<int64_t>(entry->viewTextBytes);
+    else
+        shown->end = shown->base + ViewLength(shown->view);
 }
 
 // After the store dropped its oldest entries: each view drops the text of
@@ -155,21 +154,26 @@ void ComposeFiltered(ViewFeed* feed) {
     free(batch.bytes);  // only while composing: it costs no memory after
 }
 
+// The record whose text holds offset `at` of view `v` (counted as its
+// viewStart[] are), and where it stands in the store; null when none does.
+StoredEntry* RecordAt(ViewFeed* feed, int v, int64_t at, StoreCursor* where) {
+    StoredEntry* found = nullptr;
+    StoreCursor cursor;
+    for (StoredEntry* s = FirstStored(&feed->store, &cursor); s; s = NextStored(&feed->store, &cursor)) {
+        if (s->viewStart[v] < 0) continue;
+        if (s->viewStart[v] > at) break;
+        found = s;
+        *where = cursor;
+    }
+    return found;
+}
+
 // The record that holds the top line of view `v`, and where it stands in
 // the store; null when the view shows nothing.
 StoredEntry* RecordAtTop(ViewFeed* feed, int v, StoreCursor* at) {
     const ShownView* shown = &feed->views[v];
     LRESULT line = SendMessageA(shown->view, EM_GETFIRSTVISIBLELINE, 0, 0);
-    int64_t top = shown->base + SendMessageA(shown->view, EM_LINEINDEX, line, 0);
-    StoredEntry* found = nullptr;
-    StoreCursor cursor;
-    for (StoredEntry* s = FirstStored(&feed->store, &cursor); s; s = NextStored(&feed->store, &cursor)) {
-        if (s->viewStart[v] < 0) continue;
-        if (s->viewStart[v] > top) break;
-        found = s;
-        *at = cursor;
-    }
-    return found;
+    return RecordAt(feed, v, shown->base + SendMessageA(shown->view, EM_LINEINDEX, line, 0), at);
 }
 
 // Puts view `to` on screen in place of view `from`, swapping their
@@ -258,17 +262,14 @@ bool FeedView(ViewFeed* feed, ViewQueue* queue, DWORD sliceMs, uint64_t* taken) 
 }
 
 bool ApplyFilter(ViewFeed* feed, const char* text, char* error, size_t errorSize) {
-    if (!ParseFilter(text, &feed->parsed, error, errorSize)) return false;
+    // A filter that cannot be read leaves the one in force untouched.
+    if (!ParseFilter(text, &feed->filter, error, errorSize)) return false;
+    feed->filtering = !FilterIsEmpty(&feed->filter);
+    strcpy(feed->filterText, text);  // read, so shorter than kMaxFilterText
     int from = feed->onScreen;
     bool following = SendMessageA(feed->views[from].view, CVM_ISFOLLOWING, 0, 0) != 0;
     StoreCursor at = {0, 0};
     StoredEntry* top = following ? nullptr : RecordAtTop(feed, from, &at);
-    feed->filter = feed->parsed;
-    feed->filtering = !FilterIsEmpty(&feed->filter);
-    size_t n = strlen(text);
-    if (n >= sizeof feed->filterText) n = sizeof feed->filterText - 1;
-    memcpy(feed->filterText, text, n);
-    feed->filterText[n] = '\0';
     // Every entry's view never stopped taking entries: without a filter it
     // is shown again as it is, and the filter's view lets its text go.
     if (feed->filtering) {
@@ -285,12 +286,7 @@ bool FieldsAtOffset(ViewFeed* feed, int offset, EntryFields* fields) {
     const int v = feed->onScreen;
     int64_t at = feed->views[v].base + offset;
     if (at >= feed->views[v].end) return false;  // past the last line break: no entry's text
-    const StoredEntry* found = nullptr;
     StoreCursor cursor;
-    for (StoredEntry* s = FirstStored(&feed->store, &cursor); s; s = NextStored(&feed->store, &cursor)) {
-        if (s->viewStart[v] < 0) continue;
-        if (s->viewStart[v] > at) break;
-        found = s;
-    }
+    const StoredEntry* found = RecordAt(feed, v, at, &cursor);
     return found && UnpackEntryFields(StoredBytes(found), found->length, fields);
 }

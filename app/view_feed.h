@@ -37,7 +37,6 @@ struct ViewFeed {
     uint64_t maxLines;  // the kept entries' lines, counted without a filter; 0: no limit
     EntryText* entry;   // the entry being composed
     Filter filter;      // in force while `filtering`
-    Filter parsed;      // a filter being read
     bool filtering;
     char filterText[kMaxFilterText];  // the text of the filter in force, "" for none
     LeadBytes leadBytes;              // the system code page's, as the views'

@@ -19,7 +19,8 @@ const char* const kSeverityNames[8] = {"emerg", "alert", "crit", "err", "warning
 // their terms name ("" where there is none to name).
 enum { kHostValue, kFromValue, kSeverityValue, kMenuValues };
 struct MenuEntry {
-    char values[kMenuValues][kHostSize];
+    // The host as shown is the longest: each control byte takes its escape.
+    char values[kMenuValues][kShownHostSize];
 };
 
 // The items that add a term, with its key and the value it names.
@@ -82,7 +83,9 @@ void ShowViewMenu(HWND owner, HWND view, HWND filterBar, ViewFeed* feed, LPARAM 
     EnableCopy(popup, view);
     POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
     int offset = 0;
-    if (point == -1) {
+    // From the keyboard both coordinates are -1; the whole lParam is -1 only
+    // where the system sign-extends it.
+    if (at.x == -1 && at.y == -1) {
         DWORD start = 0, end = 0;
         SendMessageA(view, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
         offset = static_cast<int>(end);
