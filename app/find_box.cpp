@@ -37,7 +37,9 @@ void ShowNote(HWND box, UINT textId) {
 // Sends the box's search to the view and shows its outcome. False when
 // the box holds no text to find.
 bool Search(HWND box, bool backward) {
-    char text[kFindTextSize];
+    // The field's limit counts characters, of up to two bytes each: read all
+    // it holds, so that a long Japanese text is searched for whole.
+    char text[2 * kFindTextSize];
     if (GetDlgItemTextA(box, IDC_FIND_TEXT, text, sizeof text) == 0) return false;
     WPARAM options = 0;
     if (backward) options |= CVFIND_BACKWARD;
