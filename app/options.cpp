@@ -153,45 +153,27 @@ const char kHelpText[] =
     "A\x8c\xe3\x82\xcc\x82\xe0\x82\xcc\x82\xaa\x97L\x8c\xf8\x82\xc5\x82\xb7\x81"
     "B\n";
 
-// The error text being written; it never runs past its buffer.
-struct ErrorText {
-    char* out;
-    size_t length;
-};
-
-void Append(ErrorText* text, const char* bytes, size_t count) {
-    size_t room = kOptionsErrorSize - 1 - text->length;
-    if (count > room) count = room;
-    memcpy(text->out + text->length, bytes, count);
-    text->length += count;
-    text->out[text->length] = '\0';
-}
-
-void Append(ErrorText* text, const char* bytes) {
-    Append(text, bytes, strlen(bytes));
-}
-
 // An argument as the user wrote it, cut after kShownArgument bytes at a
 // character boundary (a double-byte character stays whole) and marked "...".
-void AppendArgument(ErrorText* text, const char* argument, size_t length) {
+void AppendArgument(BoundedText* text, const char* argument, size_t length) {
     size_t shown = WholeCharacterPrefix(argument, length, kShownArgument);
-    Append(text, argument, shown);
-    if (shown < length) Append(text, "...");
+    AppendWhole(text, argument, shown);
+    if (shown < length) AppendWhole(text, "...");
 }
 
-void AppendArgument(ErrorText* text, const char* argument) {
+void AppendArgument(BoundedText* text, const char* argument) {
     AppendArgument(text, argument, strlen(argument));
 }
 
 // Starts the refusal of argv[index]; the caller writes the reason.
-ErrorText Refuse(Options* options, int index) {
+BoundedText Refuse(Options* options, int index) {
     options->badArgument = index;
     options->error[0] = '\0';
-    return ErrorText{options->error, 0};
+    return BoundedText{options->error, kOptionsErrorSize, 0, false};
 }
 
-bool Refused(ErrorText* text) {
-    Append(text, kHelpHint);
+bool Refused(BoundedText* text) {
+    AppendWhole(text, kHelpHint);
     return false;
 }
 
@@ -216,12 +198,12 @@ bool ReadNumber(const char* text, long long low, long long high, long long* valu
 }
 
 // "OPT の値「VALUE」は "; the caller adds what the value should have been.
-ErrorText RefuseValue(Options* options, int index, const OptionRule* rule, const char* value) {
-    ErrorText text = Refuse(options, index);
-    Append(&text, rule->name);
-    Append(&text, kValueOpen);
+BoundedText RefuseValue(Options* options, int index, const OptionRule* rule, const char* value) {
+    BoundedText text = Refuse(options, index);
+    AppendWhole(&text, rule->name);
+    AppendWhole(&text, kValueOpen);
     AppendArgument(&text, value);
-    Append(&text, kValueClose);
+    AppendWhole(&text, kValueClose);
     return text;
 }
 
@@ -233,17 +215,17 @@ bool TakePath(Options* options, int index, const OptionRule* rule, const char* v
         options->logPath = value;
         return true;
     }
-    ErrorText text = RefuseValue(options, index, rule, value);
+    BoundedText text = RefuseValue(options, index, rule, value);
     if (kind == kPatternLonePercent) {
-        Append(&text, kLonePercent);
+        AppendWhole(&text, kLonePercent);
     } else {
         // The field as written: "%" and one whole character, of one byte or two.
         const char* field = value + at;
         size_t rest = strlen(field + 1), character = WholeCharacterPrefix(field + 1, rest, 1);
         if (character == 0) character = WholeCharacterPrefix(field + 1, rest, 2);
-        Append(&text, kUnknownField);
-        Append(&text, field, 1 + character);
-        Append(&text, kUnknownFieldEnd);
+        AppendWhole(&text, kUnknownField);
+        AppendWhole(&text, field, 1 + character);
+        AppendWhole(&text, kUnknownFieldEnd);
     }
     return Refused(&text);
 }
@@ -254,14 +236,14 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
     if (rule->kind == kNumberValue) {
         long long n = 0;
         if (!ReadNumber(value, rule->low, rule->high, &n)) {
-            ErrorText text = RefuseValue(options, index, rule, value);
+            BoundedText text = RefuseValue(options, index, rule, value);
             char number[24];
             snprintf(number, sizeof number, "%lld", rule->low);
-            Append(&text, number);
-            Append(&text, kRangeFrom);
+            AppendWhole(&text, number);
+            AppendWhole(&text, kRangeFrom);
             snprintf(number, sizeof number, "%lld", rule->high);
-            Append(&text, number);
-            Append(&text, kRangeTo);
+            AppendWhole(&text, number);
+            AppendWhole(&text, kRangeTo);
             return Refused(&text);
         }
         options->*rule->number = static_cast<int>(n);
@@ -275,17 +257,17 @@ bool TakeValue(Options* options, int index, const OptionRule* rule, const char* 
             options->*rule->text = value;
             return true;
         }
-        ErrorText text = RefuseValue(options, index, rule, value);
-        Append(&text, kBadFilter);
-        Append(&text, error);
+        BoundedText text = RefuseValue(options, index, rule, value);
+        AppendWhole(&text, kBadFilter);
+        AppendWhole(&text, error);
         return Refused(&text);
     }
     if (ParseCharsetName(value, &options->charset)) {
         options->charsetGiven = true;
         return true;
     }
-    ErrorText text = RefuseValue(options, index, rule, value);
-    Append(&text, kNotACharset);
+    BoundedText text = RefuseValue(options, index, rule, value);
+    AppendWhole(&text, kNotACharset);
     return Refused(&text);
 }
 
@@ -309,8 +291,8 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     for (int i = 1; i < argc; i++) {
         const char* argument = argv[i];
         if (argument[0] != '-') {
-            ErrorText text = Refuse(options, i);
-            Append(&text, kStrayArgument);
+            BoundedText text = Refuse(options, i);
+            AppendWhole(&text, kStrayArgument);
             AppendArgument(&text, argument);
             return Refused(&text);
         }
@@ -318,16 +300,16 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
         size_t nameLength = equals ? static_cast<size_t>(equals - argument) : strlen(argument);
         const OptionRule* rule = FindRule(argument, nameLength);
         if (!rule) {
-            ErrorText text = Refuse(options, i);
-            Append(&text, kUnknownOption);
+            BoundedText text = Refuse(options, i);
+            AppendWhole(&text, kUnknownOption);
             AppendArgument(&text, argument);
             return Refused(&text);
         }
         if (rule->kind == kNoValue) {
             if (equals) {
-                ErrorText text = Refuse(options, i);
-                Append(&text, rule->name);
-                Append(&text, kNoValueTaken);
+                BoundedText text = Refuse(options, i);
+                AppendWhole(&text, rule->name);
+                AppendWhole(&text, kNoValueTaken);
                 AppendArgument(&text, argument);
                 return Refused(&text);
             }
@@ -341,9 +323,9 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
         const char* value = equals ? equals + 1 : nullptr;
         if (!equals && i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0) value = argv[valueIndex = ++i];
         if (!value || !*value) {
-            ErrorText text = Refuse(options, valueIndex);
-            Append(&text, rule->name);
-            Append(&text, value ? kEmptyValue : kMissingValue);
+            BoundedText text = Refuse(options, valueIndex);
+            AppendWhole(&text, rule->name);
+            AppendWhole(&text, value ? kEmptyValue : kMissingValue);
             return Refused(&text);
         }
         if (!TakeValue(options, valueIndex, rule, value)) return false;
@@ -351,9 +333,9 @@ bool ReadOptions(int argc, const char* const* argv, Options* options) {
     }
     // Only a dated log file has old files to delete.
     if (keepDaysIndex != 0 && CheckLogPattern(options->logPath, nullptr) != kPatternDated) {
-        ErrorText text = Refuse(options, keepDaysIndex);
-        Append(&text, "--keep-days");
-        Append(&text, kKeepDaysNeedsDates);
+        BoundedText text = Refuse(options, keepDaysIndex);
+        AppendWhole(&text, "--keep-days");
+        AppendWhole(&text, kKeepDaysNeedsDates);
         return Refused(&text);
     }
     return true;

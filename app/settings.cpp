@@ -73,46 +73,24 @@ const char kDefaultsUsed[] =
 // 設定ファイル PATH に書き込めません: REASON
 const char kCannotWrite[] = " \x82\xc9\x8f\x91\x82\xab\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1: ";
 
-// A text being written into a buffer of `size` bytes; it never runs past it.
-struct Writer {
-    char* out;
-    size_t size, length;
-    bool full;  // something did not fit
-};
-
-void Put(Writer* w, const char* bytes, size_t count) {
-    size_t room = w->size - 1 - w->length;
-    if (count > room) {
-        count = WholeCharacterPrefix(bytes, count, room);
-        w->full = true;
-    }
-    memcpy(w->out + w->length, bytes, count);
-    w->length += count;
-    w->out[w->length] = '\0';
-}
-
-void Put(Writer* w, const char* text) {
-    Put(w, text, strlen(text));
-}
-
-void PutNumber(Writer* w, long long n) {
+void PutNumber(BoundedText* w, long long n) {
     char number[24];
     snprintf(number, sizeof number, "%lld", n);
-    Put(w, number);
+    AppendWhole(w, number);
 }
 
 // A value or line as found, cut between whole characters and marked "...".
 // A control byte or 0xFF, which the view would take for one of its codes
 // (and a NUL, which would end the text), shows as '?'.
-void PutQuoted(Writer* w, const char* bytes, size_t length) {
+void PutQuoted(BoundedText* w, const char* bytes, size_t length) {
     char quoted[kQuoted];
     size_t shown = WholeCharacterPrefix(bytes, length, kQuoted);
     for (size_t i = 0; i < shown; i++) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
         quoted[i] = c < 0x20 || c == 0xFF ? '?' : bytes[i];
     }
-    Put(w, quoted, shown);
-    if (shown < length) Put(w, "...");
+    AppendWhole(w, quoted, shown);
+    if (shown < length) AppendWhole(w, "...");
 }
 
 // One read's status lines: the first kMaxSettingsNotes - 1 problems, then
@@ -124,45 +102,45 @@ struct NoteTaker {
 };
 
 // Starts the next status line with "設定ファイル PATH"; null once the slots are full.
-Writer* StartNote(NoteTaker* t, Writer* w) {
+BoundedText* StartNote(NoteTaker* t, BoundedText* w) {
     if (t->problems++ >= kMaxSettingsNotes) return nullptr;
-    *w = Writer{t->notes->lines[t->notes->count++], kSettingsNoteSize, 0, false};
-    Put(w, kFile);
-    Put(w, t->path);
+    *w = BoundedText{t->notes->lines[t->notes->count++], kSettingsNoteSize, 0, false};
+    AppendWhole(w, kFile);
+    AppendWhole(w, t->path);
     return w;
 }
 
 void NoteBadLine(NoteTaker* t, int number, const char* line, size_t length) {
-    Writer w;
+    BoundedText w;
     if (!StartNote(t, &w)) return;
-    Put(&w, kOf);
+    AppendWhole(&w, kOf);
     PutNumber(&w, number);
-    Put(&w, kLineOpen);
+    AppendWhole(&w, kLineOpen);
     PutQuoted(&w, line, length);
-    Put(&w, kBadLine);
+    AppendWhole(&w, kBadLine);
 }
 
 void NoteBadValue(NoteTaker* t, int number, const char* key, const char* value, size_t length) {
-    Writer w;
+    BoundedText w;
     if (!StartNote(t, &w)) return;
-    Put(&w, kOf);
+    AppendWhole(&w, kOf);
     PutNumber(&w, number);
-    Put(&w, kLineAt);
-    Put(&w, key);
-    Put(&w, kValueOpen);
+    AppendWhole(&w, kLineAt);
+    AppendWhole(&w, key);
+    AppendWhole(&w, kValueOpen);
     PutQuoted(&w, value, length);
-    Put(&w, kBadValue);
+    AppendWhole(&w, kBadValue);
 }
 
 // More problems than slots: the last slot counts all that did not get one.
 void FinishNotes(NoteTaker* t) {
     if (t->problems <= kMaxSettingsNotes) return;
-    Writer w = {t->notes->lines[kMaxSettingsNotes - 1], kSettingsNoteSize, 0, false};
-    Put(&w, kFile);
-    Put(&w, t->path);
-    Put(&w, kMoreOpen);
+    BoundedText w = {t->notes->lines[kMaxSettingsNotes - 1], kSettingsNoteSize, 0, false};
+    AppendWhole(&w, kFile);
+    AppendWhole(&w, t->path);
+    AppendWhole(&w, kMoreOpen);
     PutNumber(&w, t->problems - (kMaxSettingsNotes - 1));
-    Put(&w, kMoreClose);
+    AppendWhole(&w, kMoreClose);
 }
 
 bool IsBlank(char c) {
@@ -287,12 +265,12 @@ void ReadLine(NoteTaker* t, int number, const char* line, size_t length, Setting
     }
 }
 
-void PutLine(Writer* w, const char* key, const char* value) {
-    Put(w, key);
-    Put(w, "=");
+void PutLine(BoundedText* w, const char* key, const char* value) {
+    AppendWhole(w, key);
+    AppendWhole(w, "=");
     // A line end inside a text would end its line early.
-    for (const char* p = value; *p; p++) Put(w, *p == '\r' || *p == '\n' ? " " : p, 1);
-    Put(w, "\r\n");
+    for (const char* p = value; *p; p++) AppendWhole(w, *p == '\r' || *p == '\n' ? " " : p, 1);
+    AppendWhole(w, "\r\n");
 }
 
 }  // namespace
@@ -325,9 +303,9 @@ void ReadSettings(const char* text, size_t length, const char* path, Settings* s
 
 size_t FormatSettings(const Settings* s, char* out, size_t size) {
     if (size == 0) return 0;
-    Writer w = {out, size, 0, false};
-    Put(&w, kSection);
-    Put(&w, "\r\n");
+    BoundedText w = {out, size, 0, false};
+    AppendWhole(&w, kSection);
+    AppendWhole(&w, "\r\n");
     for (const SettingRule& rule : kRules) {
         char value[32];
         const char* shown = value;
@@ -358,10 +336,10 @@ size_t FormatSettings(const Settings* s, char* out, size_t size) {
 
 void FormatSettingsFailure(const char* path, const char* reason, bool writing, char* out, size_t size) {
     if (size == 0) return;
-    Writer w = {out, size, 0, false};
-    Put(&w, kFile);
-    Put(&w, path);
-    Put(&w, writing ? kCannotWrite : kCannotRead);
-    Put(&w, reason);
-    if (!writing) Put(&w, kDefaultsUsed);
+    BoundedText w = {out, size, 0, false};
+    AppendWhole(&w, kFile);
+    AppendWhole(&w, path);
+    AppendWhole(&w, writing ? kCannotWrite : kCannotRead);
+    AppendWhole(&w, reason);
+    if (!writing) AppendWhole(&w, kDefaultsUsed);
 }

@@ -188,6 +188,19 @@ void CopyWholeCharacters(char* out, size_t size, const char* text) {
     out[n] = '\0';
 }
 
+void AppendWhole(BoundedText* text, const char* bytes, size_t count) {
+    if (text->size == 0 || text->full) return;
+    size_t fit = WholeCharacterPrefix(bytes, count, text->size - 1 - text->length);
+    memcpy(text->out + text->length, bytes, fit);
+    text->length += fit;
+    text->out[text->length] = '\0';
+    text->full = fit < count;
+}
+
+void AppendWhole(BoundedText* text, const char* bytes) {
+    AppendWhole(text, bytes, strlen(bytes));
+}
+
 const char* CharsetName(CharsetMode mode) {
     return mode >= 0 && mode < kCharsetModes ? kCharsetNames[mode] : kCharsetNames[kCharsetAuto];
 }

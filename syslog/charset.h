@@ -44,6 +44,17 @@ size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit);
 // Copies as much of the NUL-terminated `text` into out[size] as fits between
 // whole characters, NUL-terminated (nothing when `size` is 0).
 void CopyWholeCharacters(char* out, size_t size, const char* text);
+// A text written piece by piece into out[size], NUL-terminated, never past
+// it: a piece that does not fit is cut between whole characters, sets
+// `full`, and nothing is written after it.
+struct BoundedText {
+    char* out;
+    size_t size;
+    size_t length;
+    bool full;
+};
+void AppendWhole(BoundedText* text, const char* bytes, size_t count);
+void AppendWhole(BoundedText* text, const char* bytes);
 
 // Converts `length` bytes of `text` from `encoding` to code page 932 into
 // `out`, which holds at least `length` bytes; returns the bytes written. The

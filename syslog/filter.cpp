@@ -135,24 +135,6 @@ const char* WordEnd(const char* p) {
     return p;
 }
 
-// The error text being written: never past its buffer, cut at whole
-// characters; once a piece is cut, nothing more follows it.
-struct ErrorText {
-    char* out;
-    size_t size;
-    size_t length;
-    bool full;
-};
-
-void Say(ErrorText* e, const char* bytes, size_t count) {
-    if (e->size == 0 || e->full || count == 0) return;
-    size_t fit = WholeCharacterPrefix(bytes, count, e->size - 1 - e->length);
-    memcpy(e->out + e->length, bytes, fit);
-    e->length += fit;
-    e->out[e->length] = '\0';
-    e->full = fit < count;
-}
-
 // A piece of the user's text, for a reason's \1 or \2.
 struct Piece {
     const char* from;
@@ -161,20 +143,20 @@ struct Piece {
 
 // Writes the reason, with at most kShownPiece bytes of each piece; false,
 // for the parse to return.
-bool Refuse(ErrorText* e, Reason reason, Piece first = {nullptr, nullptr},
+bool Refuse(BoundedText* e, Reason reason, Piece first = {nullptr, nullptr},
             Piece second = {nullptr, nullptr}) {
     for (const char* t = kReasons[reason]; *t != '\0';) {
         if (*t != '\1' && *t != '\2') {
             const size_t run = strcspn(t, "\1\2");
-            Say(e, t, run);
+            AppendWhole(e, t, run);
             t += run;
             continue;
         }
         const Piece piece = *t++ == '\1' ? first : second;
         const size_t length = static_cast<size_t>(piece.to - piece.from);
         const size_t shown = WholeCharacterPrefix(piece.from, length, kShownPiece);
-        Say(e, piece.from, shown);
-        if (shown < length) Say(e, "...", 3);
+        AppendWhole(e, piece.from, shown);
+        if (shown < length) AppendWhole(e, "...", 3);
     }
     return false;
 }
@@ -195,7 +177,7 @@ int LookUpCode(const NameCode* table, int highestNumber, int scale, const char* 
 
 // Reads one term at `*at`, which is no blank, into `out` at texts[`*used`];
 // false with the reason in `e`.
-bool ReadTerm(const char** at, Filter* out, size_t* used, ErrorText* e) {
+bool ReadTerm(const char** at, Filter* out, size_t* used, BoundedText* e) {
     const char* p = *at;
     FilterTerm term = {kTermText, false, 0, 0, 0};
     if (*p == '-') {
@@ -320,7 +302,7 @@ bool TermHolds(const Filter* filter, const FilterTerm& term, const FilterFields*
 }  // namespace
 
 bool ParseFilter(const char* expression, Filter* filter, char* error, size_t errorSize) {
-    ErrorText e = {error, errorSize, 0, false};
+    BoundedText e = {error, errorSize, 0, false};
     if (errorSize > 0) error[0] = '\0';
     size_t length = 0;
     while (length < kMaxFilterText && expression[length] != '\0') length++;
